@@ -1,0 +1,122 @@
+#pragma once
+
+#include "engine/FixedText.h"
+#include "engine/LessonHost.h"
+#include "engine/LessonMode.h"
+#include "engine/LevelState.h"
+#include "engine/Random.h"
+#include "engine/Scores.h"
+#include "output/MidiStreamPlayer.h"
+#include "output/Question.h"
+
+namespace auralis {
+
+// Check marks of the menus that the engine reads; the window keeps them in step.
+struct MenuChecks {
+  bool Solfege1 = true;
+  bool Notes1 = false;
+  bool Piano1 = false;
+  bool PracticeMode1 = false;  // no answer promotes
+  bool DisplayAlways = false;
+  LessonItem checkedLesson = LessonItem::Warmup1;
+};
+
+inline constexpr int kAnswerPauseMs = 150;
+inline constexpr char kNoMicLetter = ' ';
+
+// The lesson engine: the question cycle, the judge, scores, mastery, promotion, the lesson-mode
+// switch and every text of the instruction line and status panels 0, 2, 3 and 4.
+// Everything here runs on the interface thread.
+class Lesson {
+ public:
+  Lesson(LessonHost& host, MidiStreamPlayer& player);
+
+  // Keys, menu commands and timer.
+  void FormKeyPress(char ch);
+  void Judge(char ch);
+  void NextQuestion();
+  void Playnewquestion1Click();
+  void Levelup1Click();
+  void Leveldown1Click();
+  void Timer1Timer();
+  // WM_PLAYDONE: the finished phrase is released, then a deferred letter is judged and a
+  // pending replay played.
+  void PlaybackDone();
+  // A decoded MIDI keyboard key: an answer letter, "r", "w", or ' ' for a new question.
+  void MidiKeyboardKey(char key);
+
+  // Lesson modes.
+  void Identify1Click();
+  void Unlock1Click();
+  void MimicSing1Click();
+  void Sing1Click();
+  void Meditate1Click();
+  void Warmup1Click();
+  void setLessonMode(LessonMode mode);
+  void setMicrophoneWanted(bool on);
+  void startLesson();
+  void ResetCorvinmasterylevel1Click();
+
+  // Levels, scores and texts.
+  void LoadLevel();
+  void ResetLevelScores();
+  void Promote();
+  void UpdateTexts();
+  void UpdateLevelPanels();
+  void UpdateClock();
+
+  // Questions and phrases.
+  // False, changing nothing, when the level offers nothing to draw from.
+  bool GenerateQuestion();
+  void PlayQuestion();
+  void ChooseMeditationNote(int pitchClass);
+  void PlayAnswerPhrase();
+  void PlayCorrectionPhrase();
+
+  // A letter of NoteLetters for a click on note-panel column i, when clicks count as answers.
+  void NoteColumnClicked(int column);
+
+  LessonMode lessonMode = LessonMode::Practice;
+  MenuChecks menus;
+  LevelState level;
+  QuestionState question;
+  Phrases phrases;
+  Scores scores;
+  Mastery mastery;
+  Random random;
+
+  int QuestionAge = 0;         // timer ticks since the question was generated
+  int ReplayDelayTicks = 100;  // timer ticks since the last level change
+  int MeditationTicks = 0;
+  bool ReplayPending = false;
+  bool DeferredAnswer = false;
+  char DeferredLetter = kNoMicLetter;
+
+  // The sung note, written by the pitch readout.
+  char MicLetter = kNoMicLetter;
+  int SungOctave = 0;
+  int SungPitchClass = 0;
+  int FramesSincePlay = 0;
+
+  bool acceptKeyAnswers = true;
+  bool acceptMidiAnswers = true;
+  bool micWanted = false;
+  bool microphoneOn = false;  // the last value given to setMicrophoneWanted
+
+  MidiStreamPlayer& player() { return player_; }
+
+ private:
+  void modeCommand(LessonItem item, LessonMode mode);
+  void judgeAnswerLetter(char ch);
+  void answeredCorrectly(char ch);
+  void answeredWrongly(char ch);
+  void playFeedback(FeedbackSound sound) { host_.playFeedbackSound(sound); }
+  void pauseUnlessSung(char ch);
+  void playIfNotSing();
+
+  LessonHost& host_;
+  MidiStreamPlayer& player_;
+  FixedText text_;
+};
+
+}  // namespace auralis

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string_view>
+
+#include "engine/LessonMode.h"
+#include "engine/Scores.h"
+
+namespace auralis {
+
+enum class FeedbackSound { Correct, Incorrect, Promote, Demote };
+
+// What the engine asks of the window: sounds, pauses, repaints and texts.
+class LessonHost {
+ public:
+  virtual ~LessonHost() = default;
+  // Returns when the sound has finished, or at once with no sound output.
+  virtual void playFeedbackSound(FeedbackSound sound) = 0;
+  virtual void pause(int milliseconds) = 0;
+  virtual void repaintNotePanel() = 0;
+  virtual void repaintWindowNow() = 0;
+  virtual void setInstructionText(std::string_view text) = 0;
+  // Panels 0, 2, 3 and 4 of the status bar; panel 1 belongs to the microphone.
+  virtual void setStatusText(int panel, std::string_view text) = 0;
+  virtual void startMicrophone() = 0;
+  // Also erases the tuning marker.
+  virtual void stopMicrophone() = 0;
+  virtual void showMicStatus() = 0;
+  virtual void saveMastery(const Mastery& mastery) = 0;
+  // A mode command checked its Lesson menu item and puts its tool button down.
+  virtual void lessonItemChecked(LessonItem item) = 0;
+};
+
+}  // namespace auralis

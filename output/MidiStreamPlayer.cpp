@@ -1,0 +1,115 @@
+#include "output/MidiStreamPlayer.h"
+
+#include <bit>
+#include <cstring>
+#include <new>
+
+namespace auralis {
+
+static_assert(std::endian::native == std::endian::little,
+              "phrases are copied into the stream's little-endian layout as they are");
+
+namespace {
+
+// Header and events share one allocation, the only one a played phrase costs.
+platform::MidiStreamHeader* newPhraseBlock(const MidiEventList& phrase) {
+  const std::size_t bytes = static_cast<std::size_t>(phrase.count) * sizeof(MidiEvent);
+  void* block = ::operator new(sizeof(platform::MidiStreamHeader) + bytes);
+  auto* header = new (block) platform::MidiStreamHeader{};
+  auto* data = static_cast<std::uint8_t*>(block) + sizeof(platform::MidiStreamHeader);
+  std::memcpy(data, phrase.events.data(), bytes);
+  header->data = data;
+  header->bufferLength = static_cast<std::uint32_t>(bytes);
+  header->bytesRecorded = static_cast<std::uint32_t>(bytes);
+  return header;
+}
+
+void deletePhraseBlock(platform::MidiStreamHeader* header) {
+  header->~MidiStreamHeader();
+  ::operator delete(header);
+}
+
+}  // namespace
+
+MidiStreamPlayer::MidiStreamPlayer(platform::MidiOutStream& device,
+                                   std::function<void()> postPlayDone)
+    : device_(device), postPlayDone_(std::move(postPlayDone)) {}
+
+MidiStreamPlayer::~MidiStreamPlayer() {
+  CloseMidiOut();
+}
+
+int MidiStreamPlayer::OpenMidiOut(int device) {
+  open_ = false;
+  if (!midiOutPresent) return platform::kMidiOk;
+  const int opened = device_.open(device, [this](platform::MidiStreamHeader* header) {
+    finished_.store(header, std::memory_order_release);
+    postPlayDone_();
+  });
+  if (opened != platform::kMidiOk) return opened;
+  open_ = true;
+  return device_.setTimeDivision(kTicksPerQuarterNote);
+}
+
+int MidiStreamPlayer::ReopenMidiOut(int device) {
+  CloseMidiOut();
+  return OpenMidiOut(device);
+}
+
+void MidiStreamPlayer::CloseMidiOut() {
+  if (!open_) return;
+  if (queued_ != nullptr) {
+    device_.stop();
+    freeQueued();
+    playbackIdle_.store(true, std::memory_order_release);
+    // The finished phrase's deferred work still has to run; a late notice for the stopped
+    // buffer is recognised as stale and ignored.
+    postPlayDone_();
+  }
+  device_.close();
+  open_ = false;
+}
+
+void MidiStreamPlayer::PlayEventList(MidiEventList& phrase) {
+  if (phrase.count == 0) return;
+  platform::MidiStreamHeader* header = newPhraseBlock(phrase);
+  phrase.header = header;
+  if (!open_) {
+    deletePhraseBlock(header);
+    return;
+  }
+  playbackIdle_.store(false, std::memory_order_release);
+  queued_ = header;
+  device_.restart();
+  device_.prepareHeader(header);
+  if (device_.out(header) != platform::kMidiOk) {
+    freeQueued();
+    playbackIdle_.store(true, std::memory_order_release);
+  }
+}
+
+void MidiStreamPlayer::MidiStreamDone() {
+  platform::MidiStreamHeader* finished = finished_.exchange(nullptr, std::memory_order_acq_rel);
+  if (finished == nullptr || finished != queued_) return;
+  freeQueued();
+  device_.stop();
+  playbackIdle_.store(true, std::memory_order_release);
+}
+
+void MidiStreamPlayer::freeQueued() {
+  device_.unprepareHeader(queued_);
+  deletePhraseBlock(queued_);
+  queued_ = nullptr;
+}
+
+void MidiStreamPlayer::SetVolumeFromMenu(const std::array<bool, 12>& checked) {
+  for (int i = 0; i < 12; ++i)
+    if (checked[i]) MidiOutVolume = 10 * i + 10;
+}
+
+void MidiStreamPlayer::SetChannelFromMenu(const std::array<bool, 16>& checked) {
+  for (int i = 0; i < 16; ++i)
+    if (checked[i]) MidiOutChannel = i;
+}
+
+}  // namespace auralis

@@ -1,0 +1,70 @@
+#include "platform/FakeMidiOutStream.h"
+
+namespace auralis::platform {
+
+std::string FakeMidiOutStream::deviceName(int device) {
+  if (device < 0) return "Default MIDI output";
+  return device < deviceCount() ? devices[device] : std::string();
+}
+
+int FakeMidiOutStream::open(int device, DoneFn onDone) {
+  calls.push_back("open " + std::to_string(device));
+  if (openResult != kMidiOk) return openResult;
+  onDone_ = std::move(onDone);
+  isOpen = true;
+  return kMidiOk;
+}
+
+int FakeMidiOutStream::setTimeDivision(int ticksPerQuarterNote) {
+  calls.push_back("timediv " + std::to_string(ticksPerQuarterNote));
+  timeDivision = ticksPerQuarterNote;
+  return kMidiOk;
+}
+
+int FakeMidiOutStream::restart() {
+  calls.push_back("restart");
+  return kMidiOk;
+}
+
+int FakeMidiOutStream::prepareHeader(MidiStreamHeader*) {
+  calls.push_back("prepare");
+  return kMidiOk;
+}
+
+int FakeMidiOutStream::out(MidiStreamHeader* header) {
+  calls.push_back("out " + std::to_string(eventCountOf(*header)));
+  if (outResult != kMidiOk) return outResult;
+  std::vector<StreamEvent> events;
+  for (int i = 0; i < eventCountOf(*header); ++i) events.push_back(eventAt(*header, i));
+  phrases.push_back(std::move(events));
+  queued_ = header;
+  return kMidiOk;
+}
+
+int FakeMidiOutStream::unprepareHeader(MidiStreamHeader*) {
+  calls.push_back("unprepare");
+  return kMidiOk;
+}
+
+int FakeMidiOutStream::stop() {
+  calls.push_back("stop");
+  return kMidiOk;
+}
+
+int FakeMidiOutStream::close() {
+  calls.push_back("close");
+  isOpen = false;
+  queued_ = nullptr;
+  onDone_ = nullptr;
+  return kMidiOk;
+}
+
+bool FakeMidiOutStream::completePhrase() {
+  if (queued_ == nullptr || !onDone_) return false;
+  MidiStreamHeader* header = queued_;
+  queued_ = nullptr;
+  onDone_(header);
+  return true;
+}
+
+}  // namespace auralis::platform

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace auralis::platform {
+
+// A MIDI input device. Short messages arrive packed as status | data1 << 8 | data2 << 16, on the
+// device's own thread, in the order they were received.
+class MidiInput {
+ public:
+  using MessageFn = std::function<void(std::uint32_t shortMessage)>;
+
+  virtual ~MidiInput() = default;
+  virtual std::vector<std::string> deviceNames() = 0;
+  // Returns 0 on success, a non-zero error code otherwise.
+  virtual int open(int device, MessageFn onMessage) = 0;
+  virtual int start() = 0;
+  virtual void stop() = 0;
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+};
+
+}  // namespace auralis::platform

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace auralis::platform {
+
+// A buffer handed to the stream: 12-byte little-endian records (delta, stream id, event word).
+struct MidiStreamHeader {
+  const std::uint8_t* data = nullptr;
+  std::uint32_t bufferLength = 0;
+  std::uint32_t bytesRecorded = 0;
+  std::uint32_t flags = 0;
+};
+
+struct StreamEvent {
+  std::uint32_t delta;
+  std::uint32_t streamId;
+  std::uint32_t event;
+};
+
+inline int eventCountOf(const MidiStreamHeader& header) {
+  return static_cast<int>(header.bytesRecorded / 12);
+}
+StreamEvent eventAt(const MidiStreamHeader& header, int index);
+
+inline constexpr int kDefaultMidiDevice = -1;  // the system's default output
+inline constexpr int kMidiOk = 0;
+inline constexpr int kMidiError = 1;
+
+// A timed MIDI output: one phrase buffer at a time, played from its own time zero after restart,
+// with a done notice after its last event. The notice may come from any thread.
+class MidiOutStream {
+ public:
+  using DoneFn = std::function<void(MidiStreamHeader*)>;
+
+  virtual ~MidiOutStream() = default;
+  virtual int deviceCount() = 0;
+  virtual std::string deviceName(int device) = 0;
+  virtual int open(int device, DoneFn onDone) = 0;
+  virtual int setTimeDivision(int ticksPerQuarterNote) = 0;
+  virtual int restart() = 0;
+  virtual int prepareHeader(MidiStreamHeader* header) = 0;
+  virtual int out(MidiStreamHeader* header) = 0;
+  virtual int unprepareHeader(MidiStreamHeader* header) = 0;
+  virtual int stop() = 0;
+  virtual int close() = 0;
+};
+
+}  // namespace auralis::platform

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace auralis::platform {
+
+inline constexpr int kDefaultSoundInput = -1;  // the system's default input
+inline constexpr int kNoSoundInput = -2;       // no device chosen; every open refuses it
+
+// One capture buffer handed to the device. The device fills it and marks it done, possibly on
+// its own thread; the program reads it only after the data notice reached the interface thread.
+struct CaptureHeader {
+  std::int16_t* data = nullptr;
+  std::uint32_t bufferLength = 0;  // bytes
+  std::uint32_t bytesRecorded = 0;
+  std::atomic<bool> done{false};
+  bool prepared = false;
+};
+
+// The wanted format: 44100 Hz, mono, 16-bit PCM.
+struct WaveFormat {
+  int sampleRate = 44100;
+  int channels = 1;
+  int bitsPerSample = 16;
+};
+
+// A sound input device that fills queued buffers in queue order. The data notice is delivered
+// through onData, which the caller makes post to the interface thread.
+class SoundInput {
+ public:
+  using DataFn = std::function<void()>;
+
+  virtual ~SoundInput() = default;
+  // Names of the input devices 0 .. n - 1 (the default input is not among them).
+  virtual std::vector<std::string> deviceNames() = 0;
+  // A query-only open: does the device accept the format?
+  virtual bool supportsFormat(int device, const WaveFormat& format) = 0;
+  virtual bool open(int device, const WaveFormat& format, DataFn onData) = 0;
+  virtual void prepare(CaptureHeader* header) = 0;
+  virtual void unprepare(CaptureHeader* header) = 0;
+  virtual void addBuffer(CaptureHeader* header) = 0;
+  virtual void start() = 0;
+  // Returns the buffer being filled, marked done with what it holds; the others stay queued.
+  virtual void stop() = 0;
+  // Returns every queued buffer marked done, then closes.
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+};
+
+}  // namespace auralis::platform

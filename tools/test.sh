@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds twice (optimised, and with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs every test in both builds, with the display and sound
+# servers the tests need.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+
+echo "== format"
+git ls-files -z '*.h' '*.cpp' | xargs -0 clang-format --dry-run --Werror
+
+for preset in release asan; do
+  echo "== build ($preset)"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+for preset in release asan; do
+  echo "== test ($preset)"
+  tools/with-services.sh ctest --preset "$preset"
+done
