@@ -33,6 +33,7 @@ struct WaveFormat {
 class SoundInput {
  public:
   using DataFn = std::function<void()>;
+  using LostFn = std::function<void()>;
 
   virtual ~SoundInput() = default;
   // Names of the input devices 0 .. n - 1 (the default input is not among them).
@@ -49,6 +50,10 @@ class SoundInput {
   // Returns every queued buffer marked done, then closes.
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
+  // Tells, possibly on the device's thread, that the open device stopped working (unplugged, or
+  // its audio server gone). Capture has then ended; a close and a new open try again. A device
+  // that cannot be lost need not tell.
+  virtual void setDeviceLostFn(LostFn onLost) { static_cast<void>(onLost); }
 };
 
 }  // namespace auralis::platform

@@ -14,6 +14,9 @@ folder=$(realpath -m "$1")
 mkdir -p "$folder/runtime" "$folder/state" "$folder/config" "$folder/home"
 chmod 700 "$folder" "$folder/runtime"
 
+# A server that was killed leaves its FIFO behind; the module makes a new one.
+rm -f "$folder/mic.fifo"
+
 cat >"$folder/server.pa" <<EOF
 load-module module-native-protocol-unix auth-anonymous=1 socket=$folder/native
 load-module module-null-sink sink_name=auralis_sink format=s16le rate=44100 channels=1

@@ -1,0 +1,81 @@
+#include "platform/AudioDevices.h"
+
+#include <algorithm>
+#include <array>
+
+namespace auralis::platform {
+
+namespace {
+
+constexpr std::array kServiceOrder = {RtAudio::LINUX_PULSE, RtAudio::LINUX_ALSA,
+                                      RtAudio::UNIX_JACK};
+
+thread_local AudioStreamOwner* streamThreadOwner = nullptr;
+
+bool offers(const RtAudio::DeviceInfo& info, AudioDirection direction) {
+  if (!info.probed) return false;
+  return direction == AudioDirection::Input ? info.inputChannels > 0 : info.outputChannels > 0;
+}
+
+bool compiledIn(RtAudio::Api api) {
+  std::vector<RtAudio::Api> apis;
+  RtAudio::getCompiledApi(apis);
+  return std::find(apis.begin(), apis.end(), api) != apis.end();
+}
+
+}  // namespace
+
+std::unique_ptr<RtAudio> openAudioService(AudioDirection direction) {
+  for (RtAudio::Api api : kServiceOrder) {
+    if (!compiledIn(api)) continue;
+    try {
+      auto service = std::make_unique<RtAudio>(api);
+      service->showWarnings(false);
+      if (!audioDevices(*service, direction).empty()) return service;
+    } catch (const std::exception&) {
+      // This service is missing; try the next.
+    }
+  }
+  return nullptr;
+}
+
+std::vector<AudioDevice> audioDevices(RtAudio& service, AudioDirection direction) {
+  std::vector<AudioDevice> devices;
+  const unsigned int count = service.getDeviceCount();
+  for (unsigned int id = 0; id < count; ++id) {
+    try {
+      const RtAudio::DeviceInfo info = service.getDeviceInfo(id);
+      if (offers(info, direction)) devices.push_back({id, info.name});
+    } catch (const std::exception&) {
+      // A device that cannot be probed is not offered.
+    }
+  }
+  return devices;
+}
+
+std::optional<unsigned int> resolveAudioDevice(RtAudio& service, AudioDirection direction,
+                                               int device) {
+  const std::vector<AudioDevice> devices = audioDevices(service, direction);
+  if (device == -1) {
+    const unsigned int preferred = direction == AudioDirection::Input
+                                       ? service.getDefaultInputDevice()
+                                       : service.getDefaultOutputDevice();
+    for (const AudioDevice& d : devices)
+      if (d.id == preferred) return d.id;
+    // The service names no usable default: its first device serves.
+    if (!devices.empty()) return devices.front().id;
+    return std::nullopt;
+  }
+  if (device < 0 || device >= static_cast<int>(devices.size())) return std::nullopt;
+  return devices[static_cast<std::size_t>(device)].id;
+}
+
+void markStreamThread(AudioStreamOwner* owner) {
+  streamThreadOwner = owner;
+}
+
+void routeStreamError(RtAudioError::Type, const std::string&) {
+  if (streamThreadOwner != nullptr) streamThreadOwner->streamFailed();
+}
+
+}  // namespace auralis::platform

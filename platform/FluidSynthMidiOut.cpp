@@ -1,0 +1,469 @@
+#include "platform/FluidSynthMidiOut.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "platform/AudioDevices.h"
+#include "platform/StreamTiming.h"
+
+namespace auralis::platform {
+
+namespace {
+
+constexpr int kSampleRate = 44100;
+constexpr unsigned int kBlockFrames = 512;  // 11.6 ms at 44100 Hz
+// Blocks the output may hold: the delay from rendering to hearing, 93 ms.
+constexpr unsigned int kOutputBlocks = 8;
+constexpr int kScratchFrames = 1024;
+// Long enough for the stream to reach its next block.
+constexpr std::chrono::milliseconds kClosingWait{500};
+constexpr std::size_t kQueuePlaces = 1024;  // three phrases of the longest kind
+constexpr double kSynthGain = 0.5;
+// Enough for a piano note's release, and the blocks still in the output, to be heard before the
+// next phrase may start.
+constexpr std::chrono::milliseconds kReleaseTail{100};
+// How long after a phrase's end the done notice comes when the stream has gone silent.
+constexpr std::chrono::seconds kStallMargin{2};
+
+// FluidSynth reports to stderr by default; the program logs nothing.
+void silenceFluidSynth() {
+  for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+    fluid_set_log_function(level, nullptr, nullptr);
+}
+
+// One message of a queued phrase, or its end (header set).
+struct QueuedEvent {
+  std::uint64_t serial;
+  std::int64_t frame;  // from the phrase's time zero
+  std::uint32_t message;
+  MidiStreamHeader* header;
+};
+
+// Fires once at a deadline unless disarmed first: the last resort against a done notice that
+// the audio thread can no longer give.
+class DoneDeadline {
+ public:
+  using FireFn = std::function<void(std::uint64_t serial, MidiStreamHeader* header)>;
+
+  explicit DoneDeadline(FireFn fire) : fire_(std::move(fire)), thread_([this] { run(); }) {}
+
+  ~DoneDeadline() {
+    {
+      std::lock_guard lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+
+  void arm(std::uint64_t serial, MidiStreamHeader* header,
+           std::chrono::steady_clock::time_point deadline) {
+    {
+      std::lock_guard lock(mutex_);
+      serial_ = serial;
+      header_ = header;
+      deadline_ = deadline;
+    }
+    wake_.notify_all();
+  }
+
+  // Returns once a notice that was already under way has been given, so that the notice's
+  // target may go away afterwards; the notice itself may disarm without waiting.
+  void disarm() {
+    std::unique_lock lock(mutex_);
+    serial_ = 0;
+    if (std::this_thread::get_id() != thread_.get_id())
+      wake_.wait(lock, [this] { return !firing_; });
+  }
+
+ private:
+  void run() {
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+      if (serial_ == 0) {
+        wake_.wait(lock);
+        continue;
+      }
+      if (wake_.wait_until(lock, deadline_) == std::cv_status::timeout && serial_ != 0 &&
+          std::chrono::steady_clock::now() >= deadline_) {
+        const std::uint64_t serial = std::exchange(serial_, 0);
+        MidiStreamHeader* header = header_;
+        firing_ = true;
+        lock.unlock();
+        fire_(serial, header);
+        lock.lock();
+        firing_ = false;
+        wake_.notify_all();
+      }
+    }
+  }
+
+  FireFn fire_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::uint64_t serial_ = 0;  // 0: disarmed
+  MidiStreamHeader* header_ = nullptr;
+  std::chrono::steady_clock::time_point deadline_;
+  bool firing_ = false;
+  bool quit_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+// The synthesiser, its output stream and the queue between them. The interface thread writes
+// queued events at the tail; the audio thread plays and removes them at the head. A phrase is
+// known by its serial; stop() cancels every phrase up to the latest by publishing its serial,
+// and the audio thread drops what is cancelled. Whoever first claims a phrase's serial in
+// armedSerial_ (the audio thread at the phrase's end, after a failure, or the deadline) gives its
+// done notice; a stopped phrase gives none.
+class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
+ public:
+  explicit Engine(std::vector<std::string> soundFonts)
+      : soundFonts_(std::move(soundFonts)),
+        deadline_(
+            [this](std::uint64_t serial, MidiStreamHeader* header) { giveDone(serial, header); }) {
+    silenceFluidSynth();
+  }
+
+  ~Engine() {
+    close();
+    freeSynth();
+  }
+
+  int open(DoneFn onDone) {
+    close();
+    service_ = openAudioService(AudioDirection::Output);
+    if (!service_) return kMidiError;
+    const std::optional<unsigned int> device =
+        resolveAudioDevice(*service_, AudioDirection::Output, kDefaultMidiDevice);
+    if (!device) return closeWith(kMidiError);
+    RtAudio::StreamParameters output;
+    output.deviceId = *device;
+    unsigned int frames = kBlockFrames;
+    try {
+      // Stereo, or mono where the output has one channel only.
+      outputChannels_ = std::min(service_->getDeviceInfo(*device).outputChannels, 2U);
+      output.nChannels = outputChannels_;
+      RtAudio::StreamOptions options;
+      options.numberOfBuffers = kOutputBlocks;
+      service_->openStream(&output, nullptr, RTAUDIO_FLOAT32, kSampleRate, &frames,
+                           &Engine::onAudio, this, &options, &routeStreamError);
+      sampleRate_ = static_cast<int>(service_->getStreamSampleRate());
+      latencyFrames_ = service_->getStreamLatency();
+    } catch (const std::exception&) {
+      return closeWith(kMidiError);
+    }
+    prepareSynth();
+    onDone_ = std::move(onDone);
+    lost_.store(false);
+    closing_.store(false);
+    head_.store(tail_.load());
+    try {
+      service_->startStream();
+    } catch (const std::exception&) {
+      return closeWith(kMidiError);
+    }
+    return service_->isStreamRunning() ? kMidiOk : closeWith(kMidiError);
+  }
+
+  int close() {
+    if (!service_) return kMidiOk;
+    stop();
+    // The stream ends itself at its next block; stopping it from here would have to wait for
+    // the lock its thread takes for every block.
+    closing_.store(true, std::memory_order_release);
+    const auto deadline = std::chrono::steady_clock::now() + kClosingWait;
+    while (service_->isStreamRunning() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    try {
+      if (service_->isStreamRunning()) service_->abortStream();
+      if (service_->isStreamOpen()) service_->closeStream();
+    } catch (const std::exception&) {
+      // The server is gone; the stream's resources go with the service object.
+    }
+    service_.reset();
+    onDone_ = nullptr;
+    return kMidiOk;
+  }
+
+  void setTicksPerQuarter(int ticks) { ticksPerQuarter_ = ticks; }
+
+  int out(MidiStreamHeader* header) {
+    if (!service_ || lost_.load(std::memory_order_acquire) || armedSerial_.load() != 0)
+      return kMidiError;
+    const TimedPhrase phrase = timedPhrase(*header);
+    const std::size_t tail = tail_.load(std::memory_order_relaxed);
+    const std::size_t used = tail - head_.load(std::memory_order_acquire);
+    if (used + phrase.messages.size() + 1 > kQueuePlaces) return kMidiError;
+
+    const std::uint64_t serial = ++lastSerial_;
+    std::size_t at = tail;
+    for (const TimedMessage& m : phrase.messages)
+      queue_[at++ % kQueuePlaces] = {serial, framesOf(m.ticks), m.message, nullptr};
+    const std::int64_t endFrame = framesOf(phrase.endTicks) + tailFrames();
+    queue_[at++ % kQueuePlaces] = {serial, endFrame, 0, header};
+    armedSerial_.store(serial, std::memory_order_release);
+    tail_.store(at, std::memory_order_release);
+
+    const auto length = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(static_cast<double>(endFrame) / sampleRate_));
+    deadline_.arm(serial, header, std::chrono::steady_clock::now() + length + kStallMargin);
+    return kMidiOk;
+  }
+
+  void stop() {
+    armedSerial_.store(0, std::memory_order_release);
+    deadline_.disarm();
+    cancelledThrough_.store(lastSerial_, std::memory_order_release);
+  }
+
+  bool soundFontLoaded() const { return synth_ != nullptr; }
+
+  void streamFailed() override { lost_.store(true, std::memory_order_release); }
+
+ private:
+  static int onAudio(void* output, void*, unsigned int frames, double, RtAudioStreamStatus,
+                     void* self) {
+    auto* engine = static_cast<Engine*>(self);
+    markStreamThread(engine);
+    auto* samples = static_cast<float*>(output);
+    const std::size_t values = std::size_t{frames} * engine->outputChannels_;
+    if (engine->closing_.load(std::memory_order_acquire)) {
+      std::fill_n(samples, values, 0.0f);
+      return 2;
+    }
+    if (engine->lost_.load(std::memory_order_acquire)) {
+      std::fill_n(samples, values, 0.0f);
+      engine->endAfterFailure();
+      return 2;
+    }
+    engine->render(samples, frames);
+    return 0;
+  }
+
+  // Audio thread: one block, each queued event applied at its own frame.
+  void render(float* samples, unsigned int frames) {
+    const std::uint64_t cancelled = cancelledThrough_.load(std::memory_order_acquire);
+    if (cancelled != seenCancelled_) {
+      seenCancelled_ = cancelled;
+      if (synth_ != nullptr) fluid_synth_all_notes_off(synth_, -1);
+    }
+    std::int64_t position = 0;
+    std::size_t head = head_.load(std::memory_order_relaxed);
+    const std::size_t tail = tail_.load(std::memory_order_acquire);
+    for (; head != tail; ++head) {
+      const QueuedEvent& event = queue_[head % kQueuePlaces];
+      if (event.serial <= cancelled) continue;
+      if (event.serial != playingSerial_) {
+        playingSerial_ = event.serial;
+        phraseStart_ = blockStart_ + position;
+      }
+      const std::int64_t due = phraseStart_ + event.frame - blockStart_;
+      if (due >= frames) break;
+      if (due > position) {
+        synthesise(samples + position * outputChannels_, due - position);
+        position = due;
+      }
+      if (event.header != nullptr)
+        giveDone(event.serial, event.header);
+      else
+        apply(event.message);
+    }
+    head_.store(head, std::memory_order_release);
+    synthesise(samples + position * outputChannels_, frames - position);
+    blockStart_ += frames;
+  }
+
+  // The synthesiser renders stereo; a mono output gets the mean of both sides.
+  void synthesise(float* samples, std::int64_t frames) {
+    if (frames <= 0) return;
+    if (synth_ == nullptr) {
+      std::fill_n(samples, frames * outputChannels_, 0.0f);
+      return;
+    }
+    if (outputChannels_ == 2) {
+      fluid_synth_write_float(synth_, static_cast<int>(frames), samples, 0, 2, samples, 1, 2);
+      return;
+    }
+    while (frames > 0) {
+      const int part = static_cast<int>(std::min<std::int64_t>(frames, kScratchFrames));
+      fluid_synth_write_float(synth_, part, left_.data(), 0, 1, right_.data(), 0, 1);
+      for (int i = 0; i < part; ++i) *samples++ = 0.5f * (left_[i] + right_[i]);
+      frames -= part;
+    }
+  }
+
+  // Phrases hold only note-ons and note-offs; nothing else reaches the synthesiser.
+  void apply(std::uint32_t message) {
+    if (synth_ == nullptr) return;
+    const int channel = static_cast<int>(message & 0x0F);
+    const int note = static_cast<int>((message >> 8) & 0x7F);
+    if (isNoteOn(message))
+      fluid_synth_noteon(synth_, channel, note, static_cast<int>((message >> 16) & 0x7F));
+    else if (isNoteOff(message))
+      fluid_synth_noteoff(synth_, channel, note);
+  }
+
+  // Audio thread, once the output has failed: nothing more will play, so the phrase that is
+  // still queued ends now.
+  void endAfterFailure() {
+    const std::uint64_t cancelled = cancelledThrough_.load(std::memory_order_acquire);
+    std::size_t head = head_.load(std::memory_order_relaxed);
+    const std::size_t tail = tail_.load(std::memory_order_acquire);
+    for (; head != tail; ++head) {
+      const QueuedEvent& event = queue_[head % kQueuePlaces];
+      if (event.header != nullptr && event.serial > cancelled) giveDone(event.serial, event.header);
+    }
+    head_.store(head, std::memory_order_release);
+  }
+
+  void giveDone(std::uint64_t serial, MidiStreamHeader* header) {
+    std::uint64_t expected = serial;
+    if (armedSerial_.compare_exchange_strong(expected, 0, std::memory_order_acq_rel) && onDone_)
+      onDone_(header);
+  }
+
+  std::int64_t framesOf(std::int64_t ticks) const {
+    return ticksToFrames(ticks, ticksPerQuarter_, sampleRate_);
+  }
+
+  std::int64_t tailFrames() const {
+    const std::int64_t release = sampleRate_ * kReleaseTail.count() / 1000;
+    return std::max<std::int64_t>(release, latencyFrames_);
+  }
+
+  // A synthesiser at the stream's rate, kept across opens at the same rate. Without a SoundFont
+  // there is none and the stream renders silence.
+  void prepareSynth() {
+    if (synth_ != nullptr && synthRate_ == sampleRate_) return;
+    freeSynth();
+    settings_ = new_fluid_settings();
+    fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate_);
+    fluid_settings_setnum(settings_, "synth.gain", kSynthGain);
+    // A dry sound: the notes end when they are released, and a stop silences at once.
+    fluid_settings_setint(settings_, "synth.reverb.active", 0);
+    fluid_settings_setint(settings_, "synth.chorus.active", 0);
+    // Only the audio thread plays the synthesiser once the stream runs.
+    fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
+    synth_ = new_fluid_synth(settings_);
+    const auto found = std::find_if(soundFonts_.begin(), soundFonts_.end(), [](const auto& path) {
+      std::error_code error;
+      return std::filesystem::is_regular_file(path, error);
+    });
+    if (synth_ == nullptr || found == soundFonts_.end() ||
+        fluid_synth_sfload(synth_, found->c_str(), 1) == FLUID_FAILED) {
+      freeSynth();
+      return;
+    }
+    synthRate_ = sampleRate_;
+  }
+
+  void freeSynth() {
+    if (synth_ != nullptr) delete_fluid_synth(synth_);
+    if (settings_ != nullptr) delete_fluid_settings(settings_);
+    synth_ = nullptr;
+    settings_ = nullptr;
+    synthRate_ = 0;
+  }
+
+  int closeWith(int result) {
+    close();
+    return result;
+  }
+
+  std::vector<std::string> soundFonts_;
+  fluid_settings_t* settings_ = nullptr;
+  fluid_synth_t* synth_ = nullptr;
+  int synthRate_ = 0;
+  std::unique_ptr<RtAudio> service_;
+  int sampleRate_ = kSampleRate;
+  long latencyFrames_ = 0;
+  unsigned int outputChannels_ = 2;
+  std::array<float, kScratchFrames> left_{};  // mono outputs only
+  std::array<float, kScratchFrames> right_{};
+  int ticksPerQuarter_ = 96;
+  DoneFn onDone_;
+
+  std::array<QueuedEvent, kQueuePlaces> queue_{};
+  std::atomic<std::size_t> head_{0};
+  std::atomic<std::size_t> tail_{0};
+  std::uint64_t lastSerial_ = 0;  // interface thread
+  std::atomic<std::uint64_t> cancelledThrough_{0};
+  std::atomic<std::uint64_t> armedSerial_{0};
+  std::atomic<bool> lost_{false};
+  std::atomic<bool> closing_{false};
+
+  // Audio thread only.
+  std::uint64_t seenCancelled_ = 0;
+  std::uint64_t playingSerial_ = 0;
+  std::int64_t phraseStart_ = 0;
+  std::int64_t blockStart_ = 0;
+
+  DoneDeadline deadline_;
+};
+
+std::vector<std::string> FluidSynthMidiOut::standardSoundFonts() {
+  return {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2"};
+}
+
+FluidSynthMidiOut::FluidSynthMidiOut(std::vector<std::string> soundFonts)
+    : engine_(std::make_unique<Engine>(std::move(soundFonts))) {}
+
+FluidSynthMidiOut::~FluidSynthMidiOut() = default;
+
+std::string FluidSynthMidiOut::deviceName(int device) {
+  return device == kDefaultMidiDevice ? kBuiltInSynthesiserName : std::string();
+}
+
+int FluidSynthMidiOut::open(int device, DoneFn onDone) {
+  if (device != kDefaultMidiDevice) return kMidiError;
+  return engine_->open(std::move(onDone));
+}
+
+int FluidSynthMidiOut::setTimeDivision(int ticksPerQuarterNote) {
+  if (ticksPerQuarterNote <= 0) return kMidiError;
+  engine_->setTicksPerQuarter(ticksPerQuarterNote);
+  return kMidiOk;
+}
+
+int FluidSynthMidiOut::restart() {
+  return kMidiOk;
+}
+
+int FluidSynthMidiOut::prepareHeader(MidiStreamHeader* header) {
+  return header != nullptr ? kMidiOk : kMidiError;
+}
+
+int FluidSynthMidiOut::out(MidiStreamHeader* header) {
+  if (header == nullptr) return kMidiError;
+  return engine_->out(header);
+}
+
+int FluidSynthMidiOut::unprepareHeader(MidiStreamHeader* header) {
+  return header != nullptr ? kMidiOk : kMidiError;
+}
+
+int FluidSynthMidiOut::stop() {
+  engine_->stop();
+  return kMidiOk;
+}
+
+int FluidSynthMidiOut::close() {
+  return engine_->close();
+}
+
+bool FluidSynthMidiOut::soundFontLoaded() const {
+  return engine_->soundFontLoaded();
+}
+
+}  // namespace auralis::platform

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/MidiOutStream.h"
+
+namespace auralis::platform {
+
+// The built-in synthesiser: FluidSynth with a General MIDI SoundFont, rendering into an RtAudio
+// output stream on the first of PulseAudio, ALSA and JACK that has an output device. It is the
+// default device, -1; there are no numbered ones.
+//
+// Every event sounds at its exact sample position counted from the phrase's time zero, the start
+// of the first audio block that meets the phrase. The done notice comes from the audio thread
+// once the last record's time and a short tail for the release and the output's buffering have
+// been rendered.
+//
+// Without a SoundFont the stream still opens and keeps time, silently: the done notice comes as
+// usual, so the lesson goes on exactly as with sound. Without any audio output, open fails.
+// Should the output stop while a phrase plays (the audio server gone), the done notice comes at
+// once, and from then on out() fails until the next open; should the stream stall without a word,
+// the done notice comes two seconds after the phrase's end. Either way the player goes idle.
+class FluidSynthMidiOut final : public MidiOutStream {
+ public:
+  // The General MIDI SoundFonts tried in order: the small TimGM6mb, then FluidR3.
+  static std::vector<std::string> standardSoundFonts();
+
+  explicit FluidSynthMidiOut(std::vector<std::string> soundFonts = standardSoundFonts());
+  ~FluidSynthMidiOut() override;
+  FluidSynthMidiOut(const FluidSynthMidiOut&) = delete;
+  FluidSynthMidiOut& operator=(const FluidSynthMidiOut&) = delete;
+
+  int deviceCount() override { return 0; }
+  std::string deviceName(int device) override;
+  int open(int device, DoneFn onDone) override;
+  int setTimeDivision(int ticksPerQuarterNote) override;
+  // Each phrase starts from its own time zero anyway.
+  int restart() override;
+  int prepareHeader(MidiStreamHeader* header) override;
+  // Fails while a phrase plays, when no stream is open, and once the output has failed.
+  int out(MidiStreamHeader* header) override;
+  int unprepareHeader(MidiStreamHeader* header) override;
+  // Abandons the phrase without a done notice and releases every sounding note.
+  int stop() override;
+  int close() override;
+
+  // After an open: whether a SoundFont was found, that is, whether anything will sound.
+  bool soundFontLoaded() const;
+
+ private:
+  class Engine;
+  std::unique_ptr<Engine> engine_;
+};
+
+inline constexpr const char* kBuiltInSynthesiserName = "Built-in synthesiser";
+
+}  // namespace auralis::platform

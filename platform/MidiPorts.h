@@ -1,0 +1,40 @@
+#pragma once
+
+// Shared by the RtMidi backends' sources; not part of the library's interface.
+
+#include <RtMidi.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace auralis::platform {
+
+inline constexpr const char* kMidiClientName = "Auralis";
+
+// Opens the MIDI service on the ALSA sequencer, or on JACK where the sequencer is missing (no
+// /dev/snd/seq). With neither there is none, which is not an error. Later warnings of the service
+// are dropped; failures show in the results of its calls.
+template <class Service>
+std::unique_ptr<Service> openMidiService() {
+  for (RtMidi::Api api : {RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK}) {
+    try {
+      auto service = std::make_unique<Service>(api, kMidiClientName);
+      service->setErrorCallback([](RtMidiError::Type, const std::string&, void*) {});
+      return service;
+    } catch (const std::exception&) {
+      // This service is missing; try the next.
+    }
+  }
+  return nullptr;
+}
+
+// The service's port names in its order, leaving out this program's own; none without a
+// service.
+std::vector<std::string> midiPortNames(RtMidi* service);
+
+// Where the port of that name is now: ports come and go, so their numbers move.
+std::optional<unsigned int> findMidiPort(RtMidi& service, const std::string& name);
+
+}  // namespace auralis::platform

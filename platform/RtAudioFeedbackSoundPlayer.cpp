@@ -1,0 +1,131 @@
+#include "platform/RtAudioFeedbackSoundPlayer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "platform/AudioDevices.h"
+#include "platform/WaveData.h"
+
+namespace auralis::platform {
+
+namespace {
+
+constexpr unsigned int kBlockFrames = 512;
+constexpr std::chrono::milliseconds kPollInterval{2};
+
+// Feeds one sound to the output, converting its rate where the output runs at another one.
+class SoundFeed final : public AudioStreamOwner {
+ public:
+  explicit SoundFeed(WaveSound sound) : sound_(std::move(sound)) {}
+
+  void setOutputRate(unsigned int rate) {
+    step_ = static_cast<double>(sound_.sampleRate) / static_cast<double>(rate);
+  }
+
+  // Once the whole sound is written the stream stops itself, after the output has played it:
+  // stopping from outside would have to wait for the stream's lock.
+  static int onAudio(void* output, void*, unsigned int frames, double, RtAudioStreamStatus,
+                     void* self) {
+    auto* feed = static_cast<SoundFeed*>(self);
+    markStreamThread(feed);
+    if (feed->failed_.load(std::memory_order_acquire)) return 2;
+    return feed->fill(static_cast<std::int16_t*>(output), frames) ? 1 : 0;
+  }
+
+  void streamFailed() override { end(); }
+  void end() { failed_.store(true, std::memory_order_release); }
+
+ private:
+  // Linear interpolation between neighbouring frames; silence once the sound is over. True when
+  // the sound is over.
+  bool fill(std::int16_t* out, unsigned int frames) {
+    const std::size_t channels = static_cast<std::size_t>(sound_.channels);
+    const std::size_t last = sound_.frames();
+    for (unsigned int f = 0; f < frames; ++f, out += channels) {
+      const auto frame = static_cast<std::size_t>(position_);
+      if (frame >= last) {
+        std::fill_n(out, channels, std::int16_t{0});
+        continue;
+      }
+      const double weight = position_ - static_cast<double>(frame);
+      const std::size_t next = std::min(frame + 1, last - 1);
+      for (std::size_t c = 0; c < channels; ++c) {
+        const double a = sound_.samples[frame * channels + c];
+        const double b = sound_.samples[next * channels + c];
+        out[c] = static_cast<std::int16_t>(a + (b - a) * weight);
+      }
+      position_ += step_;
+    }
+    return static_cast<std::size_t>(position_) >= last;
+  }
+
+  const WaveSound sound_;
+  double step_ = 1;
+  double position_ = 0;
+  std::atomic<bool> failed_{false};
+};
+
+}  // namespace
+
+void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t bytes) {
+  std::optional<WaveSound> sound = parseWave(wave, bytes);
+  if (!sound || sound->frames() == 0) return;
+  const auto length = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+      std::chrono::duration<double>(sound->seconds()));
+  const auto channels = static_cast<unsigned int>(sound->channels);
+  const auto soundRate = static_cast<unsigned int>(sound->sampleRate);
+  // Declared first, so that it outlives the stream that reads it.
+  const auto feed = std::make_shared<SoundFeed>(std::move(*sound));
+  std::unique_ptr<RtAudio> service = openAudioService(AudioDirection::Output);
+  if (!service) return;
+  const std::optional<unsigned int> device =
+      resolveAudioDevice(*service, AudioDirection::Output, -1);
+  if (!device) return;
+
+  RtAudio::StreamParameters output;
+  output.deviceId = *device;
+  output.nChannels = channels;
+  // The sound's own rate where the output takes it (JACK runs at the server's rate only).
+  for (const unsigned int rate : {soundRate, 44100U, 48000U}) {
+    unsigned int frames = kBlockFrames;
+    feed->setOutputRate(rate);
+    try {
+      service->openStream(&output, nullptr, RTAUDIO_SINT16, rate, &frames, &SoundFeed::onAudio,
+                          feed.get(), nullptr, &routeStreamError);
+      if (service->isStreamOpen() && service->getStreamSampleRate() == rate) break;
+      if (service->isStreamOpen()) service->closeStream();
+    } catch (const std::exception&) {
+      // Try the next rate.
+    }
+  }
+  if (!service->isStreamOpen()) return;
+
+  const auto deadline = std::chrono::steady_clock::now() + length + kMargin;
+  try {
+    service->startStream();
+  } catch (const std::exception&) {
+    return;
+  }
+  while (service->isStreamRunning() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(kPollInterval);
+  // Closing waits until the output has played the last samples, or for as long as a stuck
+  // server takes; it runs on a thread of its own so that the wait here stays bounded.
+  feed->end();
+  auto closed = std::make_shared<std::promise<void>>();
+  std::future<void> done = closed->get_future();
+  std::thread([service = std::move(service), feed, closed] {
+    try {
+      service->closeStream();
+    } catch (const std::exception&) {
+      // The server is gone; the stream goes with the service object.
+    }
+    closed->set_value();
+  }).detach();
+  done.wait_until(deadline);
+}
+
+}  // namespace auralis::platform

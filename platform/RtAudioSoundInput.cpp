@@ -1,0 +1,229 @@
+#include "platform/RtAudioSoundInput.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstring>
+
+#include "platform/AudioDevices.h"
+
+namespace auralis::platform {
+
+namespace {
+
+constexpr unsigned int kBufferFrames = 1024;
+constexpr std::size_t kQueuePlaces = 16;
+
+bool isWantedFormat(const WaveFormat& format) {
+  const WaveFormat wanted;
+  return format.sampleRate == wanted.sampleRate && format.channels == wanted.channels &&
+         format.bitsPerSample == wanted.bitsPerSample;
+}
+
+}  // namespace
+
+// One open input stream and its queue of buffers. The interface thread adds at the tail; the
+// stream's thread fills and returns at the head. While the stream is stopped only the interface
+// thread touches either end.
+class RtAudioSoundInput::Stream final : public AudioStreamOwner {
+ public:
+  Stream(std::unique_ptr<RtAudio> service, DataFn onData, LostFn onLost)
+      : service_(std::move(service)), onData_(std::move(onData)), onLost_(std::move(onLost)) {}
+
+  ~Stream() {
+    halt();
+    try {
+      if (service_->isStreamOpen()) service_->closeStream();
+    } catch (const std::exception&) {
+      // The server is gone; the stream's resources go with the service object.
+    }
+    std::size_t head = head_.load();
+    if (head != tail_.load())
+      queue_[head % kQueuePlaces]->bytesRecorded =
+          static_cast<std::uint32_t>(filledSamples_ * sizeof(std::int16_t));
+    for (; head != tail_.load(); ++head) queue_[head % kQueuePlaces]->done = true;
+  }
+
+  bool open(unsigned int device) {
+    RtAudio::StreamParameters input;
+    input.deviceId = device;
+    input.nChannels = 1;
+    unsigned int frames = kBufferFrames;
+    try {
+      service_->openStream(nullptr, &input, RTAUDIO_SINT16, WaveFormat{}.sampleRate, &frames,
+                           &Stream::onAudio, this, nullptr, &routeStreamError);
+    } catch (const std::exception&) {
+      return false;
+    }
+    return service_->isStreamOpen();
+  }
+
+  void addBuffer(CaptureHeader* header) {
+    const std::size_t tail = tail_.load(std::memory_order_relaxed);
+    if (tail - head_.load(std::memory_order_acquire) >= kQueuePlaces) return;
+    header->bytesRecorded = 0;
+    header->done.store(false, std::memory_order_relaxed);
+    queue_[tail % kQueuePlaces] = header;
+    tail_.store(tail + 1, std::memory_order_release);
+  }
+
+  void start() {
+    if (running_ || lost_.load(std::memory_order_acquire)) return;
+    try {
+      service_->startStream();
+    } catch (const std::exception&) {
+      // Not running; the check below says so.
+    }
+    running_ = service_->isStreamRunning();
+  }
+
+  void stop() {
+    if (!running_) return;
+    halt();
+    if (filledSamples_ == 0) return;
+    const std::size_t head = head_.load(std::memory_order_relaxed);
+    if (head == tail_.load(std::memory_order_acquire)) return;
+    returnBuffer(queue_[head % kQueuePlaces], filledSamples_, head);
+  }
+
+  void streamFailed() override {
+    if (!lost_.exchange(true, std::memory_order_acq_rel) && onLost_) onLost_();
+  }
+
+ private:
+  static int onAudio(void*, void* input, unsigned int frames, double, RtAudioStreamStatus,
+                     void* self) {
+    auto* stream = static_cast<Stream*>(self);
+    markStreamThread(stream);
+    // After a failure the input holds stale samples; ending the stream here stops the service
+    // from calling again at once.
+    if (stream->lost_.load(std::memory_order_acquire)) return 2;
+    stream->fill(static_cast<const std::int16_t*>(input), frames);
+    return 0;
+  }
+
+  void halt() {
+    if (!running_) return;
+    try {
+      if (service_->isStreamRunning()) service_->stopStream();
+    } catch (const std::exception&) {
+      // A failed stream has stopped already.
+    }
+    running_ = false;
+  }
+
+  // Stream thread: copies into the buffer at the head, as many as the samples fill. Samples that
+  // find no queued buffer are lost, as they would be on any device.
+  void fill(const std::int16_t* samples, std::size_t count) {
+    std::size_t head = head_.load(std::memory_order_relaxed);
+    while (count > 0 && head != tail_.load(std::memory_order_acquire)) {
+      CaptureHeader* header = queue_[head % kQueuePlaces];
+      const std::size_t capacity = header->bufferLength / sizeof(std::int16_t);
+      const std::size_t taken = std::min(count, capacity - filledSamples_);
+      std::memcpy(header->data + filledSamples_, samples, taken * sizeof(std::int16_t));
+      filledSamples_ += taken;
+      samples += taken;
+      count -= taken;
+      if (filledSamples_ < capacity) break;
+      returnBuffer(header, filledSamples_, head);
+      ++head;
+    }
+  }
+
+  void returnBuffer(CaptureHeader* header, std::size_t samples, std::size_t head) {
+    header->bytesRecorded = static_cast<std::uint32_t>(samples * sizeof(std::int16_t));
+    header->done.store(true, std::memory_order_release);
+    filledSamples_ = 0;
+    head_.store(head + 1, std::memory_order_release);
+    if (onData_) onData_();
+  }
+
+  std::unique_ptr<RtAudio> service_;
+  DataFn onData_;
+  LostFn onLost_;
+  std::array<CaptureHeader*, kQueuePlaces> queue_{};
+  std::atomic<std::size_t> head_{0};  // next buffer to fill
+  std::atomic<std::size_t> tail_{0};  // one past the last queued buffer
+  std::size_t filledSamples_ = 0;     // in the buffer at the head
+  std::atomic<bool> lost_{false};
+  bool running_ = false;
+};
+
+RtAudioSoundInput::RtAudioSoundInput() = default;
+
+RtAudioSoundInput::~RtAudioSoundInput() = default;
+
+std::vector<std::string> RtAudioSoundInput::deviceNames() {
+  std::vector<std::string> names;
+  std::unique_ptr<RtAudio> service = openAudioService(AudioDirection::Input);
+  if (!service) return names;
+  for (const AudioDevice& device : audioDevices(*service, AudioDirection::Input))
+    names.push_back(device.name);
+  return names;
+}
+
+bool RtAudioSoundInput::supportsFormat(int device, const WaveFormat& format) {
+  if (!isWantedFormat(format)) return false;
+  std::unique_ptr<RtAudio> service = openAudioService(AudioDirection::Input);
+  if (!service) return false;
+  const std::optional<unsigned int> id =
+      resolveAudioDevice(*service, AudioDirection::Input, device);
+  if (!id) return false;
+  try {
+    const RtAudio::DeviceInfo info = service->getDeviceInfo(*id);
+    const std::vector<unsigned int>& rates = info.sampleRates;
+    const auto rate = static_cast<unsigned int>(format.sampleRate);
+    return info.inputChannels >= 1 &&
+           (rates.empty() || std::find(rates.begin(), rates.end(), rate) != rates.end());
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool RtAudioSoundInput::open(int device, const WaveFormat& format, DataFn onData) {
+  close();
+  if (!isWantedFormat(format)) return false;
+  std::unique_ptr<RtAudio> service = openAudioService(AudioDirection::Input);
+  if (!service) return false;
+  const std::optional<unsigned int> id =
+      resolveAudioDevice(*service, AudioDirection::Input, device);
+  if (!id) return false;
+  auto stream = std::make_unique<Stream>(std::move(service), std::move(onData), onLost_);
+  if (!stream->open(*id)) return false;
+  stream_ = std::move(stream);
+  return true;
+}
+
+void RtAudioSoundInput::prepare(CaptureHeader* header) {
+  header->prepared = header->data != nullptr && header->bufferLength >= sizeof(std::int16_t);
+}
+
+void RtAudioSoundInput::unprepare(CaptureHeader* header) {
+  header->prepared = false;
+}
+
+void RtAudioSoundInput::addBuffer(CaptureHeader* header) {
+  if (stream_ && header->prepared) stream_->addBuffer(header);
+}
+
+void RtAudioSoundInput::start() {
+  if (stream_) stream_->start();
+}
+
+void RtAudioSoundInput::stop() {
+  if (stream_) stream_->stop();
+}
+
+void RtAudioSoundInput::close() {
+  stream_.reset();
+}
+
+bool RtAudioSoundInput::isOpen() const {
+  return stream_ != nullptr;
+}
+
+void RtAudioSoundInput::setDeviceLostFn(LostFn onLost) {
+  onLost_ = std::move(onLost);
+}
+
+}  // namespace auralis::platform

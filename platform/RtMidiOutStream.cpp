@@ -1,0 +1,114 @@
+#include "platform/RtMidiOutStream.h"
+
+#include <array>
+
+#include "platform/MidiPorts.h"
+#include "platform/PhraseScheduler.h"
+
+namespace auralis::platform {
+
+namespace {
+
+// Bytes of a short message by its status: program change and channel pressure carry one data
+// byte, the other channel messages two.
+std::size_t shortMessageLength(std::uint32_t message) {
+  const std::uint32_t kind = message & 0xF0;
+  return kind == 0xC0 || kind == 0xD0 ? 2 : 3;
+}
+
+}  // namespace
+
+RtMidiOutStream::RtMidiOutStream() = default;
+
+RtMidiOutStream::~RtMidiOutStream() {
+  close();
+}
+
+int RtMidiOutStream::deviceCount() {
+  const std::unique_ptr<RtMidiOut> service = openMidiService<RtMidiOut>();
+  portNames_ = midiPortNames(service.get());
+  return static_cast<int>(portNames_.size());
+}
+
+std::string RtMidiOutStream::deviceName(int device) {
+  if (device < 0 || device >= static_cast<int>(portNames_.size())) return std::string();
+  return portNames_[static_cast<std::size_t>(device)];
+}
+
+int RtMidiOutStream::open(int device, DoneFn onDone) {
+  close();
+  if (portNames_.empty()) deviceCount();
+  if (device < 0 || device >= static_cast<int>(portNames_.size())) return kMidiError;
+  std::unique_ptr<RtMidiOut> port = openMidiService<RtMidiOut>();
+  if (!port) return kMidiError;
+  const std::optional<unsigned int> number =
+      findMidiPort(*port, portNames_[static_cast<std::size_t>(device)]);
+  if (!number) return kMidiError;
+  try {
+    port->openPort(*number, std::string(kMidiClientName) + " output");
+  } catch (const std::exception&) {
+    return kMidiError;
+  }
+  if (!port->isPortOpen()) return kMidiError;
+  port_ = std::move(port);
+  scheduler_ = std::make_unique<PhraseScheduler>([this](std::uint32_t message) { send(message); },
+                                                 std::move(onDone));
+  scheduler_->setTicksPerQuarter(ticksPerQuarter_);
+  return kMidiOk;
+}
+
+int RtMidiOutStream::setTimeDivision(int ticksPerQuarterNote) {
+  if (ticksPerQuarterNote <= 0) return kMidiError;
+  ticksPerQuarter_ = ticksPerQuarterNote;
+  if (scheduler_) scheduler_->setTicksPerQuarter(ticksPerQuarter_);
+  return kMidiOk;
+}
+
+int RtMidiOutStream::restart() {
+  return kMidiOk;
+}
+
+int RtMidiOutStream::prepareHeader(MidiStreamHeader* header) {
+  return header != nullptr ? kMidiOk : kMidiError;
+}
+
+int RtMidiOutStream::out(MidiStreamHeader* header) {
+  if (header == nullptr || !scheduler_) return kMidiError;
+  return scheduler_->play(header) ? kMidiOk : kMidiError;
+}
+
+int RtMidiOutStream::unprepareHeader(MidiStreamHeader* header) {
+  return header != nullptr ? kMidiOk : kMidiError;
+}
+
+int RtMidiOutStream::stop() {
+  if (scheduler_) scheduler_->stop();
+  return kMidiOk;
+}
+
+int RtMidiOutStream::close() {
+  // The scheduler's last note-offs still need the port.
+  scheduler_.reset();
+  if (port_) {
+    try {
+      port_->closePort();
+    } catch (const std::exception&) {
+      // The port is gone with its service.
+    }
+  }
+  port_.reset();
+  return kMidiOk;
+}
+
+void RtMidiOutStream::send(std::uint32_t message) {
+  const std::array<unsigned char, 3> bytes = {static_cast<unsigned char>(message & 0xFF),
+                                              static_cast<unsigned char>((message >> 8) & 0x7F),
+                                              static_cast<unsigned char>((message >> 16) & 0x7F)};
+  try {
+    port_->sendMessage(bytes.data(), shortMessageLength(message));
+  } catch (const std::exception&) {
+    // A port that went away takes no more messages; the phrase still runs to its done notice.
+  }
+}
+
+}  // namespace auralis::platform

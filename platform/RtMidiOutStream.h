@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/MidiOutStream.h"
+
+class RtMidiOut;
+
+namespace auralis::platform {
+
+class PhraseScheduler;
+
+// The system's MIDI output ports (ALSA sequencer, or JACK where there is no sequencer) as the
+// devices 0 .. n - 1, under their port names. A phrase is played by a scheduler thread at
+// steady-clock deadlines; stop() sends a note-off for every note still sounding.
+class RtMidiOutStream final : public MidiOutStream {
+ public:
+  RtMidiOutStream();
+  ~RtMidiOutStream() override;
+  RtMidiOutStream(const RtMidiOutStream&) = delete;
+  RtMidiOutStream& operator=(const RtMidiOutStream&) = delete;
+
+  // Lists the ports afresh; the numbers given to open() refer to the latest list.
+  int deviceCount() override;
+  std::string deviceName(int device) override;
+  int open(int device, DoneFn onDone) override;
+  int setTimeDivision(int ticksPerQuarterNote) override;
+  // Each phrase starts from its own time zero anyway.
+  int restart() override;
+  int prepareHeader(MidiStreamHeader* header) override;
+  // Fails while a phrase plays and when no port is open.
+  int out(MidiStreamHeader* header) override;
+  int unprepareHeader(MidiStreamHeader* header) override;
+  int stop() override;
+  int close() override;
+
+ private:
+  void send(std::uint32_t message);
+
+  std::vector<std::string> portNames_;
+  std::unique_ptr<RtMidiOut> port_;
+  std::unique_ptr<PhraseScheduler> scheduler_;
+  int ticksPerQuarter_ = 96;
+};
+
+}  // namespace auralis::platform
