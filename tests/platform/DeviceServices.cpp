@@ -1,0 +1,244 @@
+#include "DeviceServices.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+namespace auralis::platform::testing {
+
+using namespace std::chrono_literals;
+
+void DeviceTest::SetUp() {
+  // A child of a death test starts afresh rather than as a copy of this process and its threads.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const bool present =
+      environment("AURALIS_TEST_SERVICES") == "1" && !environment("PULSE_SERVER").empty() &&
+      !environment("JACK_DEFAULT_SERVER").empty() && !environment("AURALIS_TEST_MIC_FIFO").empty();
+  if (present) return;
+  if (environment("CI") == "true")
+    FAIL() << "the audio and MIDI servers are missing; run under tools/with-services.sh";
+  GTEST_SKIP() << "needs the audio and MIDI servers: run under tools/with-services.sh";
+}
+
+std::string environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+ScopedEnvironment::ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+  if (const char* previous = std::getenv(name)) previous_ = previous;
+  ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  if (previous_)
+    ::setenv(name_.c_str(), previous_->c_str(), 1);
+  else
+    ::unsetenv(name_.c_str());
+}
+
+std::function<std::int16_t(std::int64_t)> harmonicTone(double frequency, double amplitude) {
+  return [frequency, amplitude](std::int64_t i) {
+    const double phase = 2 * M_PI * frequency * static_cast<double>(i) / kRate;
+    const double value = std::sin(phase) + 0.6 * std::sin(2 * phase) + 0.4 * std::sin(3 * phase);
+    return static_cast<std::int16_t>(amplitude * value / 2);
+  };
+}
+
+FifoWriter::FifoWriter(const std::string& fifo, std::function<std::int16_t(std::int64_t)> sample)
+    : sample_(std::move(sample)) {
+  // The server may go while the test writes; that is a short write, not the test's end.
+  ::signal(SIGPIPE, SIG_IGN);
+  thread_ = std::thread([this, fifo] { run(fifo); });
+}
+
+FifoWriter::~FifoWriter() {
+  quit_ = true;
+  thread_.join();
+}
+
+void FifoWriter::setSource(std::function<std::int16_t(std::int64_t)> sample) {
+  std::lock_guard lock(mutex_);
+  sample_ = std::move(sample);
+}
+
+void FifoWriter::run(std::string fifo) {
+  // Not blocking at open: a FIFO without its reader would hold the writer for ever.
+  const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  if (fd < 0) return;
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  constexpr int kChunk = kRate / 100;
+  std::array<std::int16_t, kChunk> chunk{};
+  std::int64_t index = 0;
+  auto due = std::chrono::steady_clock::now();
+  while (!quit_) {
+    {
+      std::lock_guard lock(mutex_);
+      for (std::int16_t& s : chunk) s = sample_(index++);
+    }
+    if (::write(fd, chunk.data(), sizeof chunk) < 0) break;
+    due += 10ms;
+    std::this_thread::sleep_until(due);
+  }
+  ::close(fd);
+}
+
+PrivatePulseServer::PrivatePulseServer() {
+  char folder[] = "/tmp/auralis-pulse.XXXXXX";
+  if (::mkdtemp(folder) != nullptr) folder_ = folder;
+}
+
+PrivatePulseServer::~PrivatePulseServer() {
+  kill();
+  if (!folder_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+}
+
+bool PrivatePulseServer::start() {
+  if (folder_.empty() || pid_ > 0) return false;
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::execl("/bin/bash", "bash", AURALIS_PULSE_SERVER_SCRIPT, folder_.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  if (pid_ < 0) return false;
+  const std::string probe = "timeout 2 pactl --server=" + address() + " info >/dev/null 2>&1";
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (std::system(probe.c_str()) == 0) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return false;
+}
+
+void PrivatePulseServer::kill() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
+CaptureRecorder::CaptureRecorder(SoundInput& input) : input_(input) {}
+
+CaptureRecorder::~CaptureRecorder() {
+  input_.close();
+}
+
+bool CaptureRecorder::open(int device) {
+  const bool opened = input_.open(device, WaveFormat{}, [this] {
+    std::lock_guard lock(mutex_);
+    ++pending_;
+    notified_.notify_one();
+  });
+  if (!opened) return false;
+  for (int i = 0; i < kBuffers - 1; ++i) requeue(i);
+  next_ = 0;
+  return true;
+}
+
+void CaptureRecorder::requeue(int index) {
+  CaptureHeader& header = headers_[static_cast<std::size_t>(index)];
+  header.data = data_[static_cast<std::size_t>(index)].data();
+  header.bufferLength = kSamples * sizeof(std::int16_t);
+  input_.prepare(&header);
+  input_.addBuffer(&header);
+}
+
+int CaptureRecorder::pump(int count, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  int returned = 0;
+  while (returned < count) {
+    {
+      std::unique_lock lock(mutex_);
+      if (!notified_.wait_until(lock, deadline, [this] { return pending_ > 0; })) break;
+      --pending_;
+    }
+    CaptureHeader& header = headers_[static_cast<std::size_t>(next_)];
+    if (!header.done.load(std::memory_order_acquire)) {
+      ++strayNotices;
+      continue;
+    }
+    const int returnedIndex = next_;
+    next_ = (next_ + 1) % kBuffers;
+    input_.unprepare(&header);
+    requeue((returnedIndex + kBuffers - 1) % kBuffers);
+    const std::int16_t* begin = header.data;
+    samples.insert(samples.end(), begin, begin + header.bytesRecorded / sizeof(std::int16_t));
+    order.push_back(returnedIndex);
+    bytes.push_back(header.bytesRecorded);
+    arrivals.push_back(std::chrono::steady_clock::now());
+    ++returned;
+  }
+  return returned;
+}
+
+bool CaptureRecorder::settle(std::chrono::milliseconds timeout) {
+  constexpr std::size_t kSpan = 20;  // 464 ms of buffers
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (pump(1, 200ms) == 0) continue;
+    if (arrivals.size() < kSpan) continue;
+    const auto span = arrivals.back() - arrivals[arrivals.size() - kSpan];
+    if (span > 350ms && span < 600ms) return true;
+  }
+  return false;
+}
+
+int inputDeviceNamed(SoundInput& input, const std::string& part) {
+  const std::vector<std::string> names = input.deviceNames();
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (names[i].find(part) != std::string::npos) return static_cast<int>(i);
+  return -1;
+}
+
+double fundamentalFrequency(const std::int16_t* samples, std::size_t count) {
+  constexpr std::size_t kShortestLag = kRate / 1500;
+  constexpr std::size_t kLongestLag = kRate / 50;
+  if (count < 2 * kLongestLag || rootMeanSquare(samples, count) < 50) return 0;
+  const std::size_t window = count - kLongestLag;
+  std::vector<double> similarity(kLongestLag + 1, 0.0);
+  double best = 0;
+  for (std::size_t lag = kShortestLag; lag <= kLongestLag; ++lag) {
+    double product = 0;
+    double energy = 0;
+    for (std::size_t i = 0; i < window; ++i) {
+      const double a = samples[i];
+      const double b = samples[i + lag];
+      product += a * b;
+      energy += a * a + b * b;
+    }
+    similarity[lag] = energy > 0 ? 2 * product / energy : 0;
+    best = std::max(best, similarity[lag]);
+  }
+  // The first peak near the best is the period; later ones are its multiples.
+  for (std::size_t lag = kShortestLag + 1; lag < kLongestLag; ++lag) {
+    const double s = similarity[lag];
+    if (s < 0.9 * best || s < similarity[lag - 1] || s < similarity[lag + 1]) continue;
+    const double left = similarity[lag - 1];
+    const double right = similarity[lag + 1];
+    const double curvature = left - 2 * s + right;
+    const double shift = curvature != 0 ? 0.5 * (left - right) / curvature : 0;
+    return kRate / (static_cast<double>(lag) + shift);
+  }
+  return 0;
+}
+
+double rootMeanSquare(const std::int16_t* samples, std::size_t count) {
+  if (count == 0) return 0;
+  double sum = 0;
+  for (std::size_t i = 0; i < count; ++i) sum += static_cast<double>(samples[i]) * samples[i];
+  return std::sqrt(sum / static_cast<double>(count));
+}
+
+double noteFrequency(int note) {
+  return 440.0 * std::pow(2.0, (note - 69) / 12.0);
+}
+
+}  // namespace auralis::platform::testing

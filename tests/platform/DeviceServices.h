@@ -1,0 +1,153 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/RtAudioSoundInput.h"
+
+namespace auralis::platform::testing {
+
+inline constexpr int kRate = 44100;
+
+// A device test needs the servers of tools/with-services.sh. Without them it fails under CI
+// and is skipped, saying why, when run by hand.
+class DeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+};
+
+// Runs the statements in a process of their own, untouched by whatever the audio libraries keep
+// of the servers met before; a failed expectation there fails the test through the exit status.
+#define EXPECT_IN_FRESH_PROCESS(statements)               \
+  EXPECT_EXIT(                                            \
+      {                                                   \
+        statements;                                       \
+        std::exit(::testing::Test::HasFailure() ? 1 : 0); \
+      },                                                  \
+      ::testing::ExitedWithCode(0), "")
+
+std::string environment(const char* name);
+
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::string& value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+// A tone with the octave and twelfth a voice or an instrument has; 0 Hz is silence.
+std::function<std::int16_t(std::int64_t)> harmonicTone(double frequency, double amplitude = 6000);
+
+// Writes samples into a pipe source's FIFO in real time, 10 ms at a time, until destroyed or
+// until the server that reads it goes away.
+class FifoWriter {
+ public:
+  FifoWriter(const std::string& fifo, std::function<std::int16_t(std::int64_t)> sample);
+  ~FifoWriter();
+  FifoWriter(const FifoWriter&) = delete;
+  FifoWriter& operator=(const FifoWriter&) = delete;
+
+  void setSource(std::function<std::int16_t(std::int64_t)> sample);
+
+ private:
+  void run(std::string fifo);
+
+  std::mutex mutex_;
+  std::function<std::int16_t(std::int64_t)> sample_;
+  std::atomic<bool> quit_{false};
+  std::thread thread_;
+};
+
+// A PulseAudio server of the test's own, started by tools/pulse-server.sh, that the test may
+// kill.
+class PrivatePulseServer {
+ public:
+  PrivatePulseServer();
+  ~PrivatePulseServer();
+  PrivatePulseServer(const PrivatePulseServer&) = delete;
+  PrivatePulseServer& operator=(const PrivatePulseServer&) = delete;
+
+  // Starts the server and waits until it answers; false when it does not within five seconds.
+  bool start();
+  void kill();
+  std::string address() const { return "unix:" + folder_ + "/native"; }
+  std::string fifo() const { return folder_ + "/mic.fifo"; }
+
+ private:
+  std::string folder_;
+  pid_t pid_ = -1;
+};
+
+// Captures from a SoundInput the way the program does: eight buffers of 1024 samples, seven
+// queued, each returned one requeued once the next has come back. The data notices are handled
+// on the test's thread, in pump().
+class CaptureRecorder {
+ public:
+  static constexpr int kBuffers = 8;
+  static constexpr int kSamples = 1024;
+
+  explicit CaptureRecorder(SoundInput& input);
+  ~CaptureRecorder();
+
+  bool open(int device);
+  void start() { input_.start(); }
+  void stop() { input_.stop(); }
+  void close() { input_.close(); }
+  // Handles data notices until count more buffers have come back, or the timeout has passed.
+  // Returns how many came back.
+  int pump(int count, std::chrono::milliseconds timeout);
+  // Handles notices until buffers come at the pace of real time: a null sink's monitor stalls
+  // for a second or so after its first stream starts, then delivers a burst. False when it does
+  // not settle within the timeout.
+  bool settle(std::chrono::milliseconds timeout);
+  // Handles the notices that have already arrived.
+  void drain() { pump(1 << 30, std::chrono::milliseconds(0)); }
+
+  std::vector<std::int16_t> samples;  // every sample returned, in order
+  std::vector<int> order;             // the header index of every returned buffer
+  std::vector<std::uint32_t> bytes;   // bytesRecorded of every returned buffer
+  std::vector<std::chrono::steady_clock::time_point> arrivals;  // when each was handled
+  int strayNotices = 0;                                         // notices without a finished buffer
+
+ private:
+  void requeue(int index);
+
+  SoundInput& input_;
+  std::array<std::array<std::int16_t, kSamples>, kBuffers> data_{};
+  std::array<CaptureHeader, kBuffers> headers_;
+  int next_ = 0;
+  std::mutex mutex_;
+  std::condition_variable notified_;
+  int pending_ = 0;
+};
+
+// The device number of the input whose name contains part; -1 when there is none.
+int inputDeviceNamed(SoundInput& input, const std::string& part);
+
+// The fundamental of a harmonic sound by normalised autocorrelation, in Hz; 0 for silence.
+double fundamentalFrequency(const std::int16_t* samples, std::size_t count);
+
+double rootMeanSquare(const std::int16_t* samples, std::size_t count);
+
+// MIDI note number to frequency, A4 = 440 Hz.
+double noteFrequency(int note);
+
+}  // namespace auralis::platform::testing

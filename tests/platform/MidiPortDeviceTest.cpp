@@ -1,0 +1,255 @@
+#include <RtMidi.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "DeviceServices.h"
+#include "output/MidiEvent.h"
+#include "platform/RtMidiInput.h"
+#include "platform/RtMidiOutStream.h"
+#include "platform/StreamTiming.h"
+#include "platform/SystemMidiOut.h"
+
+namespace auralis::platform::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// A JACK MIDI client of the test's own that receives on port "receiver:in", and remembers
+// every message with the JACK time between it and the one before.
+class MidiReceiver {
+ public:
+  struct Received {
+    std::uint32_t message;
+    double secondsAfterPrevious;
+  };
+
+  MidiReceiver() : port_(RtMidi::UNIX_JACK, "receiver") {
+    port_.setCallback(&MidiReceiver::onMessage, this);
+    port_.openVirtualPort("in");
+  }
+
+  static constexpr const char* kPortName = "receiver:in";
+
+  std::vector<Received> wait(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, timeout, [&] { return received_.size() >= count; });
+    return received_;
+  }
+
+  // Notes switched on and not yet off, by channel << 8 | note.
+  std::vector<int> sounding() {
+    std::lock_guard lock(mutex_);
+    std::vector<int> notes;
+    for (const Received& r : received_) {
+      const int key = static_cast<int>((r.message & 0x0F) << 8 | ((r.message >> 8) & 0x7F));
+      if (isNoteOn(r.message)) notes.push_back(key);
+      if (isNoteOff(r.message)) std::erase(notes, key);
+    }
+    return notes;
+  }
+
+ private:
+  static void onMessage(double delta, std::vector<unsigned char>* bytes, void* self) {
+    auto* receiver = static_cast<MidiReceiver*>(self);
+    const std::uint32_t message = packShortMessage(bytes->data(), bytes->size());
+    std::lock_guard lock(receiver->mutex_);
+    receiver->received_.push_back({message, delta});
+    receiver->changed_.notify_all();
+  }
+
+  RtMidiIn port_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Received> received_;
+};
+
+// A JACK MIDI client of the test's own that plays a keyboard on port "keyboard:out".
+class MidiKeyboard {
+ public:
+  MidiKeyboard() : port_(RtMidi::UNIX_JACK, "keyboard") { port_.openVirtualPort("out"); }
+  static constexpr const char* kPortName = "keyboard:out";
+
+  void strike(int note, int velocity, int channel = 0) {
+    const std::array<unsigned char, 3> bytes = {static_cast<unsigned char>(0x90 | channel),
+                                                static_cast<unsigned char>(note),
+                                                static_cast<unsigned char>(velocity)};
+    port_.sendMessage(bytes.data(), bytes.size());
+  }
+
+ private:
+  RtMidiOut port_;
+};
+
+int deviceNamed(MidiOutStream& stream, const std::string& name) {
+  const int count = stream.deviceCount();
+  for (int device = 0; device < count; ++device)
+    if (stream.deviceName(device) == name) return device;
+  return -1;
+}
+
+struct DoneLog {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<MidiStreamHeader*> headers;
+
+  MidiOutStream::DoneFn fn() {
+    return [this](MidiStreamHeader* header) {
+      std::lock_guard lock(mutex);
+      headers.push_back(header);
+      changed.notify_all();
+    };
+  }
+  bool waitFor(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, timeout, [&] { return headers.size() >= count; });
+  }
+};
+
+MidiStreamHeader headerOf(const MidiEventList& list) {
+  MidiStreamHeader header;
+  header.data = reinterpret_cast<const std::uint8_t*>(list.events.data());
+  header.bufferLength = header.bytesRecorded =
+      static_cast<std::uint32_t>(list.count * sizeof(MidiEvent));
+  return header;
+}
+
+class MidiPortDeviceTest : public DeviceTest {};
+
+TEST_F(MidiPortDeviceTest, APhraseReachesAnExternalPortWithItsEventsAndTiming) {
+  MidiReceiver receiver;
+  RtMidiOutStream stream;
+  const int device = deviceNamed(stream, MidiReceiver::kPortName);
+  ASSERT_NE(device, -1) << "the receiving port is listed";
+  DoneLog done;
+  ASSERT_EQ(stream.open(device, done.fn()), kMidiOk);
+  ASSERT_EQ(stream.setTimeDivision(96), kMidiOk);
+
+  MidiEventList phrase;
+  PushNote(phrase, 60, 0, 0, 80, 30);
+  PushNote(phrase, 64, 0, 10, 80, 30);
+  PushNote(phrase, 67, 9, 20, 120, 30);
+  MidiStreamHeader header = headerOf(phrase);
+  ASSERT_EQ(stream.restart(), kMidiOk);
+  ASSERT_EQ(stream.prepareHeader(&header), kMidiOk);
+  ASSERT_EQ(stream.out(&header), kMidiOk);
+  ASSERT_TRUE(done.waitFor(1, 2s));
+  EXPECT_EQ(done.headers[0], &header);
+
+  const auto received = receiver.wait(6, 1s);
+  const TimedPhrase sent = timedPhrase(header);
+  ASSERT_EQ(received.size(), sent.messages.size());
+  for (std::size_t i = 0; i < received.size(); ++i) {
+    EXPECT_EQ(received[i].message, sent.messages[i].message) << "event " << i;
+    if (i == 0) continue;
+    const double ideal =
+        std::chrono::duration<double>(ticksToDuration(sent.messages[i].ticks, 96) -
+                                      ticksToDuration(sent.messages[i - 1].ticks, 96))
+            .count();
+    // JACK hands messages on once per period of 128 frames, 2.9 ms.
+    EXPECT_NEAR(received[i].secondsAfterPrevious, ideal, 0.008) << "event " << i;
+  }
+  EXPECT_TRUE(receiver.sounding().empty());
+  EXPECT_EQ(stream.unprepareHeader(&header), kMidiOk);
+  EXPECT_EQ(stream.stop(), kMidiOk);
+  EXPECT_EQ(stream.close(), kMidiOk);
+}
+
+TEST_F(MidiPortDeviceTest, StoppingOrChangingDeviceDuringAPhraseLeavesNoNoteSounding) {
+  MidiReceiver receiver;
+  SystemMidiOut midiOut;
+  const int device = deviceNamed(midiOut, MidiReceiver::kPortName);
+  ASSERT_NE(device, -1);
+  DoneLog done;
+  ASSERT_EQ(midiOut.open(device, done.fn()), kMidiOk);
+  midiOut.setTimeDivision(96);
+
+  // A chord on two channels, held for a minute.
+  MidiEventList phrase;
+  PushNoteOn(phrase, 60, 0, 0, 80);
+  PushNoteOn(phrase, 64, 0, 0, 80);
+  PushNoteOn(phrase, 43, 5, 0, 80);
+  PushNoteOff(phrase, 60, 0, 96 * 120);
+  PushNoteOff(phrase, 64, 0, 0);
+  PushNoteOff(phrase, 43, 5, 0);
+  MidiStreamHeader header = headerOf(phrase);
+  ASSERT_EQ(midiOut.out(&header), kMidiOk);
+  receiver.wait(3, 1s);
+  EXPECT_EQ(receiver.sounding().size(), 3u);
+
+  // As the player does before a device change: stop, then close and open the other device.
+  midiOut.stop();
+  receiver.wait(6, 1s);
+  EXPECT_TRUE(receiver.sounding().empty());
+  midiOut.close();
+  EXPECT_EQ(midiOut.open(kDefaultMidiDevice, done.fn()), kMidiOk) << "the built-in synthesiser";
+  EXPECT_FALSE(done.waitFor(1, 100ms));
+  EXPECT_EQ(receiver.wait(7, 100ms).size(), 6u);
+
+  // Closing in the middle of a phrase releases its notes as well.
+  midiOut.close();
+  ASSERT_EQ(midiOut.open(device, done.fn()), kMidiOk);
+  ASSERT_EQ(midiOut.out(&header), kMidiOk);
+  receiver.wait(9, 1s);
+  midiOut.close();
+  receiver.wait(12, 1s);
+  EXPECT_TRUE(receiver.sounding().empty());
+}
+
+TEST_F(MidiPortDeviceTest, KeysFromAJackKeyboardArriveInOrderWhileStarted) {
+  MidiKeyboard keyboard;
+  RtMidiInput input;
+  const std::vector<std::string> names = input.deviceNames();
+  const auto found = std::find(names.begin(), names.end(), MidiKeyboard::kPortName);
+  ASSERT_NE(found, names.end()) << "the keyboard's port is listed";
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::uint32_t> messages;
+  ASSERT_EQ(input.open(static_cast<int>(found - names.begin()),
+                       [&](std::uint32_t message) {
+                         std::lock_guard lock(mutex);
+                         messages.push_back(message);
+                         changed.notify_all();
+                       }),
+            0);
+  EXPECT_TRUE(input.isOpen());
+  auto waitFor = [&](std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex);
+    changed.wait_for(lock, timeout, [&] { return messages.size() >= count; });
+    return messages;
+  };
+
+  keyboard.strike(50, 100);  // before start: not delivered
+  EXPECT_TRUE(waitFor(1, 100ms).empty());
+
+  ASSERT_EQ(input.start(), 0);
+  const std::vector<std::uint32_t> struck = {0x00643C90, 0x00403D90, 0x00013699, 0x00002490};
+  for (std::uint32_t m : struck)
+    keyboard.strike(static_cast<int>((m >> 8) & 0xFF), static_cast<int>(m >> 16),
+                    static_cast<int>(m & 0x0F));
+  EXPECT_EQ(waitFor(4, 1s), struck);
+
+  input.stop();
+  keyboard.strike(62, 100);
+  EXPECT_EQ(waitFor(5, 100ms).size(), 4u);
+  input.close();
+  EXPECT_FALSE(input.isOpen());
+}
+
+TEST_F(MidiPortDeviceTest, NoMidiServiceMeansNoPorts) {
+  EXPECT_IN_FRESH_PROCESS({
+    const ScopedEnvironment noJack("JACK_DEFAULT_SERVER", "auralis-nonexistent");
+    RtMidiOutStream output;
+    EXPECT_EQ(output.deviceCount(), 0);
+    EXPECT_NE(output.open(0, [](MidiStreamHeader*) {}), kMidiOk);
+    RtMidiInput input;
+    EXPECT_TRUE(input.deviceNames().empty());
+    EXPECT_NE(input.open(0, [](std::uint32_t) {}), 0);
+    EXPECT_NE(input.start(), 0);
+  });
+}
+
+}  // namespace
+}  // namespace auralis::platform::testing

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include "DeviceServices.h"
+#include "output/MidiEvent.h"
+#include "platform/FluidSynthMidiOut.h"
+
+namespace auralis::platform::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Counts done notices from the audio thread.
+struct DoneLog {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<MidiStreamHeader*> headers;
+  std::vector<Clock::time_point> times;
+
+  MidiOutStream::DoneFn fn() {
+    return [this](MidiStreamHeader* header) {
+      std::lock_guard lock(mutex);
+      headers.push_back(header);
+      times.push_back(Clock::now());
+      changed.notify_all();
+    };
+  }
+  bool waitFor(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, timeout, [&] { return headers.size() >= count; });
+  }
+  std::size_t count() {
+    std::lock_guard lock(mutex);
+    return headers.size();
+  }
+};
+
+// A phrase as the player hands it over: the events of a list behind a header.
+struct PlayedPhrase {
+  MidiEventList list;
+  MidiStreamHeader header;
+
+  PlayedPhrase() = default;
+  MidiStreamHeader* seal() {
+    header.data = reinterpret_cast<const std::uint8_t*>(list.events.data());
+    header.bufferLength = header.bytesRecorded =
+        static_cast<std::uint32_t>(list.count * sizeof(MidiEvent));
+    return &header;
+  }
+};
+
+class SynthesiserDeviceTest : public DeviceTest {
+ protected:
+  // Records the null sink's monitor, where everything the synthesiser plays arrives.
+  bool listen(CaptureRecorder& recorder, RtAudioSoundInput& input) {
+    const int monitor = inputDeviceNamed(input, "Monitor of");
+    return monitor >= 0 && recorder.open(monitor);
+  }
+};
+
+// Keeps the recording going (only seven buffers are queued at a time) until the done notices
+// have come, or the timeout has passed.
+bool recordUntilDone(CaptureRecorder& recorder, DoneLog& done, std::size_t count,
+                     std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (done.count() < count && Clock::now() < deadline) recorder.pump(1, 20ms);
+  return done.count() >= count;
+}
+
+// Start of the first stretch of 10 ms holding sound, in samples from from.
+std::optional<std::size_t> onset(const std::vector<std::int16_t>& samples, std::size_t from) {
+  constexpr std::size_t kStep = kRate / 100;
+  for (std::size_t at = from; at + kStep <= samples.size(); at += kStep / 4)
+    if (rootMeanSquare(samples.data() + at, kStep) > 300) return at;
+  return std::nullopt;
+}
+
+TEST_F(SynthesiserDeviceTest, NotesSoundAtTheirPitchAndTheirExactTimesThenTheDoneNoticeComes) {
+  FluidSynthMidiOut synthesiser;
+  DoneLog done;
+  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
+  ASSERT_TRUE(synthesiser.soundFontLoaded());
+  ASSERT_EQ(synthesiser.setTimeDivision(96), kMidiOk);
+  EXPECT_EQ(synthesiser.deviceName(kDefaultMidiDevice), "Built-in synthesiser");
+
+  RtAudioSoundInput input;
+  CaptureRecorder recorder(input);
+  ASSERT_TRUE(listen(recorder, input));
+  recorder.start();
+  ASSERT_TRUE(recorder.settle(8s)) << "the monitor delivers while the stream plays silence";
+
+  // A4 for 96 ticks, then E5 192 ticks (one second) after A4 began.
+  PlayedPhrase phrase;
+  PushNote(phrase.list, 69, 0, 0, 100, 96);
+  PushNote(phrase.list, 76, 0, 96, 100, 96);
+  const std::size_t before = recorder.samples.size();
+  const Clock::time_point queued = Clock::now();
+  ASSERT_EQ(synthesiser.restart(), kMidiOk);
+  ASSERT_EQ(synthesiser.prepareHeader(phrase.seal()), kMidiOk);
+  ASSERT_EQ(synthesiser.out(&phrase.header), kMidiOk);
+  EXPECT_NE(synthesiser.out(&phrase.header), kMidiOk) << "one phrase at a time";
+
+  ASSERT_TRUE(recordUntilDone(recorder, done, 1, 3s));
+  EXPECT_EQ(done.headers[0], &phrase.header);
+  // 288 ticks are 1.5 s; the notice follows the last event.
+  EXPECT_GE(done.times[0] - queued, 1500ms);
+  EXPECT_LT(done.times[0] - queued, 2500ms);
+  recorder.pump(40, 2s);
+
+  const auto first = onset(recorder.samples, before);
+  ASSERT_TRUE(first) << "nothing reached the null sink";
+  const auto second = onset(recorder.samples, *first + kRate * 3 / 4);
+  ASSERT_TRUE(second);
+  // Rendered at exact sample positions: 192 ticks are 44100 frames, give or take the attack.
+  EXPECT_NEAR(static_cast<double>(*second - *first), 44100, 0.01 * kRate);
+  EXPECT_NEAR(fundamentalFrequency(recorder.samples.data() + *first + 2205, 8192),
+              noteFrequency(69), 5);
+  EXPECT_NEAR(fundamentalFrequency(recorder.samples.data() + *second + 2205, 8192),
+              noteFrequency(76), 8);
+  EXPECT_EQ(synthesiser.unprepareHeader(&phrase.header), kMidiOk);
+  EXPECT_EQ(synthesiser.stop(), kMidiOk);
+}
+
+TEST_F(SynthesiserDeviceTest, StopDuringAPhraseSilencesItWithoutADoneNotice) {
+  FluidSynthMidiOut synthesiser;
+  DoneLog done;
+  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
+  RtAudioSoundInput input;
+  CaptureRecorder recorder(input);
+  ASSERT_TRUE(listen(recorder, input));
+  recorder.start();
+  ASSERT_TRUE(recorder.settle(8s));
+
+  // Three notes held for ten seconds.
+  PlayedPhrase phrase;
+  for (int note : {60, 64, 67}) PushNoteOn(phrase.list, note, 0, 0, 110);
+  PushNoteOff(phrase.list, 60, 0, 1920);
+  PushNoteOff(phrase.list, 64, 0, 0);
+  PushNoteOff(phrase.list, 67, 0, 0);
+  const std::size_t before = recorder.samples.size();
+  ASSERT_EQ(synthesiser.out(phrase.seal()), kMidiOk);
+  recorder.pump(40, 2s);
+  ASSERT_TRUE(onset(recorder.samples, before)) << "the chord never sounded";
+
+  synthesiser.stop();
+  const std::size_t stopped = recorder.samples.size();
+  recorder.pump(70, 3s);
+  // The release is over well within the second after the stop.
+  const std::size_t quiet = stopped + kRate;
+  ASSERT_GT(recorder.samples.size(), quiet + kRate / 2);
+  EXPECT_LT(rootMeanSquare(recorder.samples.data() + quiet, kRate / 2), 30);
+  EXPECT_EQ(done.count(), 0u);
+
+  // The stream plays the next phrase as usual.
+  PlayedPhrase next;
+  PushNote(next.list, 72, 0, 0, 100, 30);
+  ASSERT_EQ(synthesiser.out(next.seal()), kMidiOk);
+  EXPECT_TRUE(done.waitFor(1, 2s));
+}
+
+TEST_F(SynthesiserDeviceTest, WithoutASoundFontTheStreamKeepsTimeSilently) {
+  FluidSynthMidiOut synthesiser({"/nonexistent/none.sf2"});
+  DoneLog done;
+  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
+  EXPECT_FALSE(synthesiser.soundFontLoaded());
+  RtAudioSoundInput input;
+  CaptureRecorder recorder(input);
+  ASSERT_TRUE(listen(recorder, input));
+  recorder.start();
+  ASSERT_TRUE(recorder.settle(8s));
+
+  PlayedPhrase phrase;
+  PushNote(phrase.list, 60, 0, 0, 120, 96);
+  const std::size_t before = recorder.samples.size();
+  const Clock::time_point queued = Clock::now();
+  ASSERT_EQ(synthesiser.out(phrase.seal()), kMidiOk);
+  ASSERT_TRUE(recordUntilDone(recorder, done, 1, 3s));
+  EXPECT_GE(done.times[0] - queued, 500ms);
+  recorder.pump(10, 1s);
+  EXPECT_FALSE(onset(recorder.samples, before));
+}
+
+TEST_F(SynthesiserDeviceTest, WithoutAnyAudioOutputOpenFailsCleanly) {
+  EXPECT_IN_FRESH_PROCESS({
+    const ScopedEnvironment noPulse("PULSE_SERVER", "unix:/nonexistent/native");
+    const ScopedEnvironment noJack("JACK_DEFAULT_SERVER", "auralis-nonexistent");
+    FluidSynthMidiOut synthesiser;
+    EXPECT_NE(synthesiser.open(kDefaultMidiDevice, [](MidiStreamHeader*) {}), kMidiOk);
+    PlayedPhrase phrase;
+    PushNote(phrase.list, 60, 0, 0, 100, 30);
+    EXPECT_NE(synthesiser.out(phrase.seal()), kMidiOk);
+    EXPECT_EQ(synthesiser.close(), kMidiOk);
+  });
+}
+
+}  // namespace
+}  // namespace auralis::platform::testing
