@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -15,6 +16,10 @@ inline constexpr int kHistorySlots = 2583;   // about 60 s of capture buffers
 inline constexpr int kThresholdHigh = 333;
 inline constexpr int kThresholdMedium = 666;
 inline constexpr int kThresholdLow = 1000;
+
+inline constexpr int kNominalSubBand = 6;
+inline constexpr int kNeverRefinedStep =
+    12;  // offset step of a note whose sub-bands were never read
 
 // The result of one analysed frame.
 struct FrameResult {
@@ -36,24 +41,51 @@ class PitchDetector {
   bool tablesBuilt() const;
   // The first call builds the tables (about 21 MB); later calls return at once.
   void BuildDetectorTables();
+  // Bytes held by the correlation tables once built; 0 before.
+  std::size_t tableBytes() const;
 
   // One capture buffer of 1024 samples. The first buffer after resetBuffersSinceStart() is only
   // stored; every later one is analysed together with the buffer before it.
   void ProcessCaptureBuffer(const std::int16_t* samples);
   void resetBuffersSinceStart();
+  std::int64_t buffersSinceStart() const;
+  // The history slot that holds the newest buffer, 0 to kHistorySlots - 1. It starts at 0 and is
+  // kept for the life of the detector.
+  int slotCounter() const;
+  // The 1024 samples of a history slot, 0 to kHistorySlots; slot kHistorySlots mirrors slot 0.
+  // Null for any other slot.
+  const std::int16_t* historySlot(int slot) const;
 
-  // Analyses 2048 consecutive samples and writes the frame result.
+  // Analyses 2048 consecutive samples and writes the frame result. Before the tables are built
+  // every frame reports no note.
   void DetectPitch(const std::int16_t* window);
+  // One correlator's magnitude over 2048 samples; 0 for a note or sub-band off the grid, or
+  // before the tables are built.
   double BandMagnitude(const std::int16_t* window, int note, int subBand) const;
 
   const FrameResult& result() const;
+  // The note grid is ready from construction; 0 for a note or sub-band off the grid.
   float noteFrequency(int note) const;  // nominal frequency of a detector note index
+  float subBandFrequency(int note, int subBand) const;
+  // Per-note working values, kept between frames: the coarse magnitude, or the sum of the twelve
+  // sub-band magnitudes for a note refined in the latest frame that reached it.
+  float noteMagnitude(int note) const;
+  float strongestSubBandMagnitude(int note) const;  // 0 until the note is first refined
+  float strongestSubBandFrequency(int note) const;  // 0 until the note is first refined
 
   int detectionThreshold = kThresholdHigh;
+  // Decimation of the correlators; values below 1 count as 1 and above 2048 as 2048.
   int DetectorStride = 3;
 
  private:
   struct Tables;
+  struct State;
+  double correlatorMagnitude(const double* samples, int count, int stride, int note,
+                             int subBand) const;
+  void refine(int note, int count, int stride);
+  int effectiveStride() const;
+
+  std::unique_ptr<State> state_;
   std::unique_ptr<Tables> tables_;
 };
 
