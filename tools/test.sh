@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds twice (optimised, and with AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs every test in both builds, with the display and sound
-# servers the tests need.
+# servers the tests need, then runs each fuzz target for a few seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -21,3 +21,6 @@ for preset in release asan; do
   echo "== test ($preset)"
   tools/with-services.sh ctest --preset "$preset"
 done
+
+echo "== fuzz"
+tests/fuzz/run.sh
