@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <future>
 #include <memory>
 #include <thread>
 
@@ -16,6 +15,7 @@ namespace {
 
 constexpr unsigned int kBlockFrames = 512;
 constexpr std::chrono::milliseconds kPollInterval{2};
+constexpr std::chrono::seconds kFinalWait{2};
 
 // Feeds one sound to the output, converting its rate where the output runs at another one.
 class SoundFeed final : public AudioStreamOwner {
@@ -72,6 +72,7 @@ class SoundFeed final : public AudioStreamOwner {
 }  // namespace
 
 void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t bytes) {
+  joinClosed();
   std::optional<WaveSound> sound = parseWave(wave, bytes);
   if (!sound || sound->frames() == 0) return;
   const auto length = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -89,18 +90,21 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
   RtAudio::StreamParameters output;
   output.deviceId = *device;
   output.nChannels = channels;
-  // The sound's own rate where the output takes it (JACK runs at the server's rate only).
-  for (const unsigned int rate : {soundRate, 44100U, 48000U}) {
-    unsigned int frames = kBlockFrames;
+  unsigned int frames = kBlockFrames;
+  try {
+    // The sound's own rate where the output takes it (JACK runs at the server's rate only).
+    const RtAudio::DeviceInfo info = service->getDeviceInfo(*device);
+    const std::vector<unsigned int>& rates = info.sampleRates;
+    const bool takesRate =
+        rates.empty() || std::find(rates.begin(), rates.end(), soundRate) != rates.end();
+    const unsigned int rate =
+        takesRate || info.preferredSampleRate == 0 ? soundRate : info.preferredSampleRate;
     feed->setOutputRate(rate);
-    try {
-      service->openStream(&output, nullptr, RTAUDIO_SINT16, rate, &frames, &SoundFeed::onAudio,
-                          feed.get(), nullptr, &routeStreamError);
-      if (service->isStreamOpen() && service->getStreamSampleRate() == rate) break;
-      if (service->isStreamOpen()) service->closeStream();
-    } catch (const std::exception&) {
-      // Try the next rate.
-    }
+    service->openStream(&output, nullptr, RTAUDIO_SINT16, rate, &frames, &SoundFeed::onAudio,
+                        feed.get(), nullptr, &routeStreamError);
+    feed->setOutputRate(service->getStreamSampleRate());
+  } catch (const std::exception&) {
+    return;
   }
   if (!service->isStreamOpen()) return;
 
@@ -112,20 +116,38 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
   }
   while (service->isStreamRunning() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(kPollInterval);
-  // Closing waits until the output has played the last samples, or for as long as a stuck
-  // server takes; it runs on a thread of its own so that the wait here stays bounded.
   feed->end();
-  auto closed = std::make_shared<std::promise<void>>();
-  std::future<void> done = closed->get_future();
-  std::thread([service = std::move(service), feed, closed] {
+  std::promise<void> closed;
+  std::future<void> done = closed.get_future();
+  std::thread thread([service = std::move(service), feed, closed = std::move(closed)]() mutable {
     try {
       service->closeStream();
     } catch (const std::exception&) {
       // The server is gone; the stream goes with the service object.
     }
-    closed->set_value();
-  }).detach();
+    service.reset();
+    closed.set_value();
+  });
   done.wait_until(deadline);
+  closing_.push_back({std::move(thread), std::move(done)});
+}
+
+RtAudioFeedbackSoundPlayer::~RtAudioFeedbackSoundPlayer() {
+  const auto deadline = std::chrono::steady_clock::now() + kFinalWait;
+  for (Closing& c : closing_) {
+    if (c.closed.wait_until(deadline) == std::future_status::ready)
+      c.thread.join();
+    else
+      c.thread.detach();
+  }
+}
+
+void RtAudioFeedbackSoundPlayer::joinClosed() {
+  std::erase_if(closing_, [](Closing& c) {
+    if (c.closed.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return false;
+    c.thread.join();
+    return true;
+  });
 }
 
 }  // namespace auralis::platform

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <future>
+#include <thread>
+#include <vector>
 
 #include "platform/FeedbackSoundPlayer.h"
 
@@ -14,7 +17,25 @@ class RtAudioFeedbackSoundPlayer final : public FeedbackSoundPlayer {
  public:
   static constexpr std::chrono::milliseconds kMargin{500};
 
+  RtAudioFeedbackSoundPlayer() = default;
+  // Gives streams that are still closing two seconds more.
+  ~RtAudioFeedbackSoundPlayer() override;
+  RtAudioFeedbackSoundPlayer(const RtAudioFeedbackSoundPlayer&) = delete;
+  RtAudioFeedbackSoundPlayer& operator=(const RtAudioFeedbackSoundPlayer&) = delete;
+
   void playSync(const std::uint8_t* wave, std::size_t bytes) override;
+
+ private:
+  // A stream closes on a thread of its own: closing waits for the output to play the last
+  // samples, or for as long as a stuck server takes, while playSync() waits no longer than the
+  // sound's length and the margin.
+  struct Closing {
+    std::thread thread;
+    std::future<void> closed;
+  };
+  void joinClosed();
+
+  std::vector<Closing> closing_;
 };
 
 }  // namespace auralis::platform

@@ -94,10 +94,11 @@ TEST(WaveData, SkipsOtherChunksIncludingOddSizedOnesWithTheirPadding) {
 }
 
 TEST(WaveData, DataCutShortGivesTheWholeFramesThatAreThere) {
-  std::vector<std::uint8_t> bytes =
+  const std::vector<std::uint8_t> whole =
       WaveBuilder().format(1, 2, 22050, 16).samples({1, 2, 3, 4, 5, 6}).file(1000);
-  bytes.resize(bytes.size() - 3);  // the last frame loses three of its four bytes
-  const auto sound = parse(bytes);
+  // The last frame loses three of its four bytes.
+  const std::vector<std::uint8_t> cut(whole.begin(), whole.end() - 3);
+  const auto sound = parse(cut);
   ASSERT_TRUE(sound);
   EXPECT_EQ(sound->frames(), 2u);
   EXPECT_EQ(sound->samples, (std::vector<std::int16_t>{1, 2, 3, 4}));
