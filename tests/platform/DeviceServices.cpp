@@ -198,36 +198,12 @@ int inputDeviceNamed(SoundInput& input, const std::string& part) {
   return -1;
 }
 
-double fundamentalFrequency(const std::int16_t* samples, std::size_t count) {
-  constexpr std::size_t kShortestLag = kRate / 1500;
-  constexpr std::size_t kLongestLag = kRate / 50;
-  if (count < 2 * kLongestLag || rootMeanSquare(samples, count) < 50) return 0;
-  const std::size_t window = count - kLongestLag;
-  std::vector<double> similarity(kLongestLag + 1, 0.0);
-  double best = 0;
-  for (std::size_t lag = kShortestLag; lag <= kLongestLag; ++lag) {
-    double product = 0;
-    double energy = 0;
-    for (std::size_t i = 0; i < window; ++i) {
-      const double a = samples[i];
-      const double b = samples[i + lag];
-      product += a * b;
-      energy += a * a + b * b;
-    }
-    similarity[lag] = energy > 0 ? 2 * product / energy : 0;
-    best = std::max(best, similarity[lag]);
-  }
-  // The first peak near the best is the period; later ones are its multiples.
-  for (std::size_t lag = kShortestLag + 1; lag < kLongestLag; ++lag) {
-    const double s = similarity[lag];
-    if (s < 0.9 * best || s < similarity[lag - 1] || s < similarity[lag + 1]) continue;
-    const double left = similarity[lag - 1];
-    const double right = similarity[lag + 1];
-    const double curvature = left - 2 * s + right;
-    const double shift = curvature != 0 ? 0.5 * (left - right) / curvature : 0;
-    return kRate / (static_cast<double>(lag) + shift);
-  }
-  return 0;
+int detectedNote(const std::int16_t* window) {
+  static PitchDetector detector;
+  detector.BuildDetectorTables();
+  detector.DetectPitch(window);
+  const int index = detector.result().DetectedNote;
+  return index == 0 ? 0 : index + 21;
 }
 
 double rootMeanSquare(const std::int16_t* samples, std::size_t count) {

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "input/PitchDetector.h"
 #include "platform/RtAudioSoundInput.h"
 
 namespace auralis::platform::testing {
@@ -142,8 +143,8 @@ class CaptureRecorder {
 // The device number of the input whose name contains part; -1 when there is none.
 int inputDeviceNamed(SoundInput& input, const std::string& part);
 
-// The fundamental of a harmonic sound by normalised autocorrelation, in Hz; 0 for silence.
-double fundamentalFrequency(const std::int16_t* samples, std::size_t count);
+// The MIDI note the program's pitch detector hears in the 2048 samples from window; 0 for none.
+int detectedNote(const std::int16_t* window);
 
 double rootMeanSquare(const std::int16_t* samples, std::size_t count);
 

@@ -47,7 +47,7 @@ TEST_F(ServerLossDeviceTest, CaptureReportsTheServerGoneAndAFreshOpenWorksOnceIt
   Signal lost;
   input.setDeviceLostFn([&] { lost.raise(); });
   {
-    FifoWriter singer(server.fifo(), harmonicTone(440));
+    FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(69)));
     CaptureRecorder recorder(input);
     ASSERT_TRUE(recorder.open(kDefaultSoundInput));
     recorder.start();
@@ -70,13 +70,13 @@ TEST_F(ServerLossDeviceTest, CaptureReportsTheServerGoneAndAFreshOpenWorksOnceIt
   }
 
   ASSERT_TRUE(server.start());
-  FifoWriter singer(server.fifo(), harmonicTone(550));
+  FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(73)));
   CaptureRecorder recorder(input);
   ASSERT_TRUE(recorder.open(kDefaultSoundInput));
   recorder.start();
   ASSERT_EQ(recorder.pump(10, 2s), 10);
-  const std::int16_t* tail = recorder.samples.data() + recorder.samples.size() - 4096;
-  EXPECT_NEAR(fundamentalFrequency(tail, 4096), 550, 4);
+  const std::int16_t* tail = recorder.samples.data() + recorder.samples.size() - kWindowSamples;
+  EXPECT_EQ(detectedNote(tail), 73) << "C#5";
   EXPECT_EQ(lost.count, 1);
 }
 
