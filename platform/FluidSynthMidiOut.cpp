@@ -6,13 +6,11 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 #include <thread>
-#include <utility>
 
 #include "platform/AudioDevices.h"
+#include "platform/DoneDeadline.h"
 #include "platform/StreamTiming.h"
 
 namespace auralis::platform {
@@ -46,76 +44,6 @@ struct QueuedEvent {
   std::int64_t frame;  // from the phrase's time zero
   std::uint32_t message;
   MidiStreamHeader* header;
-};
-
-// Fires once at a deadline unless disarmed first: the last resort against a done notice that
-// the audio thread can no longer give.
-class DoneDeadline {
- public:
-  using FireFn = std::function<void(std::uint64_t serial, MidiStreamHeader* header)>;
-
-  explicit DoneDeadline(FireFn fire) : fire_(std::move(fire)), thread_([this] { run(); }) {}
-
-  ~DoneDeadline() {
-    {
-      std::lock_guard lock(mutex_);
-      quit_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-
-  void arm(std::uint64_t serial, MidiStreamHeader* header,
-           std::chrono::steady_clock::time_point deadline) {
-    {
-      std::lock_guard lock(mutex_);
-      serial_ = serial;
-      header_ = header;
-      deadline_ = deadline;
-    }
-    wake_.notify_all();
-  }
-
-  // Returns once a notice that was already under way has been given, so that the notice's
-  // target may go away afterwards; the notice itself may disarm without waiting.
-  void disarm() {
-    std::unique_lock lock(mutex_);
-    serial_ = 0;
-    if (std::this_thread::get_id() != thread_.get_id())
-      wake_.wait(lock, [this] { return !firing_; });
-  }
-
- private:
-  void run() {
-    std::unique_lock lock(mutex_);
-    while (!quit_) {
-      if (serial_ == 0) {
-        wake_.wait(lock);
-        continue;
-      }
-      if (wake_.wait_until(lock, deadline_) == std::cv_status::timeout && serial_ != 0 &&
-          std::chrono::steady_clock::now() >= deadline_) {
-        const std::uint64_t serial = std::exchange(serial_, 0);
-        MidiStreamHeader* header = header_;
-        firing_ = true;
-        lock.unlock();
-        fire_(serial, header);
-        lock.lock();
-        firing_ = false;
-        wake_.notify_all();
-      }
-    }
-  }
-
-  FireFn fire_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::uint64_t serial_ = 0;  // 0: disarmed
-  MidiStreamHeader* header_ = nullptr;
-  std::chrono::steady_clock::time_point deadline_;
-  bool firing_ = false;
-  bool quit_ = false;
-  std::thread thread_;
 };
 
 }  // namespace
