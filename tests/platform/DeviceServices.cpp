@@ -191,6 +191,33 @@ bool CaptureRecorder::settle(std::chrono::milliseconds timeout) {
   return false;
 }
 
+MidiStreamHeader headerOf(const MidiEventList& phrase) {
+  MidiStreamHeader header;
+  header.data = reinterpret_cast<const std::uint8_t*>(phrase.events.data());
+  header.bufferLength = header.bytesRecorded =
+      static_cast<std::uint32_t>(phrase.count * sizeof(MidiEvent));
+  return header;
+}
+
+MidiOutStream::DoneFn DoneLog::fn() {
+  return [this](MidiStreamHeader* header) {
+    std::lock_guard lock(mutex);
+    headers.push_back(header);
+    times.push_back(std::chrono::steady_clock::now());
+    changed.notify_all();
+  };
+}
+
+bool DoneLog::waitFor(std::size_t count, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex);
+  return changed.wait_for(lock, timeout, [&] { return headers.size() >= count; });
+}
+
+std::size_t DoneLog::count() {
+  std::lock_guard lock(mutex);
+  return headers.size();
+}
+
 int inputDeviceNamed(SoundInput& input, const std::string& part) {
   const std::vector<std::string> names = input.deviceNames();
   for (std::size_t i = 0; i < names.size(); ++i)

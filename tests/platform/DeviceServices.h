@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "input/PitchDetector.h"
+#include "output/MidiEvent.h"
+#include "platform/MidiOutStream.h"
 #include "platform/RtAudioSoundInput.h"
 
 namespace auralis::platform::testing {
@@ -138,6 +140,21 @@ class CaptureRecorder {
   std::mutex mutex_;
   std::condition_variable notified_;
   int pending_ = 0;
+};
+
+// A phrase as the player hands it to a stream: the list's events behind a header.
+MidiStreamHeader headerOf(const MidiEventList& phrase);
+
+// The done notices a stream gives, from whichever thread.
+struct DoneLog {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<MidiStreamHeader*> headers;
+  std::vector<std::chrono::steady_clock::time_point> times;
+
+  MidiOutStream::DoneFn fn();
+  bool waitFor(std::size_t count, std::chrono::milliseconds timeout);
+  std::size_t count();
 };
 
 // The device number of the input whose name contains part; -1 when there is none.

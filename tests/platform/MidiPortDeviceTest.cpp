@@ -89,32 +89,6 @@ int deviceNamed(MidiOutStream& stream, const std::string& name) {
   return -1;
 }
 
-struct DoneLog {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<MidiStreamHeader*> headers;
-
-  MidiOutStream::DoneFn fn() {
-    return [this](MidiStreamHeader* header) {
-      std::lock_guard lock(mutex);
-      headers.push_back(header);
-      changed.notify_all();
-    };
-  }
-  bool waitFor(std::size_t count, std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(lock, timeout, [&] { return headers.size() >= count; });
-  }
-};
-
-MidiStreamHeader headerOf(const MidiEventList& list) {
-  MidiStreamHeader header;
-  header.data = reinterpret_cast<const std::uint8_t*>(list.events.data());
-  header.bufferLength = header.bytesRecorded =
-      static_cast<std::uint32_t>(list.count * sizeof(MidiEvent));
-  return header;
-}
-
 class MidiPortDeviceTest : public DeviceTest {};
 
 TEST_F(MidiPortDeviceTest, APhraseReachesAnExternalPortWithItsEventsAndTiming) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "DeviceServices.h"
+#include "WaveBuilder.h"
 #include "output/MidiEvent.h"
 #include "platform/FluidSynthMidiOut.h"
 #include "platform/RtAudioFeedbackSoundPlayer.h"
@@ -82,18 +83,14 @@ TEST_F(ServerLossDeviceTest, CaptureReportsTheServerGoneAndAFreshOpenWorksOnceIt
 
 TEST_F(ServerLossDeviceTest, PlaybackEndsItsPhraseAtOnceWhenTheServerGoes) {
   FluidSynthMidiOut synthesiser;
-  Signal done;
-  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, [&](MidiStreamHeader*) { done.raise(); }),
-            kMidiOk);
+  DoneLog done;
+  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
   synthesiser.setTimeDivision(96);
 
   // Thirty seconds of one note.
   MidiEventList phrase;
   PushNote(phrase, 60, 0, 0, 100, 96 * 60);
-  MidiStreamHeader header;
-  header.data = reinterpret_cast<const std::uint8_t*>(phrase.events.data());
-  header.bufferLength = header.bytesRecorded =
-      static_cast<std::uint32_t>(phrase.count * sizeof(MidiEvent));
+  MidiStreamHeader header = headerOf(phrase);
   ASSERT_EQ(synthesiser.out(&header), kMidiOk);
   std::this_thread::sleep_for(300ms);
 
@@ -106,45 +103,19 @@ TEST_F(ServerLossDeviceTest, PlaybackEndsItsPhraseAtOnceWhenTheServerGoes) {
 
   // Once the server is back, a new open plays again.
   ASSERT_TRUE(server.start());
-  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, [&](MidiStreamHeader*) { done.raise(); }),
-            kMidiOk);
+  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
   MidiEventList shortPhrase;
   PushNote(shortPhrase, 60, 0, 0, 100, 30);
-  header.data = reinterpret_cast<const std::uint8_t*>(shortPhrase.events.data());
-  header.bufferLength = header.bytesRecorded =
-      static_cast<std::uint32_t>(shortPhrase.count * sizeof(MidiEvent));
+  header = headerOf(shortPhrase);
   ASSERT_EQ(synthesiser.out(&header), kMidiOk);
   EXPECT_TRUE(done.waitFor(2, 4s));
 }
 
-// A mono RIFF WAVE file of silence.
-std::vector<std::uint8_t> silentWave(int rate, int frames) {
-  const std::uint32_t dataBytes = static_cast<std::uint32_t>(frames) * 2;
-  std::vector<std::uint8_t> bytes;
-  auto text = [&](const char* t) { bytes.insert(bytes.end(), t, t + 4); };
-  auto word = [&](std::uint32_t v, int size) {
-    for (int i = 0; i < size; ++i) bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-  };
-  text("RIFF");
-  word(36 + dataBytes, 4);
-  text("WAVE");
-  text("fmt ");
-  word(16, 4);
-  word(1, 2);
-  word(1, 2);
-  word(static_cast<std::uint32_t>(rate), 4);
-  word(static_cast<std::uint32_t>(rate) * 2, 4);
-  word(2, 2);
-  word(16, 2);
-  text("data");
-  word(dataBytes, 4);
-  bytes.resize(bytes.size() + dataBytes, 0);
-  return bytes;
-}
-
 TEST_F(ServerLossDeviceTest, FeedbackSoundsPlayForTheirLengthAndNeverLonger) {
   RtAudioFeedbackSoundPlayer player;
-  const std::vector<std::uint8_t> wave = silentWave(22050, 22050 / 2);
+  // Half a second of silence.
+  const std::vector<std::uint8_t> wave =
+      WaveBuilder().format(1, 1, 22050, 16).samples(std::vector<std::int16_t>(22050 / 2)).file();
 
   Clock::time_point start = Clock::now();
   player.playSync(wave.data(), wave.size());

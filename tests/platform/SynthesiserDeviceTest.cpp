@@ -10,45 +10,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Counts done notices from the audio thread.
-struct DoneLog {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<MidiStreamHeader*> headers;
-  std::vector<Clock::time_point> times;
-
-  MidiOutStream::DoneFn fn() {
-    return [this](MidiStreamHeader* header) {
-      std::lock_guard lock(mutex);
-      headers.push_back(header);
-      times.push_back(Clock::now());
-      changed.notify_all();
-    };
-  }
-  bool waitFor(std::size_t count, std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(lock, timeout, [&] { return headers.size() >= count; });
-  }
-  std::size_t count() {
-    std::lock_guard lock(mutex);
-    return headers.size();
-  }
-};
-
-// A phrase as the player hands it over: the events of a list behind a header.
-struct PlayedPhrase {
-  MidiEventList list;
-  MidiStreamHeader header;
-
-  PlayedPhrase() = default;
-  MidiStreamHeader* seal() {
-    header.data = reinterpret_cast<const std::uint8_t*>(list.events.data());
-    header.bufferLength = header.bytesRecorded =
-        static_cast<std::uint32_t>(list.count * sizeof(MidiEvent));
-    return &header;
-  }
-};
-
 class SynthesiserDeviceTest : public DeviceTest {
  protected:
   // Records the null sink's monitor, where everything the synthesiser plays arrives.
@@ -90,18 +51,19 @@ TEST_F(SynthesiserDeviceTest, NotesSoundAtTheirPitchAndTheirExactTimesThenTheDon
   ASSERT_TRUE(recorder.settle(8s)) << "the monitor delivers while the stream plays silence";
 
   // A4 for 96 ticks, then E5 192 ticks (one second) after A4 began.
-  PlayedPhrase phrase;
-  PushNote(phrase.list, 69, 0, 0, 100, 96);
-  PushNote(phrase.list, 76, 0, 96, 100, 96);
+  MidiEventList phrase;
+  PushNote(phrase, 69, 0, 0, 100, 96);
+  PushNote(phrase, 76, 0, 96, 100, 96);
+  MidiStreamHeader header = headerOf(phrase);
   const std::size_t before = recorder.samples.size();
   const Clock::time_point queued = Clock::now();
   ASSERT_EQ(synthesiser.restart(), kMidiOk);
-  ASSERT_EQ(synthesiser.prepareHeader(phrase.seal()), kMidiOk);
-  ASSERT_EQ(synthesiser.out(&phrase.header), kMidiOk);
-  EXPECT_NE(synthesiser.out(&phrase.header), kMidiOk) << "one phrase at a time";
+  ASSERT_EQ(synthesiser.prepareHeader(&header), kMidiOk);
+  ASSERT_EQ(synthesiser.out(&header), kMidiOk);
+  EXPECT_NE(synthesiser.out(&header), kMidiOk) << "one phrase at a time";
 
   ASSERT_TRUE(recordUntilDone(recorder, done, 1, 3s));
-  EXPECT_EQ(done.headers[0], &phrase.header);
+  EXPECT_EQ(done.headers[0], &header);
   // 288 ticks are 1.5 s; the notice follows the last event.
   EXPECT_GE(done.times[0] - queued, 1500ms);
   EXPECT_LT(done.times[0] - queued, 2500ms);
@@ -116,7 +78,7 @@ TEST_F(SynthesiserDeviceTest, NotesSoundAtTheirPitchAndTheirExactTimesThenTheDon
   // The program's own detector hears the notes played, a tenth of a second into each.
   EXPECT_EQ(detectedNote(recorder.samples.data() + *first + kRate / 10), 69) << "A4";
   EXPECT_EQ(detectedNote(recorder.samples.data() + *second + kRate / 10), 76) << "E5";
-  EXPECT_EQ(synthesiser.unprepareHeader(&phrase.header), kMidiOk);
+  EXPECT_EQ(synthesiser.unprepareHeader(&header), kMidiOk);
   EXPECT_EQ(synthesiser.stop(), kMidiOk);
 }
 
@@ -131,13 +93,14 @@ TEST_F(SynthesiserDeviceTest, StopDuringAPhraseSilencesItWithoutADoneNotice) {
   ASSERT_TRUE(recorder.settle(8s));
 
   // Three notes held for ten seconds.
-  PlayedPhrase phrase;
-  for (int note : {60, 64, 67}) PushNoteOn(phrase.list, note, 0, 0, 110);
-  PushNoteOff(phrase.list, 60, 0, 1920);
-  PushNoteOff(phrase.list, 64, 0, 0);
-  PushNoteOff(phrase.list, 67, 0, 0);
+  MidiEventList chord;
+  for (int note : {60, 64, 67}) PushNoteOn(chord, note, 0, 0, 110);
+  PushNoteOff(chord, 60, 0, 1920);
+  PushNoteOff(chord, 64, 0, 0);
+  PushNoteOff(chord, 67, 0, 0);
+  MidiStreamHeader header = headerOf(chord);
   const std::size_t before = recorder.samples.size();
-  ASSERT_EQ(synthesiser.out(phrase.seal()), kMidiOk);
+  ASSERT_EQ(synthesiser.out(&header), kMidiOk);
   recorder.pump(40, 2s);
   ASSERT_TRUE(onset(recorder.samples, before)) << "the chord never sounded";
 
@@ -151,9 +114,10 @@ TEST_F(SynthesiserDeviceTest, StopDuringAPhraseSilencesItWithoutADoneNotice) {
   EXPECT_EQ(done.count(), 0u);
 
   // The stream plays the next phrase as usual.
-  PlayedPhrase next;
-  PushNote(next.list, 72, 0, 0, 100, 30);
-  ASSERT_EQ(synthesiser.out(next.seal()), kMidiOk);
+  MidiEventList next;
+  PushNote(next, 72, 0, 0, 100, 30);
+  MidiStreamHeader nextHeader = headerOf(next);
+  ASSERT_EQ(synthesiser.out(&nextHeader), kMidiOk);
   EXPECT_TRUE(done.waitFor(1, 2s));
 }
 
@@ -168,11 +132,12 @@ TEST_F(SynthesiserDeviceTest, WithoutASoundFontTheStreamKeepsTimeSilently) {
   recorder.start();
   ASSERT_TRUE(recorder.settle(8s));
 
-  PlayedPhrase phrase;
-  PushNote(phrase.list, 60, 0, 0, 120, 96);
+  MidiEventList phrase;
+  PushNote(phrase, 60, 0, 0, 120, 96);
+  MidiStreamHeader header = headerOf(phrase);
   const std::size_t before = recorder.samples.size();
   const Clock::time_point queued = Clock::now();
-  ASSERT_EQ(synthesiser.out(phrase.seal()), kMidiOk);
+  ASSERT_EQ(synthesiser.out(&header), kMidiOk);
   ASSERT_TRUE(recordUntilDone(recorder, done, 1, 3s));
   EXPECT_GE(done.times[0] - queued, 500ms);
   recorder.pump(10, 1s);
@@ -185,9 +150,10 @@ TEST_F(SynthesiserDeviceTest, WithoutAnyAudioOutputOpenFailsCleanly) {
     const ScopedEnvironment noJack("JACK_DEFAULT_SERVER", "auralis-nonexistent");
     FluidSynthMidiOut synthesiser;
     EXPECT_NE(synthesiser.open(kDefaultMidiDevice, [](MidiStreamHeader*) {}), kMidiOk);
-    PlayedPhrase phrase;
-    PushNote(phrase.list, 60, 0, 0, 100, 30);
-    EXPECT_NE(synthesiser.out(phrase.seal()), kMidiOk);
+    MidiEventList phrase;
+    PushNote(phrase, 60, 0, 0, 100, 30);
+    MidiStreamHeader header = headerOf(phrase);
+    EXPECT_NE(synthesiser.out(&header), kMidiOk);
     EXPECT_EQ(synthesiser.close(), kMidiOk);
   });
 }
