@@ -29,6 +29,8 @@ void SeedRandomFromClock(Random& random) {
   const long double msOfDay =
       ((local.tm_hour * 60.0L + local.tm_min) * 60.0L + local.tm_sec) * 1000.0L + millis;
   random.SeedRandom(msOfDay / 86400000.0L);
+  // Exactly midnight would seed 0, from which every draw is 0.
+  if (random.RandomState == 0) random.RandomState = 1;
 }
 
 }  // namespace auralis

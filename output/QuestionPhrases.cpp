@@ -45,6 +45,21 @@ void PushMelody(MidiEventList& list, const int* notes, int count, int channel, i
 
 namespace {
 
+constexpr int kMaxRedraws = 10000;
+
+template <typename IsNew>
+int lowestNewNote(const LevelState& level, int octaveBase, IsNew isNew) {
+  for (int octave = 1; octave <= 8; ++octave) {
+    if (level.SameOctave != 1 && level.OctaveChoices[octave - 1] != 1) continue;
+    const int base = level.SameOctave == 1 ? octaveBase : 12 * octave;
+    for (int pitchClass = 0; pitchClass < 12; ++pitchClass)
+      if (level.ActivePitchClasses[pitchClass] == 1 && isNew(base + pitchClass))
+        return base + pitchClass;
+    if (level.SameOctave == 1) break;
+  }
+  return -1;
+}
+
 bool hasChoices(const LevelState& level) {
   auto any = [](const auto& flags) {
     return std::find(flags.begin(), flags.end(), 1) != flags.end();
@@ -89,12 +104,23 @@ bool GenerateQuestion(QuestionState& q, Phrases& phrases, const LevelState& leve
     q.QuestionNoteCount = 1;
   } else if (level.QuestionType >= 1 && level.QuestionType <= 4) {
     for (int i = 1; i < q.QuestionNoteCount; ++i) {
+      const auto isNew = [&](int note) {
+        return std::find(q.QuestionNotes.begin(), q.QuestionNotes.begin() + i, note) ==
+               q.QuestionNotes.begin() + i;
+      };
       int note = 0;
+      int draws = 0;
       do {
         const int pitchClass = PickPitchClass(level, random);
         note = pitchClass + (level.SameOctave == 1 ? octaveBase : 12 * PickOctave(level, random));
-      } while (std::find(q.QuestionNotes.begin(), q.QuestionNotes.begin() + i, note) !=
-               q.QuestionNotes.begin() + i);
+      } while (!isNew(note) && ++draws < kMaxRedraws);
+      // The generator can settle on a value it repeats for ever (a zero state does), so the
+      // redraw is bounded and then takes the lowest note not yet in the question.
+      if (!isNew(note)) note = lowestNewNote(level, octaveBase, isNew);
+      if (note < 0) {
+        q.QuestionNoteCount = i;  // the level has no further distinct note
+        break;
+      }
       q.QuestionNotes[i] = note;
     }
   }
