@@ -109,7 +109,9 @@ void BM_QuestionsWithAnswers(benchmark::State& state) {
       ++answers;
     }
   }
-  const long perPhrase = phrases == 0 ? 0 : (allocations.load() - before + phrases - 1) / phrases;
+  const double perPhrase = phrases == 0 ? 0.0
+                                        : static_cast<double>(allocations.load() - before) /
+                                              static_cast<double>(phrases);
   state.counters["answers"] = benchmark::Counter(static_cast<double>(answers));
   state.counters["per_answer"] = benchmark::Counter(
       static_cast<double>(answers), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
