@@ -65,6 +65,8 @@ void Lesson::setLessonMode(LessonMode mode) {
       acceptMidiAnswers = true;
       acceptKeyAnswers = true;
       question.QuestionNoteCount = 0;
+      // No question means nothing to replay: a new-question key or the timer must stay silent.
+      ClearEvents(phrases.QuestionPhrase);
       level.ActivePitchClasses.fill(0);
       host_.repaintNotePanel();
       break;
