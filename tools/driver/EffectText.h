@@ -1,0 +1,56 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "engine/LessonHost.h"
+#include "engine/LessonMode.h"
+#include "engine/Scores.h"
+#include "output/MidiEvent.h"
+#include "platform/MidiOutStream.h"
+
+namespace auralis::driver {
+
+// The nine mastery values under the names they are stored by.
+struct MasteryField {
+  std::string_view name;
+  int Mastery::*value;
+};
+inline constexpr std::array<MasteryField, 9> MasteryFields = {{
+    {"IdentifyMastery95Percent", &Mastery::IdentifyMastery95Percent},
+    {"IdentifyMastery100Percent", &Mastery::IdentifyMastery100Percent},
+    {"IdentifyMastery1Minute", &Mastery::IdentifyMastery1Minute},
+    {"MimicMastery95Percent", &Mastery::MimicMastery95Percent},
+    {"MimicMastery1Minute", &Mastery::MimicMastery1Minute},
+    {"UnlockMastery95Percent", &Mastery::UnlockMastery95Percent},
+    {"UnlockMastery1Minute", &Mastery::UnlockMastery1Minute},
+    {"SingingMastery95Percent", &Mastery::SingingMastery95Percent},
+    {"SingingMastery1Minute", &Mastery::SingingMastery1Minute},
+}};
+
+// "IdentifyMastery95Percent=0 IdentifyMastery100Percent=0 ..." in the order above.
+std::string masteryText(const Mastery& mastery);
+
+// "CORRECT", "INCORRECT", "PROMOTE" or "DEMOTE".
+std::string_view feedbackSoundName(FeedbackSound sound);
+
+// "Identify1" and so on: the component name of a Lesson menu item.
+std::string_view lessonItemName(LessonItem item);
+
+// "Practice", "Identify", "Unlock", "Sing", "Meditate" or "Mimic".
+std::string_view lessonModeName(LessonMode mode);
+
+// A character as scripts name it: "Escape", "space", or the character itself.
+std::string keyName(char key);
+
+// "4: 0 90 3C 50 | 30 90 3C 00 | ...": the event count, then each event's delta in ticks
+// (decimal) and its status, note and velocity bytes (hexadecimal). Works for phrases
+// (MidiEvent) and stream buffers (StreamEvent) alike.
+template <typename Event>
+std::string eventsText(const Event* events, int count);
+
+extern template std::string eventsText(const MidiEvent* events, int count);
+extern template std::string eventsText(const platform::StreamEvent* events, int count);
+
+}  // namespace auralis::driver
