@@ -1,0 +1,70 @@
+#pragma once
+
+#include <string_view>
+
+#include "input/MicrophoneCapture.h"
+#include "input/PitchDetector.h"
+
+namespace auralis {
+
+class Lesson;
+
+inline constexpr int kInTuneLowestStep = 3;   // -25 cents
+inline constexpr int kInTuneHighestStep = 8;  // +16 2/3 cents
+// A hold of 200 ms in frames of 2048 samples at 44100 Hz, truncated: 4. A note is accepted when
+// its run of steady frames exceeds it, on the sixth frame of the note.
+inline constexpr int kRequiredRun = static_cast<int>(200 * 0.001 * (44100.0 / 2048.0));
+inline constexpr int kMicHoldOffFrames = 30;
+inline constexpr int kFramesBeforeAnswer = 20;  // the question is still sounding
+
+constexpr bool inTune(int offsetStep) {
+  return offsetStep >= kInTuneLowestStep && offsetStep <= kInTuneHighestStep;
+}
+
+// What the readout needs of the window, on the interface thread.
+class ReadoutHost {
+ public:
+  // The microphone panel, panel 1 of the status bar.
+  virtual void setMicPanelText(std::string_view text) = 0;
+  // Pitch class 0 to 11 and offset in [0, 1) from the column's left edge; -1 and -1.0 erase.
+  virtual void drawTuningMarker(int pitchClass, float offset) = 0;
+  // A character message to the main window, which takes it to FormKeyPress like a typed key.
+  virtual void postCharacter(char letter) = 0;
+
+ protected:
+  ~ReadoutHost() = default;
+};
+
+// The live readout of the sung pitch and the routing of a steady, in-tune note to the lesson
+// engine as its letter. It writes MicLetter, SungOctave, SungPitchClass and FramesSincePlay.
+class PitchReadout {
+ public:
+  PitchReadout(Lesson& lesson, const PitchDetector& detector, const MicrophoneCapture& capture,
+               ReadoutHost& host);
+
+  // The messageWindow's procedure: WM_MICFRAME shows the readout of the detector's latest frame;
+  // WM_PLAYDONE finishes the played phrase. Other messages are ignored.
+  void UtilityWndProc(unsigned message);
+  void ShowPitchReadout();
+  // The readout of one frame result, as ShowPitchReadout does for the detector's own.
+  void ShowPitchReadout(const FrameResult& frame);
+  // Listening stopped: no marker while nothing is heard.
+  void EraseTuningMarker();
+
+  int StableRun() const { return stableRun_; }
+  int MicHoldOff() const { return micHoldOff_; }
+
+ private:
+  bool accepts(const FrameResult& frame) const;
+
+  Lesson& lesson_;
+  const PitchDetector& detector_;
+  const MicrophoneCapture& capture_;
+  ReadoutHost& host_;
+  int stableRun_ = 0;
+  int lastPitchClass_ = 0;
+  int micHoldOff_ = 0;
+  int previousNote_ = 0;
+};
+
+}  // namespace auralis
