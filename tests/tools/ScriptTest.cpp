@@ -18,28 +18,19 @@ TEST(Script, BadLinesStopTheScriptWithTheirLineNumberAndReason) {
       {"bogus\n", "line 1: unknown command 'bogus'"},
       {"\n# a comment\ntick x\n",
        "line 3: tick: COUNT must be a whole number from 1 to 100000, not 'x'"},
-      {"tick 0\n", "line 1: tick: COUNT must be a whole number from 1 to 100000, not '0'"},
       {"click 12\n", "line 1: click: COLUMN must be a whole number from 0 to 11, not '12'"},
       {"key\n", "line 1: key: missing argument (usage: key CHAR|Escape|space)"},
-      {"key Enter\n", "line 1: key: KEY must be one character, Escape or space, not 'Enter'"},
       {"levelup now\n", "line 1: levelup: too many arguments (usage: levelup)"},
       {"volume 85\n", "line 1: volume: VELOCITY must be a multiple of 10, not '85'"},
-      {"volume 130\n", "line 1: volume: VELOCITY must be a whole number from 10 to 120, not '130'"},
-      {"channel 16\n", "line 1: channel: CHANNEL must be a whole number from 0 to 15, not '16'"},
       {"mode jazz\n",
        "line 1: mode: the mode must be one of identify, mimic, sing, unlock, "
        "meditate, practice, not 'jazz'"},
       {"sing E 5\n", "line 1: sing: LETTER must be one of cCdDefFgGaAb, not 'E'"},
-      {"sing c 0\n", "line 1: sing: OCTAVE must be a whole number from 1 to 9, not '0'"},
-      {"midi 60 1x\n", "line 1: midi: VELOCITY must be a whole number from 0 to 127, not '1x'"},
       {"mastery IdentifyMastery95Percent 2147483648\n",
        "line 1: mastery: VALUE must be a whole number from -2147483648 to 2147483647, not "
        "'2147483648'"},
       {"mastery Speed 1\n", "line 1: mastery: NAME must be one of IdentifyMastery95Percent, "},
-      {"check Solfege1 maybe\n", "line 1: check: the mark must be one of off, on, not 'maybe'"},
       {"seed -1\n", "line 1: seed: N must be a whole number from 0 to 18446744073709551615"},
-      {"show everything\n", "line 1: show: what to show must be one of counters, question, "},
-      {"midiout broken\n", "line 1: midiout: the output must be one of none, present"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
