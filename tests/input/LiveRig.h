@@ -22,30 +22,22 @@ struct Marker {
   bool operator==(const Marker&) const = default;
 };
 
-// The window as the input side sees it: it records what it was asked to show and keeps posted
-// notices in one queue, handled in order by LiveRig::pump as the message loop would.
+// The window as the input side sees it: it records what it was asked to show, and keeps posted
+// notices in one queue that LiveRig::pump handles in order, as the message loop would.
 class RecordingWindow final : public LessonHost, public CaptureHost, public ReadoutHost {
  public:
-  struct Message {
-    unsigned id;
-    int param;
-  };
-
   std::string instruction;
-  // Every instruction text set, with whether the detector tables were ready at that moment.
+  // Every instruction text set, and whether the detector tables were ready at that moment.
   std::vector<std::pair<std::string, bool>> instructions;
   std::string micPanel;
-  std::vector<std::string> micPanels;
-  std::vector<std::string> events;  // repaints, feedback sounds and microphone requests in order
+  std::vector<std::string> events;  // repaints and feedback sounds
   std::vector<Marker> markers;
-  std::vector<char> characters;  // every character the readout posted
-  std::deque<Message> queue;
-
+  std::vector<char> characters;  // every letter the readout posted
+  std::deque<std::pair<unsigned, int>> queue;
   const PitchDetector* detector = nullptr;
   MicrophoneCapture* capture = nullptr;
   PitchReadout* readout = nullptr;
 
-  // LessonHost
   void playFeedbackSound(FeedbackSound sound) override {
     static const char* names[] = {"CORRECT", "INCORRECT", "PROMOTE", "DEMOTE"};
     events.emplace_back(names[static_cast<int>(sound)]);
@@ -58,12 +50,8 @@ class RecordingWindow final : public LessonHost, public CaptureHost, public Read
     instructions.emplace_back(text, detector != nullptr && detector->tablesBuilt());
   }
   void setStatusText(int, std::string_view) override {}
-  void startMicrophone() override {
-    events.emplace_back("mic start");
-    capture->StartMicrophone();
-  }
+  void startMicrophone() override { capture->StartMicrophone(); }
   void stopMicrophone() override {
-    events.emplace_back("mic stop");
     capture->StopMicrophone();
     readout->EraseTuningMarker();
   }
@@ -71,28 +59,17 @@ class RecordingWindow final : public LessonHost, public CaptureHost, public Read
   void saveMastery(const Mastery&) override {}
   void lessonItemChecked(LessonItem) override {}
 
-  // CaptureHost
   std::string instructionText() const override { return instruction; }
-  void setMicPanelText(std::string_view text) override {
-    micPanel = text;
-    micPanels.emplace_back(text);
-  }
-  void postCaptureNotice() override { queue.push_back({MM_WIM_DATA, 0}); }
-  void postMicFrame(int detectedNote) override { queue.push_back({WM_MICFRAME, detectedNote}); }
+  void setMicPanelText(std::string_view text) override { micPanel = text; }
+  void postCaptureNotice() override { queue.emplace_back(MM_WIM_DATA, 0); }
+  void postMicFrame(int detectedNote) override { queue.emplace_back(WM_MICFRAME, detectedNote); }
 
-  // ReadoutHost
   void drawTuningMarker(int pitchClass, float offset) override {
     markers.push_back({pitchClass, offset});
   }
   void postCharacter(char letter) override {
     characters.push_back(letter);
-    queue.push_back({kCharacterMessage, letter});
-  }
-
-  int count(unsigned id) const {
-    int n = 0;
-    for (const Message& m : queue) n += m.id == id ? 1 : 0;
-    return n;
+    queue.emplace_back(kCharacterMessage, letter);
   }
 };
 
@@ -104,7 +81,7 @@ class LiveRig {
   platform::FakeMidiOutStream midiOut;
   platform::FakeSoundInput microphone;
   PitchDetector detector;
-  MidiStreamPlayer player{midiOut, [this] { window.queue.push_back({WM_PLAYDONE, 0}); }};
+  MidiStreamPlayer player{midiOut, [this] { window.queue.emplace_back(WM_PLAYDONE, 0); }};
   Lesson lesson{window, player};
   MicrophoneCapture capture{microphone, detector, window};
   PitchReadout readout{lesson, detector, capture, window};
@@ -118,28 +95,23 @@ class LiveRig {
     player.OpenMidiOut(platform::kDefaultMidiDevice);
   }
 
+  // Listening, with every pitch class active and a question that began playing long ago.
+  void listen() {
+    capture.soundInPresent = true;
+    lesson.micWanted = true;
+    lesson.level.ActivePitchClasses.fill(1);
+    lesson.FramesSincePlay = 100;
+  }
+
   // Runs the message loop until nothing is posted.
   void pump() {
     while (!window.queue.empty()) {
-      const RecordingWindow::Message message = window.queue.front();
+      const auto [id, param] = window.queue.front();
       window.queue.pop_front();
-      switch (message.id) {
-        case MM_WIM_DATA:
-          capture.CaptureWndProc(message.id);
-          break;
-        case WM_MICFRAME:
-          frameNotes.push_back(message.param);
-          readout.UtilityWndProc(message.id);
-          break;
-        case WM_PLAYDONE:
-          readout.UtilityWndProc(message.id);
-          break;
-        case kCharacterMessage:
-          lesson.FormKeyPress(static_cast<char>(message.param));
-          break;
-        default:
-          break;
-      }
+      if (id == MM_WIM_DATA) capture.CaptureWndProc(id);
+      if (id == WM_MICFRAME) frameNotes.push_back(param);
+      if (id == WM_MICFRAME || id == WM_PLAYDONE) readout.UtilityWndProc(id);
+      if (id == kCharacterMessage) lesson.FormKeyPress(static_cast<char>(param));
     }
   }
 
