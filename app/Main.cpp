@@ -1,0 +1,488 @@
+#include "app/Main.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include "app/Caption.h"
+#include "app/Version.h"
+#include "engine/Notes.h"
+
+namespace auralis {
+
+namespace {
+
+QString textOf(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QFont interfaceFont() {
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(11);
+  return font;
+}
+
+QFont instructionFont() {
+  QFont font(QStringLiteral("Times New Roman"));
+  font.setStyleHint(QFont::Serif);
+  font.setBold(true);
+  font.setPixelSize(32);
+  return font;
+}
+
+constexpr int kInstructionPanelHeight = 40;
+
+}  // namespace
+
+void blockingPause(int milliseconds) {
+  QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+std::optional<char> typedCharacter(const QKeyEvent& event) {
+  if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+    return std::nullopt;
+  if (event.key() == Qt::Key_Escape) return kEscape;
+  const QString text = event.text();
+  if (text.size() != 1) return std::nullopt;
+  const char16_t ch = text.front().unicode();
+  if (ch < 0x20 || ch > 0x7E) return std::nullopt;
+  return static_cast<char>(ch);
+}
+
+TForm1::TForm1(Services services, QWidget* parent)
+    : QMainWindow(parent),
+      services_(std::move(services)),
+      messageWindow_(*this),
+      feedbackSounds_(services_.feedbackSounds),
+      player_(services_.midiOut, [this] { messageWindow_.postPlayDone(); }),
+      lesson_(*this, player_),
+      capture_(services_.soundInput, detector_, *this),
+      readout_(lesson_, detector_, capture_, *this),
+      midiKeyboard_(services_.midiInput, [this](char key, int generation) {
+        messageWindow_.postMidiKey(key, generation);
+      }) {
+  if (!services_.pause) services_.pause = blockingPause;
+  SeedRandomFromClock(lesson_.random);
+  buildWindow();
+  FormCreate();
+  connectCommands();
+  Timer1_.setInterval(kTimerInterval);
+  connect(&Timer1_, &QTimer::timeout, this, [this] { lesson_.Timer1Timer(); });
+  Timer1_.start();
+  // Key preview: every typed character reaches the key handler before any child control.
+  qApp->installEventFilter(this);
+}
+
+TForm1::~TForm1() {
+  qApp->removeEventFilter(this);
+  Timer1_.stop();
+  capture_.StopMicrophone();
+  capture_.CloseMicrophone();
+  player_.CloseMidiOut();
+  midiKeyboard_.CloseMidiIn();
+  settingsStore_.saveSettings(menus_, *this, lesson_.mastery);
+}
+
+void TForm1::buildWindow() {
+  setObjectName(QStringLiteral("Form1"));
+  setFont(interfaceFont());
+  setMinimumSize(kFormWidth, kFormHeight);
+  resize(kFormWidth, kFormHeight);
+  menus_ = buildMainMenu(menuBar());
+
+  auto* central = new QWidget(this);
+  auto* rows = new QVBoxLayout(central);
+  rows->setContentsMargins(0, 0, 0, 0);
+  rows->setSpacing(0);
+  toolBar_ = buildToolBar(central);
+  rows->addWidget(toolBar_.ToolBar1);
+
+  panelSolfege_ = new QWidget(central);
+  panelSolfege_->setObjectName(QStringLiteral("panelSolfege"));
+  auto* panelColumn = new QVBoxLayout(panelSolfege_);
+  panelColumn->setContentsMargins(0, 0, 0, 0);
+  panelColumn->setSpacing(0);
+  Panel1_ = new QWidget(panelSolfege_);
+  Panel1_->setObjectName(QStringLiteral("Panel1"));
+  Panel1_->setFixedHeight(kInstructionPanelHeight);
+  lblListenFor_ = new QLabel(QStringLiteral("(instructions)"), Panel1_);
+  lblListenFor_->setObjectName(QStringLiteral("lblListenFor"));
+  lblListenFor_->setFont(instructionFont());
+  lblListenFor_->setAlignment(Qt::AlignCenter);
+  // A long line is cut at the panel's edges rather than widening the window.
+  lblListenFor_->setMinimumWidth(1);
+  lblListenFor_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  auto* instructionRow = new QVBoxLayout(Panel1_);
+  instructionRow->setContentsMargins(0, 0, 0, 0);
+  instructionRow->addWidget(lblListenFor_);
+  panelColumn->addWidget(Panel1_);
+  PaintBox1_ = new NotePanel(
+      lesson_, [this](int column) { lesson_.NoteColumnClicked(column); }, panelSolfege_);
+  panelColumn->addWidget(PaintBox1_, 1);
+  rows->addWidget(panelSolfege_, 1);
+  setCentralWidget(central);
+
+  statusPanels_ = std::make_unique<StatusPanels>(statusBar());
+}
+
+void TForm1::FormCreate() {
+  toolBar_.toolButtonPractice->setChecked(true);
+  for (QWidget* hidden : {static_cast<QWidget*>(toolBar_.toolButtonMeditate), toolBar_.ToolButton11,
+                          static_cast<QWidget*>(toolBar_.toolButtonUnlock), toolBar_.ToolButton5})
+    hidden->hide();
+  for (QAction* hidden : {menus_.Meditate1, menus_.Unlock1}) {
+    hidden->setVisible(false);
+    hidden->setEnabled(false);
+  }
+  menus_.Warmup1->setChecked(true);
+  lesson_.UpdateLevelPanels();
+  FormResize();
+
+  buildDeviceMenus();
+
+  versionText_ = QString::fromLatin1(kFileVersion);
+  setWindowTitle(captionFor(versionText_));
+
+  lesson_.level.currentLevel = 5;
+  settingsStore_.loadSettings(menus_, *this, lesson_.mastery);
+  syncMenuChecks();
+
+  player_.SetVolumeFromMenu(volumeChecks(menus_));
+  player_.SetChannelFromMenu(channelChecks(menus_));
+  takeThresholdFromMenu();
+  detector_.DetectorStride = 3;
+  showMicStatus();
+
+  player_.ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
+  ReopenMidiIn();
+  // Capture starts on this device once a lesson mode wants the microphone.
+  capture_.OpenMicrophone(checkedDeviceId(menus_.Microphone1));
+
+  lesson_.ResetLevelScores();
+  lesson_.UpdateTexts();
+}
+
+void TForm1::buildDeviceMenus() {
+  platform::MidiOutStream& midiOut = services_.midiOut;
+  const int outputs = midiOut.deviceCount();
+  // The default output counts as a device of its own when it has a name: the built-in
+  // synthesiser is there without any MIDI port.
+  player_.midiOutPresent = outputs > 0 || !midiOut.deviceName(platform::kDefaultMidiDevice).empty();
+  std::vector<DeviceItem> outItems;
+  if (player_.midiOutPresent)
+    for (int id = platform::kDefaultMidiDevice; id < outputs; ++id)
+      outItems.push_back({id, QString::fromStdString(midiOut.deviceName(id))});
+  fillDeviceMenu(menus_.MIDIOut1, outItems);
+
+  const std::vector<std::string> inputs = services_.midiInput.deviceNames();
+  midiKeyboard_.midiInPresent = !inputs.empty();
+  std::vector<DeviceItem> inItems;
+  for (std::size_t i = 0; i < inputs.size(); ++i)
+    inItems.push_back({static_cast<int>(i), QString::fromStdString(inputs[i])});
+  fillDeviceMenu(menus_.MIDIIn1, inItems);
+
+  capture_.DetectSoundInput();
+  const std::vector<std::string> microphones = services_.soundInput.deviceNames();
+  std::vector<DeviceItem> micItems;
+  if (capture_.soundInPresent) {
+    micItems.push_back(
+        {platform::kDefaultSoundInput, QString::fromLatin1(kDefaultSoundInputCaption)});
+    for (std::size_t i = 0; i < microphones.size(); ++i)
+      micItems.push_back({static_cast<int>(i), QString::fromStdString(microphones[i])});
+  }
+  fillDeviceMenu(menus_.Microphone1, micItems);
+}
+
+void TForm1::connectCommands() {
+  const MainMenu& m = menus_;
+  connect(m.Playnewquestion1, &QAction::triggered, this,
+          [this] { lesson_.Playnewquestion1Click(); });
+  connect(m.Quit1, &QAction::triggered, this, [this] { Quit1Click(); });
+  for (LessonItem item : {LessonItem::Warmup1, LessonItem::Identify1, LessonItem::Unlock1,
+                          LessonItem::MimicSing1, LessonItem::Sing1, LessonItem::Meditate1}) {
+    connect(m.lessonAction(item), &QAction::triggered, this,
+            [this, item] { runLessonCommand(item); });
+    connect(toolBar_.lessonButton(item), &QToolButton::clicked, this,
+            [this, item] { runLessonCommand(item); });
+  }
+  connect(m.Levelup1, &QAction::triggered, this, [this] { lesson_.Levelup1Click(); });
+  connect(m.Leveldown1, &QAction::triggered, this, [this] { lesson_.Leveldown1Click(); });
+  connect(m.ResetCorvinmasterylevel1, &QAction::triggered, this,
+          [this] { lesson_.ResetCorvinmasterylevel1Click(); });
+  connect(m.Solfege1, &QAction::triggered, this, [this] { Solfege1Click(); });
+  connect(m.Notes1, &QAction::triggered, this, [this] { Notes1Click(); });
+  connect(m.Piano1, &QAction::triggered, this, [this] { Piano1Click(); });
+  for (QAction* option : {m.Solfege1, m.Notes1, m.Piano1, m.PracticeMode1, m.DisplayAlways})
+    connect(option, &QAction::toggled, this, [this] { syncMenuChecks(); });
+  for (QAction* channel : m.channelItems)
+    connect(channel, &QAction::triggered, this,
+            [this] { player_.SetChannelFromMenu(channelChecks(menus_)); });
+  for (QAction* volume : m.volumeItems)
+    connect(volume, &QAction::triggered, this,
+            [this] { player_.SetVolumeFromMenu(volumeChecks(menus_)); });
+  connect(m.High1, &QAction::triggered, this, [this] { High1Click(); });
+  connect(m.Medium1, &QAction::triggered, this, [this] { Medium1Click(); });
+  connect(m.Low1, &QAction::triggered, this, [this] { Low1Click(); });
+  connect(m.Help2, &QAction::triggered, this, [this] { Help2Click(); });
+  connect(toolBar_.toolButtonHelp, &QToolButton::clicked, this, [this] { toolButtonHelpClick(); });
+  connectDeviceItems();
+}
+
+void TForm1::connectDeviceItems() {
+  for (QAction* item : deviceItemsOf(menus_.MIDIOut1))
+    connect(item, &QAction::triggered, this, [this] { MIDIOutItemClick(); });
+  for (QAction* item : deviceItemsOf(menus_.MIDIIn1))
+    connect(item, &QAction::triggered, this, [this] { ReopenMidiIn(); });
+  for (QAction* item : deviceItemsOf(menus_.Microphone1))
+    connect(item, &QAction::triggered, this, [this] { MicrophoneItemClick(); });
+}
+
+void TForm1::runLessonCommand(LessonItem item) {
+  switch (item) {
+    case LessonItem::Warmup1:
+      lesson_.Warmup1Click();
+      break;
+    case LessonItem::Identify1:
+      lesson_.Identify1Click();
+      break;
+    case LessonItem::Unlock1:
+      lesson_.Unlock1Click();
+      break;
+    case LessonItem::MimicSing1:
+      lesson_.MimicSing1Click();
+      break;
+    case LessonItem::Sing1:
+      lesson_.Sing1Click();
+      break;
+    case LessonItem::Meditate1:
+      lesson_.Meditate1Click();
+      break;
+  }
+}
+
+void TForm1::FormActivate() {
+  if (!firstActivation_) return;
+  show();
+  firstActivation_ = false;
+  repaint();
+  lesson_.setLessonMode(LessonMode::Practice);
+}
+
+void TForm1::FormResize() {
+  toolBar_.setIndent((width() - toolBar_.rowWidth()) / 2);
+}
+
+void TForm1::Quit1Click() {
+  close();
+}
+
+void TForm1::toolButtonHelpClick() {
+  const QString page = QString::fromLatin1(kHelpPageFileName);
+  writeHelpPage(page);
+  services_.documents.openDocument(page);
+}
+
+void TForm1::Help2Click() {
+  toolButtonHelpClick();
+}
+
+void TForm1::viewCommand(QAction* item) {
+  item->setChecked(true);
+  repaintNotePanel();
+  lesson_.UpdateTexts();
+}
+
+void TForm1::Solfege1Click() {
+  viewCommand(menus_.Solfege1);
+}
+
+void TForm1::Notes1Click() {
+  viewCommand(menus_.Notes1);
+}
+
+void TForm1::Piano1Click() {
+  viewCommand(menus_.Piano1);
+}
+
+void TForm1::sensitivityCommand(QAction* item) {
+  item->setChecked(true);
+  takeThresholdFromMenu();
+}
+
+void TForm1::High1Click() {
+  sensitivityCommand(menus_.High1);
+}
+
+void TForm1::Medium1Click() {
+  sensitivityCommand(menus_.Medium1);
+}
+
+void TForm1::Low1Click() {
+  sensitivityCommand(menus_.Low1);
+}
+
+void TForm1::takeThresholdFromMenu() {
+  int threshold = 0;
+  if (menus_.High1->isChecked()) threshold = kThresholdHigh;
+  if (menus_.Medium1->isChecked()) threshold = kThresholdMedium;
+  if (menus_.Low1->isChecked()) threshold = kThresholdLow;
+  detector_.detectionThreshold = threshold;
+}
+
+void TForm1::syncMenuChecks() {
+  MenuChecks& checks = lesson_.menus;
+  checks.Solfege1 = menus_.Solfege1->isChecked();
+  checks.Notes1 = menus_.Notes1->isChecked();
+  checks.Piano1 = menus_.Piano1->isChecked();
+  checks.PracticeMode1 = menus_.PracticeMode1->isChecked();
+  checks.DisplayAlways = menus_.DisplayAlways->isChecked();
+}
+
+int TForm1::SelectedMidiInDevice() const {
+  return checkedDeviceId(menus_.MIDIIn1);
+}
+
+void TForm1::ReopenMidiIn() {
+  midiKeyboard_.ReopenMidiIn(SelectedMidiInDevice());
+}
+
+void TForm1::MIDIOutItemClick() {
+  player_.ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
+}
+
+void TForm1::MicrophoneItemClick() {
+  capture_.MicrophoneChanged(checkedDeviceId(menus_.Microphone1));
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  // Keys meant for an open menu or the menu bar stay theirs.
+  if (widget == nullptr || widget->window() != this || qobject_cast<QMenuBar*>(widget) != nullptr)
+    return false;
+  const auto ch = typedCharacter(*static_cast<QKeyEvent*>(event));
+  if (!ch) return false;
+  lesson_.FormKeyPress(*ch);
+  return true;
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!firstShow_) return;
+  firstShow_ = false;
+  if (const QScreen* shown = screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(shown->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
+
+void TForm1::playFeedbackSound(FeedbackSound sound) {
+  feedbackSounds_.play(sound);
+}
+
+void TForm1::pause(int milliseconds) {
+  services_.pause(milliseconds);
+}
+
+void TForm1::repaintNotePanel() {
+  PaintBox1_->PaintNotePanel();
+}
+
+void TForm1::repaintWindowNow() {
+  repaint();
+}
+
+void TForm1::setInstructionText(std::string_view text) {
+  lblListenFor_->setText(textOf(text));
+}
+
+void TForm1::setStatusText(int panel, std::string_view text) {
+  statusPanels_->setText(panel, textOf(text));
+}
+
+void TForm1::startMicrophone() {
+  capture_.StartMicrophone();
+}
+
+void TForm1::stopMicrophone() {
+  capture_.StopMicrophone();
+  readout_.EraseTuningMarker();
+}
+
+void TForm1::showMicStatus() {
+  capture_.ShowMicStatus();
+}
+
+std::string TForm1::instructionText() const {
+  return lblListenFor_->text().toStdString();
+}
+
+void TForm1::setMicPanelText(std::string_view text) {
+  statusPanels_->setText(1, textOf(text));
+}
+
+void TForm1::postCaptureNotice() {
+  messageWindow_.postCaptureNotice();
+}
+
+// Called right after the frame's analysis, while the detector still holds its result.
+void TForm1::postMicFrame(int) {
+  messageWindow_.postMicFrame(detector_.result());
+}
+
+void TForm1::drawTuningMarker(int pitchClass, float offset) {
+  PaintBox1_->DrawTuningMarker(pitchClass, offset);
+}
+
+void TForm1::postCharacter(char letter) {
+  messageWindow_.postCharacter(letter);
+}
+
+void TForm1::saveMastery(const Mastery& mastery) {
+  settingsStore_.saveMastery(mastery);
+}
+
+void TForm1::lessonItemChecked(LessonItem item) {
+  menus_.lessonAction(item)->setChecked(true);
+  toolBar_.lessonButton(item)->setChecked(true);
+}
+
+void TForm1::captureNotice() {
+  capture_.CaptureWndProc(MM_WIM_DATA);
+}
+
+void TForm1::micFrame(const FrameResult& frame) {
+  readout_.ShowPitchReadout(frame);
+}
+
+void TForm1::playDone() {
+  readout_.UtilityWndProc(WM_PLAYDONE);
+}
+
+void TForm1::characterReceived(char letter) {
+  lesson_.FormKeyPress(letter);
+}
+
+void TForm1::midiKeyReceived(char key, int generation) {
+  // A key from a device that has been closed since it was struck.
+  if (generation != midiKeyboard_.generation()) return;
+  lesson_.MidiKeyboardKey(key);
+}
+
+}  // namespace auralis

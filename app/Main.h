@@ -1,0 +1,171 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/FeedbackSounds.h"
+#include "app/HelpPage.h"
+#include "app/Menus.h"
+#include "app/MessageWindow.h"
+#include "app/MidiKeyboardInput.h"
+#include "app/SettingsStore.h"
+#include "app/StatusPanels.h"
+#include "app/ToolBar.h"
+#include "display/NotePanel.h"
+#include "engine/Lesson.h"
+#include "input/MicrophoneCapture.h"
+#include "input/PitchDetector.h"
+#include "input/PitchReadout.h"
+#include "output/MidiStreamPlayer.h"
+#include "platform/FeedbackSoundPlayer.h"
+#include "platform/MidiInput.h"
+#include "platform/MidiOutStream.h"
+#include "platform/SoundInput.h"
+
+class QKeyEvent;
+
+namespace auralis {
+
+// The devices and desktop services the window runs on, real or scripted.
+struct Services {
+  platform::MidiOutStream& midiOut;
+  platform::SoundInput& soundInput;
+  platform::MidiInput& midiInput;
+  platform::FeedbackSoundPlayer& feedbackSounds;
+  DocumentOpener& documents;
+  // The short wait after an answer. It blocks, which keeps the feedback sound, the wait and the
+  // next question in their order.
+  std::function<void(int milliseconds)> pause;
+};
+
+void blockingPause(int milliseconds);
+
+inline constexpr int kFormWidth = 775;
+inline constexpr int kFormHeight = 355;
+inline constexpr int kTimerInterval = 1000;  // ms
+inline constexpr const char* kDefaultSoundInputCaption = "Default sound input";
+
+// The character a key press types for the lesson: a printable character or Escape, without
+// Ctrl, Alt or Meta, which belong to the menus' shortcuts.
+std::optional<char> typedCharacter(const QKeyEvent& event);
+
+// The main window. It owns the run: the lesson, the phrase player, the devices, and the widgets
+// that show them. Its handlers translate window events and delegate.
+class TForm1 : public QMainWindow,
+               public LessonHost,
+               private CaptureHost,
+               private ReadoutHost,
+               private MessageTarget {
+ public:
+  explicit TForm1(Services services, QWidget* parent = nullptr);
+  ~TForm1() override;
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  void FormActivate();
+  void FormResize();
+  void Quit1Click();
+  void toolButtonHelpClick();
+  void Help2Click();
+  void Solfege1Click();
+  void Notes1Click();
+  void Piano1Click();
+  void High1Click();
+  void Medium1Click();
+  void Low1Click();
+  int SelectedMidiInDevice() const;
+  void ReopenMidiIn();
+
+  Lesson& lesson() { return lesson_; }
+  MidiStreamPlayer& player() { return player_; }
+  MessageWindow& messageWindow() { return messageWindow_; }
+  const MainMenu& menus() const { return menus_; }
+  const ToolBar& toolBar() const { return toolBar_; }
+  const StatusPanels& statusPanels() const { return *statusPanels_; }
+  QLabel* instructionLine() const { return lblListenFor_; }
+  NotePanel* notePanel() const { return PaintBox1_; }
+  QTimer& timer() { return Timer1_; }
+  const QString& versionText() const { return versionText_; }
+  const PitchDetector& detector() const { return detector_; }
+  const MicrophoneCapture& capture() const { return capture_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  // LessonHost
+  void playFeedbackSound(FeedbackSound sound) override;
+  void pause(int milliseconds) override;
+  void repaintNotePanel() override;
+  void repaintWindowNow() override;
+  void setInstructionText(std::string_view text) override;
+  void setStatusText(int panel, std::string_view text) override;
+  void startMicrophone() override;
+  void stopMicrophone() override;
+  void showMicStatus() override;
+  void saveMastery(const Mastery& mastery) override;
+  void lessonItemChecked(LessonItem item) override;
+
+  // CaptureHost; setInstructionText and repaintWindowNow serve both hosts.
+  std::string instructionText() const override;
+  void setMicPanelText(std::string_view text) override;
+  void postCaptureNotice() override;
+  void postMicFrame(int detectedNote) override;
+
+  // ReadoutHost
+  void drawTuningMarker(int pitchClass, float offset) override;
+  void postCharacter(char letter) override;
+
+  // MessageTarget
+  void captureNotice() override;
+  void micFrame(const FrameResult& frame) override;
+  void playDone() override;
+  void characterReceived(char letter) override;
+  void midiKeyReceived(char key, int generation) override;
+
+  void FormCreate();
+  void buildWindow();
+  void buildDeviceMenus();
+  void connectCommands();
+  void connectDeviceItems();
+  void runLessonCommand(LessonItem item);
+  void viewCommand(QAction* item);
+  void sensitivityCommand(QAction* item);
+  void takeThresholdFromMenu();
+  void syncMenuChecks();
+  void MIDIOutItemClick();
+  void MicrophoneItemClick();
+
+  Services services_;
+  MessageWindow messageWindow_;  // before everything that posts to it
+  FeedbackSounds feedbackSounds_;
+  MidiStreamPlayer player_;
+  Lesson lesson_;
+  PitchDetector detector_;
+  MicrophoneCapture capture_;
+  PitchReadout readout_;
+  MidiKeyboardInput midiKeyboard_;
+  SettingsStore settingsStore_;
+  QTimer Timer1_;
+
+  MainMenu menus_;
+  ToolBar toolBar_;
+  std::unique_ptr<StatusPanels> statusPanels_;
+  QWidget* panelSolfege_ = nullptr;
+  QWidget* Panel1_ = nullptr;
+  QLabel* lblListenFor_ = nullptr;
+  NotePanel* PaintBox1_ = nullptr;
+
+  QString versionText_;
+  bool firstActivation_ = true;
+  bool firstShow_ = true;
+};
+
+}  // namespace auralis

@@ -1,0 +1,242 @@
+#include "app/Menus.h"
+
+namespace auralis {
+
+namespace {
+
+constexpr const char* kDeviceIdProperty = "deviceId";
+
+QAction* addItem(QMenu* menu, const char* component, const char* caption, bool checkable = false) {
+  auto* action = menu->addAction(QString::fromLatin1(caption));
+  action->setObjectName(QString::fromLatin1(component));
+  action->setCheckable(checkable);
+  return action;
+}
+
+QAction* addRadioItem(QMenu* menu, QActionGroup* group, const char* component,
+                      const char* caption) {
+  QAction* action = addItem(menu, component, caption, true);
+  group->addAction(action);
+  return action;
+}
+
+// Never shown and without a command: only its check mark counts.
+QAction* addHiddenOption(QMenu* menu, QActionGroup* group, const char* component,
+                         const char* caption) {
+  QAction* action = addRadioItem(menu, group, component, caption);
+  action->setVisible(false);
+  return action;
+}
+
+QActionGroup* radioGroup(QMenu* menu) {
+  auto* group = new QActionGroup(menu);
+  group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+  return group;
+}
+
+void buildFileMenu(MainMenu& m) {
+  m.mnuFile = m.MainMenu1->addMenu(QStringLiteral("&File"));
+  m.mnuFile->setObjectName(QStringLiteral("mnuFile"));
+  m.Playnewquestion1 = addItem(m.mnuFile, "Playnewquestion1", "&Play new question");
+  m.Playnewquestion1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  m.mnuFile->addSeparator();
+  m.Quit1 = addItem(m.mnuFile, "Quit1", "&Quit");
+  m.Quit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+}
+
+void buildLessonMenu(MainMenu& m) {
+  m.mnuLesson = m.MainMenu1->addMenu(QStringLiteral("&Lesson"));
+  m.mnuLesson->setObjectName(QStringLiteral("mnuLesson"));
+  QMenu* menu = m.mnuLesson;
+  QActionGroup* lessons = radioGroup(menu);
+  m.Warmup1 = addRadioItem(menu, lessons, "Warmup1", "Practice Singing");
+  m.Identify1 = addRadioItem(menu, lessons, "Identify1", "Identify");
+  m.Unlock1 = addRadioItem(menu, lessons, "Unlock1", "Unlock");
+  m.MimicSing1 = addRadioItem(menu, lessons, "MimicSing1", "Mimic");
+  m.Sing1 = addRadioItem(menu, lessons, "Sing1", "Sing");
+  m.Meditate1 = addRadioItem(menu, lessons, "Meditate1", "Meditate");
+  menu->addSeparator();
+  m.Levelup1 = addItem(menu, "Levelup1", "Level &up");
+  m.Levelup1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+  m.Leveldown1 = addItem(menu, "Leveldown1", "Level &down");
+  m.Leveldown1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+  menu->addSeparator();
+  m.PracticeMode1 = addItem(menu, "PracticeMode1", "Practice Mode", true);
+  menu->addSeparator();
+  m.ResetCorvinmasterylevel1 = addItem(menu, "ResetCorvinmasterylevel1", "Reset mastery levels");
+
+  QActionGroup* method = radioGroup(menu);
+  m.Corvin1 = addHiddenOption(menu, method, "Corvin1", "Corvin Perfect Pitch");
+  m.Offtones1 = addHiddenOption(menu, method, "Offtones1", "Offtones");
+  m.Beginning1 = addHiddenOption(menu, method, "Beginning1", "Beginning");
+  m.Intermediate1 = addHiddenOption(menu, method, "Intermediate1", "Intermediate");
+  m.Advanced1 = addHiddenOption(menu, method, "Advanced1", "Advanced");
+  m.Corvin1->setChecked(true);
+  QActionGroup* style = radioGroup(menu);
+  m.Harmonic1 = addHiddenOption(menu, style, "Harmonic1", "Harmonic");
+  m.Melodic1 = addHiddenOption(menu, style, "Melodic1", "Melodic");
+  m.Both1 = addHiddenOption(menu, style, "Both1", "Both");
+}
+
+void buildViewMenu(MainMenu& m) {
+  m.mnuView = m.MainMenu1->addMenu(QStringLiteral("&View"));
+  m.mnuView->setObjectName(QStringLiteral("mnuView"));
+  QActionGroup* views = radioGroup(m.mnuView);
+  m.Solfege1 = addRadioItem(m.mnuView, views, "Solfege1", "&Solfege names");
+  m.Solfege1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  m.Notes1 = addRadioItem(m.mnuView, views, "Notes1", "&Note names");
+  m.Notes1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+  m.Piano1 = addRadioItem(m.mnuView, views, "Piano1", "Piano");
+  m.Piano1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  m.Solfege1->setChecked(true);
+
+  QActionGroup* offNotes = radioGroup(m.mnuView);
+  m.DisplayNever = addHiddenOption(m.mnuView, offNotes, "DisplayNever", "Never display off-notes");
+  m.DisplayAfter = addHiddenOption(m.mnuView, offNotes, "DisplayAfter",
+                                   "Display off-notes after correct answer");
+  m.DisplayAlways =
+      addHiddenOption(m.mnuView, offNotes, "DisplayAlways", "Always display off-notes");
+  m.DisplayAfter->setChecked(true);
+}
+
+void buildMidiMenu(MainMenu& m) {
+  m.mnuMIDI = m.MainMenu1->addMenu(QStringLiteral("&MIDI"));
+  m.mnuMIDI->setObjectName(QStringLiteral("mnuMIDI"));
+  m.MIDIIn1 = m.mnuMIDI->addMenu(QStringLiteral("MIDI &In"));
+  m.MIDIIn1->setObjectName(QStringLiteral("MIDIIn1"));
+  m.mnuMIDI->addSeparator();
+  m.MIDIOut1 = m.mnuMIDI->addMenu(QStringLiteral("MIDI &Out"));
+  m.MIDIOut1->setObjectName(QStringLiteral("MIDIOut1"));
+
+  m.MIDIOutChannel1 = m.mnuMIDI->addMenu(QStringLiteral("MIDI Out &Channel"));
+  m.MIDIOutChannel1->setObjectName(QStringLiteral("MIDIOutChannel1"));
+  QActionGroup* channels = radioGroup(m.MIDIOutChannel1);
+  for (int i = 0; i < 16; ++i) {
+    const QByteArray component = "N" + QByteArray::number(i) + "1";
+    const QByteArray caption = QByteArray::number(i);
+    m.channelItems[i] =
+        addRadioItem(m.MIDIOutChannel1, channels, component.constData(), caption.constData());
+  }
+  m.channelItems[0]->setChecked(true);
+
+  m.MIDIOutVolume1 = m.mnuMIDI->addMenu(QStringLiteral("MIDI Out &Volume"));
+  m.MIDIOutVolume1->setObjectName(QStringLiteral("MIDIOutVolume1"));
+  QActionGroup* volumes = radioGroup(m.MIDIOutVolume1);
+  for (int i = 0; i < 12; ++i) {
+    const QByteArray velocity = QByteArray::number(10 * i + 10);
+    const QByteArray component = "N" + velocity + "1";
+    m.volumeItems[i] =
+        addRadioItem(m.MIDIOutVolume1, volumes, component.constData(), velocity.constData());
+  }
+  m.volumeItems[7]->setChecked(true);  // 80
+}
+
+void buildMicrophoneMenu(MainMenu& m) {
+  m.mnuMicrophone = m.MainMenu1->addMenu(QStringLiteral("Microphone"));
+  m.mnuMicrophone->setObjectName(QStringLiteral("mnuMicrophone"));
+  m.Microphone1 = m.mnuMicrophone->addMenu(QStringLiteral("Microphone"));
+  m.Microphone1->setObjectName(QStringLiteral("Microphone1"));
+  m.Sensitivity1 = m.mnuMicrophone->addMenu(QStringLiteral("Sensitivity"));
+  m.Sensitivity1->setObjectName(QStringLiteral("Sensitivity1"));
+  QActionGroup* sensitivity = radioGroup(m.Sensitivity1);
+  m.High1 = addRadioItem(m.Sensitivity1, sensitivity, "High1", "High");
+  m.Medium1 = addRadioItem(m.Sensitivity1, sensitivity, "Medium1", "Medium");
+  m.Low1 = addRadioItem(m.Sensitivity1, sensitivity, "Low1", "Low");
+  m.High1->setChecked(true);
+}
+
+void buildHelpMenu(MainMenu& m) {
+  m.mnuHelp = m.MainMenu1->addMenu(QStringLiteral("Help"));
+  m.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+  m.Help2 = addItem(m.mnuHelp, "Help2", "Help");
+}
+
+}  // namespace
+
+QAction* MainMenu::lessonAction(LessonItem lesson) const {
+  switch (lesson) {
+    case LessonItem::Warmup1:
+      return Warmup1;
+    case LessonItem::Identify1:
+      return Identify1;
+    case LessonItem::Unlock1:
+      return Unlock1;
+    case LessonItem::MimicSing1:
+      return MimicSing1;
+    case LessonItem::Sing1:
+      return Sing1;
+    case LessonItem::Meditate1:
+      return Meditate1;
+  }
+  return Warmup1;
+}
+
+QAction* MainMenu::item(const QString& componentName) const {
+  return MainMenu1->findChild<QAction*>(componentName);
+}
+
+MainMenu buildMainMenu(QMenuBar* bar) {
+  MainMenu m;
+  m.MainMenu1 = bar;
+  bar->setObjectName(QStringLiteral("MainMenu1"));
+  buildFileMenu(m);
+  buildLessonMenu(m);
+  buildViewMenu(m);
+  buildMidiMenu(m);
+  buildMicrophoneMenu(m);
+  buildHelpMenu(m);
+  return m;
+}
+
+std::vector<QAction*> fillDeviceMenu(QMenu* menu, const std::vector<DeviceItem>& devices) {
+  menu->clear();
+  std::vector<QAction*> items;
+  if (devices.empty()) {
+    menu->addAction(QString::fromLatin1(kNoDeviceCaption))->setEnabled(false);
+    return items;
+  }
+  QActionGroup* group = radioGroup(menu);
+  for (const DeviceItem& device : devices) {
+    // An "&" in a device name is shown as itself, not as an accelerator mark; the name itself
+    // is kept with the item, so it is stored and matched as the device reports it.
+    QString caption = device.name;
+    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    auto* action = menu->addAction(caption);
+    action->setCheckable(true);
+    action->setData(device.name);
+    action->setProperty(kDeviceIdProperty, device.id);
+    group->addAction(action);
+    items.push_back(action);
+  }
+  items.front()->setChecked(true);
+  return items;
+}
+
+std::vector<QAction*> deviceItemsOf(const QMenu* menu) {
+  std::vector<QAction*> items;
+  for (QAction* action : menu->actions())
+    if (action->property(kDeviceIdProperty).isValid()) items.push_back(action);
+  return items;
+}
+
+int deviceIdOf(const QAction* item) {
+  return item->property(kDeviceIdProperty).toInt();
+}
+
+QString deviceNameOf(const QAction* item) {
+  return item->data().toString();
+}
+
+std::array<bool, 12> volumeChecks(const MainMenu& menus) {
+  std::array<bool, 12> checked{};
+  for (std::size_t i = 0; i < checked.size(); ++i) checked[i] = menus.volumeItems[i]->isChecked();
+  return checked;
+}
+
+std::array<bool, 16> channelChecks(const MainMenu& menus) {
+  std::array<bool, 16> checked{};
+  for (std::size_t i = 0; i < checked.size(); ++i) checked[i] = menus.channelItems[i]->isChecked();
+  return checked;
+}
+
+}  // namespace auralis

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QMenu>
+#include <QString>
+#include <QWidget>
+#include <array>
+
+#include "app/Menus.h"
+#include "engine/Scores.h"
+
+namespace auralis {
+
+inline constexpr const char* settingsSection = "Auralis";
+
+// The check marks kept between runs, by component name, in the order they are written. All but
+// the last are read at start; the last is written only.
+inline constexpr std::array<const char*, 28> kStoredChecks = {
+    "Beginning1", "Intermediate1", "Advanced1",    "Harmonic1",    "Melodic1",      "Both1",
+    "Solfege1",   "Notes1",        "DisplayNever", "DisplayAfter", "DisplayAlways", "High1",
+    "Medium1",    "Low1",          "N101",         "N201",         "N301",          "N401",
+    "N501",       "N601",          "N701",         "N801",         "N901",          "N1001",
+    "N1101",      "N1201",         "Piano1",       "Offtones1"};
+
+// The largest window the store can make: X11's coordinate limit.
+inline constexpr int kLargestStoredSize = 32767;
+
+// The per-user store: one INI file below the user's configuration folder
+// ($XDG_CONFIG_HOME/Auralis/Auralis.ini) with the one section "Auralis". Each operation opens
+// the store afresh. A save writes a new file and renames it over the old one, so that a crash
+// or power loss during a save leaves the old or the new file, never a broken one.
+class SettingsStore {
+ public:
+  // Check marks, chosen devices, mastery levels and then the window's height and width. A
+  // stored value that is not a decimal integer counts as absent. Mastery levels are kept
+  // inside their lesson's table, and the window size between its minimum and
+  // kLargestStoredSize.
+  void loadSettings(MainMenu& menus, QWidget& window, Mastery& mastery) const;
+  void saveSettings(const MainMenu& menus, const QWidget& window, const Mastery& mastery) const;
+  void saveMastery(const Mastery& mastery) const;
+};
+
+// The name of a device menu's checked device, the last when several are; empty when none is.
+QString checkedDeviceName(const QMenu* menu);
+// Checks the first device item whose name is `name` exactly; false, changing nothing, if none.
+bool selectDeviceByName(QMenu* menu, const QString& name);
+// The identifier of the first checked device item: -1 is the system default of the MIDI Out and
+// Microphone menus; -2 when no item is checked.
+int checkedDeviceId(const QMenu* menu);
+
+}  // namespace auralis
