@@ -1,0 +1,265 @@
+#include <QSignalSpy>
+#include <array>
+
+#include "tests/app/WindowFixture.h"
+
+namespace auralis::testing {
+namespace {
+
+using MenuCommands = WindowTest;
+
+struct ModeCase {
+  const char* name;
+  LessonItem item;
+  char key;
+  LessonMode mode;
+  bool micWanted;
+  bool acceptsAnswers;  // typed, clicked and MIDI keyboard answers alike
+  const char* levelPanel;
+};
+
+constexpr std::array<ModeCase, 4> kVisibleModes = {{
+    {"Identify", LessonItem::Identify1, 'i', LessonMode::Identify, false, true, "1 of 67"},
+    {"Mimic", LessonItem::MimicSing1, 'm', LessonMode::Mimic, true, false, "1 of 67"},
+    {"Sing", LessonItem::Sing1, 's', LessonMode::Sing, true, false, "1 of 22"},
+    {"Practice", LessonItem::Warmup1, 'p', LessonMode::Practice, true, true,
+     "Practice singing (no questions)"},
+}};
+
+TEST_F(MenuCommands, EveryModeSwitchSetsItsAnswerSourcesFromMenuToolBarAndKey) {
+  TForm1& window = open();
+  window.FormActivate();
+  enum Way { Menu, Button, Key };
+  for (Way way : {Menu, Button, Key}) {
+    for (const ModeCase& c : kVisibleModes) {
+      // Leave the mode first, so every switch is a real change.
+      type(c.mode == LessonMode::Identify ? "m" : "i");
+      switch (way) {
+        case Menu:
+          menus().lessonAction(c.item)->trigger();
+          break;
+        case Button:
+          window.toolBar().lessonButton(c.item)->click();
+          break;
+        case Key:
+          type(std::string(1, c.key));
+          break;
+      }
+      const std::string where = std::string(c.name) + " by " + std::to_string(way);
+      EXPECT_EQ(lesson().lessonMode, c.mode) << where;
+      EXPECT_TRUE(menus().lessonAction(c.item)->isChecked()) << where;
+      EXPECT_TRUE(window.toolBar().lessonButton(c.item)->isChecked()) << where;
+      EXPECT_EQ(lesson().micWanted, c.micWanted) << where;
+      EXPECT_EQ(lesson().acceptKeyAnswers, c.acceptsAnswers) << where;
+      EXPECT_EQ(lesson().acceptMidiAnswers, c.acceptsAnswers) << where;
+      EXPECT_EQ(panel(2), c.levelPanel) << where;
+    }
+  }
+}
+
+TEST_F(MenuCommands, LessonsStartAtTheirStoredMasteryLevel) {
+  storeValue("SingingMastery95Percent", 7);
+  storeValue("MimicMastery95Percent", 12);
+  storeValue("IdentifyMastery95Percent", 3);
+  open();
+  menus().Sing1->trigger();
+  EXPECT_EQ(lesson().level.currentLevel, 7);
+  EXPECT_EQ(panel(2), "8 of 22");
+  menus().MimicSing1->trigger();
+  EXPECT_EQ(panel(2), "13 of 67");
+  menus().Identify1->trigger();
+  EXPECT_EQ(panel(2), "4 of 67");
+  EXPECT_EQ(panel(3), "4 / 1 / 1");
+}
+
+TEST_F(MenuCommands, PracticeSingingClearsAWaitingQuestionAndPlaysNothing) {
+  open();
+  menus().Identify1->trigger();
+  ASSERT_GT(lesson().question.QuestionNoteCount, 0);
+  finishPhrases();
+  const int played = phrasesPlayed();
+  menus().Warmup1->trigger();
+  EXPECT_EQ(lesson().question.QuestionNoteCount, 0);
+  for (int flag : lesson().level.ActivePitchClasses) EXPECT_EQ(flag, 0);
+  EXPECT_EQ(phrasesPlayed(), played);
+}
+
+TEST_F(MenuCommands, FileAndLevelCommandsActOnTheLesson) {
+  open();
+  menus().Identify1->trigger();
+  finishPhrases();
+  const int played = phrasesPlayed();
+  menus().Playnewquestion1->trigger();
+  EXPECT_EQ(phrasesPlayed(), played + 1);
+
+  menus().Levelup1->trigger();
+  EXPECT_EQ(panel(2), "2 of 67");
+  menus().Leveldown1->trigger();
+  menus().Leveldown1->trigger();
+  EXPECT_EQ(panel(2), "1 of 67") << "the first level is the lowest";
+}
+
+TEST_F(MenuCommands, ShortcutsRunTheirCommandsWithoutTypingTheirLetters) {
+  TForm1& window = open();
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  menus().Identify1->trigger();
+  finishPhrases();
+
+  QTest::keyClick(&window, Qt::Key_T, Qt::ControlModifier);
+  EXPECT_TRUE(menus().Notes1->isChecked());
+  EXPECT_TRUE(lesson().menus.Notes1);
+  QTest::keyClick(&window, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_TRUE(menus().Piano1->isChecked());
+  QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(menus().Solfege1->isChecked());
+  EXPECT_EQ(lesson().lessonMode, LessonMode::Identify) << "Ctrl+S is not the key s";
+
+  QTest::keyClick(&window, Qt::Key_U, Qt::ControlModifier);
+  EXPECT_EQ(panel(2), "2 of 67");
+  QTest::keyClick(&window, Qt::Key_D, Qt::ControlModifier);
+  EXPECT_EQ(panel(2), "1 of 67");
+  finishPhrases();
+  const int played = phrasesPlayed();
+  QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(phrasesPlayed(), played + 1);
+
+  QTest::keyClick(&window, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MenuCommands, ViewItemsChangeTheNamesOfTheInstructionLine) {
+  open();
+  storeValue("IdentifyMastery95Percent", 0);
+  menus().Identify1->trigger();
+  EXPECT_EQ(instruction(), "Identify:  DO, MI");
+  menus().Notes1->trigger();
+  EXPECT_EQ(instruction(), "Identify:  C, E");
+  EXPECT_TRUE(lesson().menus.Notes1);
+  EXPECT_FALSE(lesson().menus.Solfege1);
+  menus().Piano1->trigger();
+  EXPECT_EQ(instruction(), "Identify:  C, E");
+  EXPECT_TRUE(lesson().menus.Piano1);
+  menus().Solfege1->trigger();
+  menus().Solfege1->trigger();
+  EXPECT_TRUE(menus().Solfege1->isChecked()) << "choosing a checked item leaves it checked";
+  EXPECT_EQ(instruction(), "Identify:  DO, MI");
+}
+
+TEST_F(MenuCommands, SensitivityTakesTheThresholdOfTheCheckedItem) {
+  open();
+  struct Step {
+    QAction* MainMenu::*item;
+    int threshold;
+  };
+  const std::array steps = {Step{&MainMenu::Medium1, 666}, Step{&MainMenu::High1, 333},
+                            Step{&MainMenu::Low1, 1000}, Step{&MainMenu::Low1, 1000}};
+  for (const Step& step : steps) {
+    (menus().*step.item)->trigger();
+    EXPECT_EQ(form->detector().detectionThreshold, step.threshold);
+    EXPECT_TRUE((menus().*step.item)->isChecked());
+  }
+}
+
+TEST_F(MenuCommands, VolumeAndChannelItemsSetTheNotesOfTheNextQuestion) {
+  open();
+  menus().volumeItems[4]->trigger();  // "50"
+  menus().channelItems[9]->trigger();
+  EXPECT_EQ(form->player().MidiOutVolume, 50);
+  EXPECT_EQ(form->player().MidiOutChannel, 9);
+  menus().Identify1->trigger();
+  ASSERT_FALSE(midiOut.phrases.empty());
+  bool sawNoteOn = false;
+  for (const auto& event : midiOut.phrases.back()) {
+    const std::uint32_t status = event.event & 0xFF;
+    if ((status & 0xF0) != 0x90) continue;
+    EXPECT_EQ(status & 0x0F, 9u);
+    const std::uint32_t velocity = (event.event >> 16) & 0x7F;
+    if (velocity == 0) continue;  // a release
+    sawNoteOn = true;
+    EXPECT_EQ(velocity, 50u);
+  }
+  EXPECT_TRUE(sawNoteOn);
+}
+
+TEST_F(MenuCommands, ResetMasteryLevelsKeepsTheTwoMimicLevels) {
+  const std::array<std::pair<const char*, int>, 9> stored = {{
+      {"IdentifyMastery95Percent", 4},
+      {"IdentifyMastery100Percent", 2},
+      {"IdentifyMastery1Minute", 3},
+      {"MimicMastery95Percent", 9},
+      {"MimicMastery1Minute", 8},
+      {"UnlockMastery95Percent", 5},
+      {"UnlockMastery1Minute", 6},
+      {"SingingMastery95Percent", 7},
+      {"SingingMastery1Minute", 1},
+  }};
+  for (const auto& [key, value] : stored) storeValue(key, value);
+  open();
+  menus().MimicSing1->trigger();
+  menus().ResetCorvinmasterylevel1->trigger();
+  const Mastery& m = lesson().mastery;
+  EXPECT_EQ(m.MimicMastery95Percent, 9);
+  EXPECT_EQ(m.MimicMastery1Minute, 8);
+  EXPECT_EQ(m, (Mastery{0, 0, 0, 9, 8, 0, 0, 0, 0}));
+  EXPECT_EQ(store()->value("IdentifyMastery95Percent").toInt(), 4)
+      << "the store follows at the next save";
+}
+
+TEST_F(MenuCommands, PracticeModeIsAnOptionTheJudgeReads) {
+  open();
+  menus().PracticeMode1->trigger();
+  EXPECT_TRUE(menus().PracticeMode1->isChecked());
+  EXPECT_TRUE(lesson().menus.PracticeMode1);
+  menus().PracticeMode1->trigger();
+  EXPECT_FALSE(lesson().menus.PracticeMode1);
+}
+
+TEST_F(MenuCommands, ChoosingAMidiOutputReopensTheStreamEvenWhenAlreadyChecked) {
+  midiOut.devices = {"Synth A", "Synth B"};
+  open();
+  const auto items = deviceItemsOf(menus().MIDIOut1);
+  midiOut.calls.clear();
+  items[0]->trigger();
+  EXPECT_EQ(midiOut.calls, (std::vector<std::string>{"close", "open -1", "timediv 96"}));
+  midiOut.calls.clear();
+  items[2]->trigger();
+  EXPECT_EQ(midiOut.calls, (std::vector<std::string>{"close", "open 1", "timediv 96"}));
+  EXPECT_EQ(checkedDeviceId(menus().MIDIOut1), 1);
+  int checked = 0;
+  for (QAction* item : items) checked += item->isChecked() ? 1 : 0;
+  EXPECT_EQ(checked, 1);
+}
+
+TEST_F(MenuCommands, ChoosingAMidiInputClosesTheOldOneAndDropsItsLateKeys) {
+  midiInput.devices = {"Keys 1", "Keys 2"};
+  open();
+  menus().Identify1->trigger();
+  finishPhrases();
+  ASSERT_TRUE(midiInput.noteOn(60, 100));  // still on its way when the device changes
+  midiInput.calls.clear();
+  deviceItemsOf(menus().MIDIIn1)[1]->trigger();
+  EXPECT_EQ(midiInput.calls, (std::vector<std::string>{"stop", "close", "open 1", "start"}));
+  EXPECT_EQ(form->SelectedMidiInDevice(), 1);
+  const int answers = lesson().question.AnswerPosition + lesson().scores.LevelAsked;
+  deliverNotices();
+  EXPECT_EQ(lesson().question.AnswerPosition + lesson().scores.LevelAsked, answers);
+}
+
+TEST_F(MenuCommands, HelpMenuItemAndToolButtonOpenTheSamePage) {
+  TForm1& window = open();
+  menus().Help2->trigger();
+  window.toolBar().toolButtonHelp->click();
+  EXPECT_EQ(documents.opened, (std::vector<QString>{"auralis.html", "auralis.html"}));
+}
+
+TEST_F(MenuCommands, QuitClosesTheWindow) {
+  TForm1& window = open();
+  window.show();
+  menus().Quit1->trigger();
+  EXPECT_FALSE(window.isVisible());
+}
+
+}  // namespace
+}  // namespace auralis::testing

@@ -1,0 +1,157 @@
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <cstdlib>
+
+#include "display/NotePanelLayout.h"
+#include "tests/app/ScreenshotDisplay.h"
+#include "tests/app/WindowFixture.h"
+
+namespace auralis::testing {
+namespace {
+
+const QColor kRed(255, 0, 0);
+const QColor kDarkRed(128, 0, 0);
+const QColor kBlue(0, 0, 255);
+const QColor kGreen(0, 255, 0);
+const QColor kWhite(255, 255, 255);
+const QColor kBlack(0, 0, 0);
+
+struct View {
+  const char* name;
+  QAction* MainMenu::*item;
+  bool piano;
+};
+const std::array<View, 3> kViews = {{
+    {"solfege", &MainMenu::Solfege1, false},
+    {"notes", &MainMenu::Notes1, false},
+    {"piano", &MainMenu::Piano1, true},
+}};
+
+// The real window on the X display, grabbed from the screen as the user sees it.
+class Screenshots : public WindowTest {
+ protected:
+  void SetUp() override {
+    if (screenshotDisplayMissing) {
+      if (std::getenv("CI") != nullptr) FAIL() << "no X display; the tests need DISPLAY";
+      GTEST_SKIP() << "no X display: run under tools/with-services.sh or xvfb-run -a";
+    }
+  }
+
+  void showWindow() {
+    TForm1& window = *form;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  }
+
+  // Paints everything, grabs the window and keeps the picture for a person to look at.
+  void grab(const std::string& name) {
+    form->repaint();
+    QCoreApplication::processEvents();
+    QTest::qWait(50);
+    shot = form->screen()->grabWindow(form->winId()).toImage();
+    origin = form->notePanel()->mapTo(form.get(), QPoint(0, 0));
+    layout = form->notePanel()->panelLayout();
+    QDir().mkpath(QStringLiteral(AURALIS_SCREENSHOT_DIR));
+    shot.save(QStringLiteral(AURALIS_SCREENSHOT_DIR "/%1.png").arg(QString::fromStdString(name)));
+  }
+
+  QColor at(int x, int y) const { return shot.pixelColor(origin + QPoint(x, y)); }
+  // Inside the note cell, clear of the names.
+  QColor cellColour(int column) const {
+    return at(layout.columnLeft(column) + 4, layout.cellTop() + 3);
+  }
+  QColor dotColour(int column) const {
+    return at(layout.columnLeft(column) + layout.columnWidth / 2, layout.height / 2);
+  }
+  // Between two ticks inside the in-tune band of the top and bottom scales.
+  std::pair<QColor, QColor> bandColours(int column) const {
+    const auto scale = display::tuningScaleOf(layout, column);
+    const int x = (scale.ticks[5] + scale.ticks[6]) / 2;
+    const int h = layout.stripHeight;
+    return {at(x, layout.topScaleTop() + h / 2), at(x, layout.bottomScaleTop() + h / 2)};
+  }
+  int pixelsOf(const QColor& colour, int column) const {
+    int count = 0;
+    for (int x = layout.columnLeft(column) + 1; x < layout.columnLeft(column + 1); ++x)
+      for (int y = layout.cellTop(); y < layout.cellBottom(); ++y) count += at(x, y) == colour;
+    return count;
+  }
+
+  void expectBands(const char* view) {
+    for (int column = 0; column < 12; ++column) {
+      const auto [top, bottom] = bandColours(column);
+      EXPECT_EQ(top, kGreen) << view << " column " << column;
+      EXPECT_EQ(bottom, kGreen) << view << " column " << column;
+    }
+  }
+
+  QImage shot;
+  QPoint origin;
+  display::NotePanelLayout layout;
+};
+
+std::string nameOf(QColor colour) {
+  return colour.name().toStdString();
+}
+
+TEST_F(Screenshots, IdentifyShowsTheLevelRedAndTheAnsweredNoteBlue) {
+  storeValue("IdentifyMastery95Percent", 1);  // C and E, two notes a question
+  open();
+  showWindow();
+  type("i");
+  finishPhrases();
+  ASSERT_EQ(lesson().question.QuestionNoteCount, 2);
+  const int answered = pitchClassOf(lesson().question.QuestionNotes[0]);
+  const int other = answered == 0 ? 4 : 0;
+  type(std::string(1, NoteLetters[answered]));
+  ASSERT_EQ(lesson().question.AnswerPosition, 1);
+
+  for (const View& view : kViews) {
+    (menus().*view.item)->trigger();
+    grab(std::string("identify-") + view.name);
+    expectBands(view.name);
+    if (view.piano) {
+      EXPECT_EQ(nameOf(dotColour(answered)), nameOf(kBlue)) << "the answered note's dot";
+      EXPECT_EQ(nameOf(dotColour(other)), nameOf(kRed));
+      EXPECT_EQ(nameOf(dotColour(2)), nameOf(kWhite)) << "D is a plain white key";
+      EXPECT_EQ(nameOf(dotColour(1)), nameOf(kBlack)) << "C# is a plain black key";
+      continue;
+    }
+    EXPECT_EQ(nameOf(cellColour(0)), nameOf(kRed)) << view.name;
+    EXPECT_EQ(nameOf(cellColour(4)), nameOf(kRed)) << view.name;
+    for (int plain : {1, 2, 3, 5, 7, 11})
+      EXPECT_EQ(nameOf(cellColour(plain)), nameOf(kWhite)) << view.name << " " << plain;
+    EXPECT_GT(pixelsOf(kBlue, answered), 20) << view.name << ": the answered note's name";
+    EXPECT_EQ(pixelsOf(kBlue, other), 0) << view.name;
+  }
+}
+
+TEST_F(Screenshots, SingShowsTheNoteToSingRedAndTheRestOfTheLevelDarkRed) {
+  storeValue("SingingMastery95Percent", 4);  // C, D, E and G
+  open();
+  showWindow();
+  type("s");
+  const int first = lesson().question.FirstNotePitchClass;
+  for (const View& view : kViews) {
+    (menus().*view.item)->trigger();
+    grab(std::string("sing-") + view.name);
+    expectBands(view.name);
+    for (int column : {0, 2, 4, 7}) {
+      const QColor wanted = column == first ? kRed : kDarkRed;
+      const QColor seen = view.piano ? dotColour(column) : cellColour(column);
+      EXPECT_EQ(nameOf(seen), nameOf(wanted)) << view.name << " column " << column;
+    }
+    if (view.piano) continue;
+    // Notes outside the level show no name at all.
+    EXPECT_EQ(pixelsOf(kBlack, 1), 0) << view.name;
+    EXPECT_EQ(pixelsOf(kBlack, 9), 0) << view.name;
+    EXPECT_GT(pixelsOf(kBlack, first), 20) << view.name << ": the name of the note to sing";
+  }
+}
+
+}  // namespace
+}  // namespace auralis::testing

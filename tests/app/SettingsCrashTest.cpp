@@ -1,0 +1,46 @@
+#include <QProcess>
+#include <QThread>
+#include <csignal>
+#include <random>
+#include <set>
+
+#include "tests/app/WindowFixture.h"
+
+namespace auralis::testing {
+namespace {
+
+using SettingsCrash = WindowTest;
+
+TEST_F(SettingsCrash, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
+  open();
+  menus().Piano1->trigger();
+  closeWindow();
+  const int keys = static_cast<int>(store()->allKeys().size());
+
+  std::mt19937 random(20240611);
+  std::uniform_int_distribution<int> delay(5, 80);
+  std::set<int> seen;
+  for (int round = 0; round < 25; ++round) {
+    QProcess writer;
+    writer.start(QStringLiteral(AURALIS_SETTINGS_WRITER), {configDir.path()});
+    ASSERT_TRUE(writer.waitForStarted());
+    QThread::msleep(static_cast<unsigned long>(delay(random)));
+    ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
+    ASSERT_TRUE(writer.waitForFinished());
+
+    const auto s = store();
+    ASSERT_EQ(s->status(), QSettings::NoError) << "round " << round;
+    ASSERT_EQ(s->allKeys().size(), keys) << "round " << round;
+    EXPECT_EQ(s->value("Piano1").toString(), "1");
+    const int value = s->value("IdentifyMastery95Percent").toInt();
+    for (const QString& key : s->allKeys()) {
+      if (!key.contains(QStringLiteral("Mastery"))) continue;
+      EXPECT_EQ(s->value(key).toInt(), value) << key.toStdString() << ", round " << round;
+    }
+    seen.insert(value);
+  }
+  EXPECT_GT(seen.size(), 1u) << "the writer was killed at different saves";
+}
+
+}  // namespace
+}  // namespace auralis::testing

@@ -1,0 +1,17 @@
+#include <QCoreApplication>
+#include <QSettings>
+
+#include "app/SettingsStore.h"
+
+// Saves the mastery levels over and over, every value of one save the same number, until it is
+// killed: the crash that the store must survive.
+int main(int argc, char** argv) {
+  QCoreApplication application(argc, argv);
+  if (argc != 2) return 2;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromLocal8Bit(argv[1]));
+  const auralis::SettingsStore store;
+  for (int generation = 1;; ++generation) {
+    const int v = generation % 60;
+    store.saveMastery({v, v, v, v, v, v, v, v, v});
+  }
+}
