@@ -6,7 +6,6 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,16 +22,26 @@ const std::vector<std::string> kToolPictures = {"identify", "unlock",   "mimic",
 // prefix -> alias -> file, as the resource file lists them.
 using ResourceList = std::map<std::string, std::map<std::string, std::string>>;
 
+// The text between `open` and the next `close` in a line, or nothing.
+std::optional<std::string> between(const std::string& line, const std::string& open,
+                                   const std::string& close) {
+  const std::size_t start = line.find(open);
+  if (start == std::string::npos) return std::nullopt;
+  const std::size_t end = line.find(close, start + open.size());
+  if (end == std::string::npos) return std::nullopt;
+  return line.substr(start + open.size(), end - start - open.size());
+}
+
+// One element a line, as the file is written.
 ResourceList readResourceList() {
   ResourceList list;
   std::ifstream file(kResources / "resources.qrc");
-  const std::regex prefix(R"re(<qresource prefix="([^"]+)">)re");
-  const std::regex entry(R"re(<file alias="([^"]+)">([^<]+)</file>)re");
-  std::string current;
-  std::smatch match;
+  std::string prefix;
   for (std::string line; std::getline(file, line);) {
-    if (std::regex_search(line, match, prefix)) current = match[1];
-    if (std::regex_search(line, match, entry)) list[current][match[1]] = match[2];
+    if (auto name = between(line, "<qresource prefix=\"", "\"")) prefix = *name;
+    const auto alias = between(line, "<file alias=\"", "\"");
+    const auto path = between(line, "\">", "</file>");
+    if (alias && path) list[prefix][*alias] = *path;
   }
   return list;
 }
