@@ -2,9 +2,12 @@
 
 #include <QFile>
 
+#include "app/Resources.h"
+
 namespace auralis {
 
 FeedbackSounds::FeedbackSounds(platform::FeedbackSoundPlayer& player) : player_(player) {
+  loadResources();
   for (std::size_t i = 0; i < waves_.size(); ++i) {
     QFile resource(QString::fromLatin1(kResourceNames[i]));
     if (resource.open(QIODevice::ReadOnly)) waves_[i] = resource.readAll();

@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <algorithm>
 
+#include "app/Resources.h"
+
 namespace auralis {
 
 namespace {
@@ -78,6 +80,7 @@ void ToolBar::setIndent(int pixels) const {
 }
 
 ToolBar buildToolBar(QWidget* parent) {
+  loadResources();
   ToolBar t;
   t.ToolBar1 = new QWidget(parent);
   t.ToolBar1->setObjectName(QStringLiteral("ToolBar1"));

@@ -1,4 +1,5 @@
 #include <QMouseEvent>
+#include <cstring>
 
 #include "tests/app/WindowFixture.h"
 
@@ -6,6 +7,15 @@ namespace auralis::testing {
 namespace {
 
 using Answers = WindowTest;
+
+// Whether a played sound was the given one of the program's four.
+bool playedWas(const platform::FakeFeedbackSoundPlayer::Played& played, FeedbackSound sound) {
+  platform::FakeFeedbackSoundPlayer unused;
+  const FeedbackSounds loaded(unused);
+  const QByteArray& wave = loaded.wave(sound);
+  return !wave.isEmpty() && played.bytes == static_cast<std::size_t>(wave.size()) &&
+         std::memcmp(wave.constData(), played.wave, played.bytes) == 0;
+}
 
 // The centre of a column of the note panel as it was last painted.
 QPoint columnCentre(const NotePanel& panel, int column) {
@@ -23,9 +33,24 @@ TEST_F(Answers, TypedLettersAreJudgedWithTheirSoundAndPause) {
   type(wanted);
   EXPECT_EQ(panel(4).left(16), "1/1 this level (");
   ASSERT_FALSE(sounds.played.empty());
-  EXPECT_EQ(sounds.played.back().bytes,
-            static_cast<std::size_t>(FeedbackSounds(sounds).wave(FeedbackSound::Correct).size()));
+  EXPECT_TRUE(playedWas(sounds.played.back(), FeedbackSound::Correct));
   EXPECT_EQ(pauses.back(), 150);
+
+  finishPhrases();
+  const char wrong = NoteLetters[(pitchClassOf(lesson().question.QuestionNotes[0]) + 1) % 12];
+  type(std::string(1, wrong));
+  EXPECT_TRUE(playedWas(sounds.played.back(), FeedbackSound::Incorrect));
+}
+
+TEST_F(Answers, TwentyInARowPlayThePromotionSound) {
+  open();
+  type("i");
+  for (int answer = 0; answer < 19; ++answer) answerRight();
+  sounds.played.clear();
+  answerRight();
+  ASSERT_EQ(sounds.played.size(), 2u);
+  EXPECT_TRUE(playedWas(sounds.played[0], FeedbackSound::Correct));
+  EXPECT_TRUE(playedWas(sounds.played[1], FeedbackSound::Promote));
 }
 
 TEST_F(Answers, AWrongAnswerCountsAndKeepsTheQuestion) {

@@ -119,6 +119,30 @@ TEST_F(Startup, ToolBarButtonsKeepTheirSizesCaptionsAndOrder) {
   EXPECT_EQ(bar.rowWidth(), 5 * 84 + 4 * 20);
 }
 
+TEST_F(Startup, SoundsAndPicturesComeFromTheProgramsResources) {
+  TForm1& window = open();
+  platform::FakeFeedbackSoundPlayer unused;
+  const FeedbackSounds loaded(unused);
+  for (FeedbackSound sound : {FeedbackSound::Correct, FeedbackSound::Incorrect,
+                              FeedbackSound::Promote, FeedbackSound::Demote}) {
+    const QByteArray& wave = loaded.wave(sound);
+    ASSERT_GT(wave.size(), 44) << static_cast<int>(sound);
+    EXPECT_EQ(wave.left(4), "RIFF");
+    EXPECT_EQ(wave.mid(8, 4), "WAVE");
+  }
+  const ToolBar& bar = window.toolBar();
+  for (QToolButton* button :
+       {bar.toolButtonIdentify, bar.toolButtonUnlock, bar.toolButtonMimic, bar.toolButtonSing,
+        bar.toolButtonMeditate, bar.toolButtonPractice, bar.toolButtonHelp}) {
+    const QIcon icon = button->icon();
+    const QImage normal = icon.pixmap(64, 64, QIcon::Normal).toImage();
+    const QImage hot = icon.pixmap(64, 64, QIcon::Active).toImage();
+    EXPECT_FALSE(normal.isNull()) << button->objectName().toStdString();
+    EXPECT_FALSE(hot.isNull()) << button->objectName().toStdString();
+    EXPECT_NE(normal, hot) << button->objectName().toStdString() << ": highlighted under the mouse";
+  }
+}
+
 TEST_F(Startup, ResizingKeepsTheButtonRowCentredAndNeverGoesBelowTheMinimum) {
   TForm1& window = open();
   window.show();
