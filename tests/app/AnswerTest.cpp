@@ -42,29 +42,6 @@ TEST_F(Answers, TypedLettersAreJudgedWithTheirSoundAndPause) {
   EXPECT_TRUE(playedWas(sounds.played.back(), FeedbackSound::Incorrect));
 }
 
-TEST_F(Answers, TwentyInARowPlayThePromotionSound) {
-  open();
-  type("i");
-  for (int answer = 0; answer < 19; ++answer) answerRight();
-  sounds.played.clear();
-  answerRight();
-  ASSERT_EQ(sounds.played.size(), 2u);
-  EXPECT_TRUE(playedWas(sounds.played[0], FeedbackSound::Correct));
-  EXPECT_TRUE(playedWas(sounds.played[1], FeedbackSound::Promote));
-}
-
-TEST_F(Answers, AWrongAnswerCountsAndKeepsTheQuestion) {
-  open();
-  type("i");
-  finishPhrases();
-  const auto question = lesson().question.QuestionNotes;
-  const char wrong = NoteLetters[(pitchClassOf(question[0]) + 1) % 12];
-  type(std::string(1, wrong));
-  if (lesson().question.QuestionNoteCount > 1) type(rightAnswer().substr(1));
-  EXPECT_EQ(panel(4).left(16), "0/1 this level (");
-  EXPECT_EQ(lesson().question.QuestionNotes, question);
-}
-
 TEST_F(Answers, KeysReachTheLessonBeforeAnyChildControl) {
   TForm1& window = open();
   window.show();
