@@ -121,6 +121,8 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     }
     service_.reset();
     onDone_ = nullptr;
+    // With the audio thread gone, nothing the stopped phrase struck may sound on at the next open.
+    if (synth_ != nullptr) fluid_synth_all_sounds_off(synth_, -1);
     return kMidiOk;
   }
 
