@@ -7,6 +7,8 @@
 
 #include "engine/Notes.h"
 #include "input/MidiKeyboard.h"
+#include "input/WavFile.h"
+#include "input/WindowMessages.h"
 #include "tools/driver/EffectText.h"
 #include "tools/driver/ScriptWords.h"
 
@@ -34,6 +36,7 @@ const Driver::Command Driver::kCommands[] = {
     {"channel", "channel 0..15", 1, 1, &Driver::channel},
     {"midiout", "midiout none|present", 1, 1, &Driver::midiOut},
     {"show", "show counters|question|level|mastery|phrase|texts", 1, 1, &Driver::show},
+    {"audio", "audio FILE.wav [BUFFERS]", 1, 2, &Driver::audio},
 };
 
 namespace {
@@ -114,8 +117,76 @@ void Driver::drainPostedMessages() {
       case PostedMessage::Kind::MidiKey:
         lesson_.MidiKeyboardKey(message.key);
         break;
+      case PostedMessage::Kind::CaptureData:
+        capture_.CaptureWndProc(MM_WIM_DATA);
+        break;
+      case PostedMessage::Kind::MicFrame:
+        readout_.UtilityWndProc(WM_MICFRAME);
+        break;
+      case PostedMessage::Kind::Character:
+        lesson_.FormKeyPress(message.key);
+        break;
     }
   }
+}
+
+// The microphone hears FILE from where it left off: the next BUFFERS capture buffers of 1024
+// samples, or all that are left. Each buffer goes through capture, the detector and the readout,
+// and a letter the readout accepts reaches the key handler, as in the window.
+void Driver::audio(Args args) {
+  const std::string file(args[0]);
+  if (file != audioFile_) {
+    WavReadResult read = readWavFile(file);
+    if (!read.error.empty()) throw ScriptError(read.error);
+    microphone_.setSamples(std::move(read.samples));
+    audioFile_ = file;
+  }
+  const long long count =
+      args.size() > 1 ? parseNumber(args[1], 1, kMaxRepeat, "BUFFERS") : kMaxRepeat;
+  if (!capture_.captureRunning()) {
+    if (!capture_.deviceOpen()) {
+      capture_.DetectSoundInput();
+      capture_.OpenMicrophone(platform::kDefaultSoundInput);
+    }
+    capture_.StartMicrophone();
+  }
+  for (long long i = 0; i < count && microphone_.deliverBuffer(); ++i) drainPostedMessages();
+}
+
+std::string Driver::LiveHost::instructionText() const {
+  return driver_.host_.instruction();
+}
+
+void Driver::LiveHost::setInstructionText(std::string_view text) {
+  driver_.host_.setInstructionText(text);
+}
+
+void Driver::LiveHost::repaintWindowNow() {
+  driver_.host_.repaintWindowNow();
+}
+
+void Driver::LiveHost::setMicPanelText(std::string_view text) {
+  driver_.host_.setStatusText(1, text);
+}
+
+void Driver::LiveHost::postCaptureNotice() {
+  driver_.posted_.push_back({PostedMessage::Kind::CaptureData});
+}
+
+void Driver::LiveHost::postMicFrame(int) {
+  driver_.posted_.push_back({PostedMessage::Kind::MicFrame});
+}
+
+void Driver::LiveHost::drawTuningMarker(int pitchClass, float offset) {
+  // The marker is redrawn only when it moves, so only a move is printed.
+  if (pitchClass == markerPitchClass_ && offset == markerOffset_) return;
+  markerPitchClass_ = pitchClass;
+  markerOffset_ = offset;
+  driver_.out_ << "marker " << pitchClass << ' ' << offset << '\n';
+}
+
+void Driver::LiveHost::postCharacter(char letter) {
+  driver_.posted_.push_back({PostedMessage::Kind::Character, letter});
 }
 
 void Driver::seed(Args args) {

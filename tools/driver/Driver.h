@@ -7,7 +7,11 @@
 #include <string_view>
 
 #include "engine/Lesson.h"
+#include "input/MicrophoneCapture.h"
+#include "input/PitchDetector.h"
+#include "input/PitchReadout.h"
 #include "output/MidiStreamPlayer.h"
+#include "platform/FakeSoundInput.h"
 #include "tools/driver/PrintingHost.h"
 #include "tools/driver/PrintingMidiOutStream.h"
 
@@ -15,9 +19,9 @@ namespace auralis::driver {
 
 // A notice handed to the interface thread, handled in order after each script command.
 struct PostedMessage {
-  enum class Kind { PlayDone, MidiKey };
+  enum class Kind { PlayDone, MidiKey, CaptureData, MicFrame, Character };
   Kind kind;
-  char key = 0;  // MidiKey: the decoded key
+  char key = 0;  // MidiKey: the decoded key; Character: the sung letter
 };
 
 // Runs the lesson engine headless from a line-based script (the protocol is docs/driver.md) and
@@ -40,6 +44,27 @@ class Driver {
 
  private:
   using Args = std::span<const std::string_view>;
+
+  // The capture and readout side of the window: the microphone panel, the tuning marker and the
+  // notices that capture and readout post.
+  class LiveHost final : public CaptureHost, public ReadoutHost {
+   public:
+    explicit LiveHost(Driver& driver) : driver_(driver) {}
+    std::string instructionText() const override;
+    void setInstructionText(std::string_view text) override;
+    void repaintWindowNow() override;
+    void setMicPanelText(std::string_view text) override;
+    void postCaptureNotice() override;
+    void postMicFrame(int detectedNote) override;
+    void drawTuningMarker(int pitchClass, float offset) override;
+    void postCharacter(char letter) override;
+
+   private:
+    Driver& driver_;
+    int markerPitchClass_ = -1;
+    float markerOffset_ = -1.0f;
+  };
+
   struct Command {
     std::string_view name;
     std::string_view usage;
@@ -71,6 +96,7 @@ class Driver {
   void channel(Args args);
   void midiOut(Args args);
   void show(Args args);
+  void audio(Args args);
 
   void showCounters();
   void showQuestion();
@@ -84,6 +110,12 @@ class Driver {
   std::deque<PostedMessage> posted_;
   MidiStreamPlayer player_;
   Lesson lesson_;
+  LiveHost liveHost_{*this};
+  platform::FakeSoundInput microphone_;
+  PitchDetector detector_;
+  MicrophoneCapture capture_{microphone_, detector_, liveHost_};
+  PitchReadout readout_{lesson_, detector_, capture_, liveHost_};
+  std::string audioFile_;  // the recording the microphone is hearing
   int lineNumber_ = 0;
 };
 

@@ -28,6 +28,8 @@ class PrintingHost : public LessonHost {
   void saveMastery(const Mastery& mastery) override;
   void lessonItemChecked(LessonItem item) override;
 
+  std::string instruction() const { return instruction_.value_or(std::string()); }
+
   // Prints the instruction line and panels 0, 2, 3 and 4 as they stand, changed or not.
   void printTexts();
 
