@@ -186,7 +186,18 @@ void Lesson::Playnewquestion1Click() {
 
 void Lesson::Levelup1Click() {
   if (lessonMode == LessonMode::Practice) return;
+  // Capped at the Identify table; LoadLevel limits it to the mode's own table.
   if (level.currentLevel < identifyLevelCount - 1) ++level.currentLevel;
+  enterChangedLevel();
+}
+
+void Lesson::Leveldown1Click() {
+  if (lessonMode == LessonMode::Practice) return;
+  if (level.currentLevel > 0) --level.currentLevel;
+  enterChangedLevel();
+}
+
+void Lesson::enterChangedLevel() {
   ResetLevelScores();
   LoadLevel();
   GenerateQuestion();
@@ -196,20 +207,6 @@ void Lesson::Levelup1Click() {
   scores.LevelSeconds = 0;
   scores.FastRunSeconds = 0;
   ReplayDelayTicks = 0;  // the timer plays the new question at its second tick
-}
-
-void Lesson::Leveldown1Click() {
-  if (lessonMode == LessonMode::Practice) return;
-  if (level.currentLevel > 0) --level.currentLevel;
-  ResetLevelScores();
-  LoadLevel();
-  GenerateQuestion();
-  ResetLevelScores();
-  UpdateTexts();
-  host_.repaintNotePanel();
-  scores.LevelSeconds = 0;
-  scores.FastRunSeconds = 0;
-  ReplayDelayTicks = 0;
 }
 
 void Lesson::Timer1Timer() {

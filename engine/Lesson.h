@@ -107,6 +107,8 @@ class Lesson {
 
  private:
   void modeCommand(LessonItem item, LessonMode mode);
+  // After a manual level change: fresh scores, a new question played at the second tick.
+  void enterChangedLevel();
   void judgeAnswerLetter(char ch);
   void answeredCorrectly(char ch);
   void answeredWrongly(char ch);
