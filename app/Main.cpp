@@ -446,6 +446,10 @@ void TForm1::postMicFrame(int) {
   messageWindow_.postMicFrame(detector_.result());
 }
 
+void TForm1::postMicrophoneLost(int openCount) {
+  messageWindow_.postMicrophoneLost(openCount);
+}
+
 void TForm1::drawTuningMarker(int pitchClass, float offset) {
   PaintBox1_->DrawTuningMarker(pitchClass, offset);
 }
@@ -483,6 +487,11 @@ void TForm1::midiKeyReceived(char key, int generation) {
   // A key from a device that has been closed since it was struck.
   if (generation != midiKeyboard_.generation()) return;
   lesson_.MidiKeyboardKey(key);
+}
+
+void TForm1::microphoneLost(int openCount) {
+  capture_.MicrophoneLost(openCount);
+  if (!capture_.captureRunning()) readout_.EraseTuningMarker();
 }
 
 }  // namespace auralis

@@ -118,6 +118,7 @@ class TForm1 : public QMainWindow,
   void setMicPanelText(std::string_view text) override;
   void postCaptureNotice() override;
   void postMicFrame(int detectedNote) override;
+  void postMicrophoneLost(int openCount) override;
 
   // ReadoutHost
   void drawTuningMarker(int pitchClass, float offset) override;
@@ -129,6 +130,7 @@ class TForm1 : public QMainWindow,
   void playDone() override;
   void characterReceived(char letter) override;
   void midiKeyReceived(char key, int generation) override;
+  void microphoneLost(int openCount) override;
 
   void FormCreate();
   void buildWindow();

@@ -55,6 +55,10 @@ void MessageWindow::postMidiKey(char key, int generation) {
   QCoreApplication::postEvent(this, new Notice(kMidiKey, key, generation));
 }
 
+void MessageWindow::postMicrophoneLost(int openCount) {
+  QCoreApplication::postEvent(this, new Notice(kMicrophoneLost, openCount, 0));
+}
+
 bool MessageWindow::event(QEvent* event) {
   if (const auto* frame = dynamic_cast<const MicFrameNotice*>(event)) {
     target_.micFrame(frame->frame());
@@ -74,6 +78,9 @@ bool MessageWindow::event(QEvent* event) {
       break;
     case kMidiKey:
       target_.midiKeyReceived(static_cast<char>(notice->first()), notice->second());
+      break;
+    case kMicrophoneLost:
+      target_.microphoneLost(notice->first());
       break;
     default:
       break;

@@ -22,6 +22,8 @@ class MessageTarget {
   // A decoded key of the MIDI keyboard, struck while the device opened as `generation` was in
   // use.
   virtual void midiKeyReceived(char key, int generation) = 0;
+  // The sound input device opened as `openCount` stopped working.
+  virtual void microphoneLost(int openCount) = 0;
 
  protected:
   ~MessageTarget() = default;
@@ -39,6 +41,7 @@ class MessageWindow : public QObject {
   static constexpr int kPlayDone = QEvent::User + WM_PLAYDONE;
   static constexpr int kCharacter = QEvent::User + 0x102;  // after WM_CHAR
   static constexpr int kMidiKey = QEvent::User + 0x403;
+  static constexpr int kMicrophoneLost = QEvent::User + 0x404;
 
   explicit MessageWindow(MessageTarget& target);
 
@@ -47,6 +50,7 @@ class MessageWindow : public QObject {
   void postPlayDone();
   void postCharacter(char letter);
   void postMidiKey(char key, int generation);
+  void postMicrophoneLost(int openCount);
 
  protected:
   bool event(QEvent* event) override;

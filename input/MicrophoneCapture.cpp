@@ -33,11 +33,14 @@ void MicrophoneCapture::OpenMicrophone(int device) {
   if (!soundInPresent) return;
   if (input_.isOpen()) CloseMicrophone();
   const platform::WaveFormat format;
+  const int openCount = openCount_ + 1;
+  input_.setDeviceLostFn([this, openCount] { host_.postMicrophoneLost(openCount); });
   if (!input_.supportsFormat(device, format) ||
       !input_.open(device, format, [this] { host_.postCaptureNotice(); })) {
     soundInPresent = false;
     return;
   }
+  openCount_ = openCount;
   for (int i = 0; i < kQueuedCaptureBuffers; ++i) queueBuffer(i);
   nextIndex_ = 0;
   currentIndex_ = -1;
@@ -92,6 +95,14 @@ void MicrophoneCapture::ShowMicStatus() {
     host_.setMicPanelText(kNoMicText);
   else
     host_.setMicPanelText(captureRunning_ ? kMicOnText : kMicOffText);
+}
+
+void MicrophoneCapture::MicrophoneLost(int openCount) {
+  if (openCount != openCount_ || !input_.isOpen()) return;
+  CloseMicrophone();
+  captureRunning_ = false;
+  soundInPresent = false;
+  ShowMicStatus();
 }
 
 bool MicrophoneCapture::RecycleCaptureBuffer() {

@@ -34,6 +34,10 @@ class CaptureHost {
   virtual void postCaptureNotice() = 0;
   // WM_MICFRAME for the messageWindow, with the frame's DetectedNote.
   virtual void postMicFrame(int detectedNote) = 0;
+  // Called on the device's thread when the open device stopped working: hand over to the
+  // interface thread, which then calls MicrophoneLost(openCount). A host over devices that
+  // cannot be lost need not act.
+  virtual void postMicrophoneLost(int openCount) { static_cast<void>(openCount); }
 
  protected:
   ~CaptureHost() = default;
@@ -67,6 +71,10 @@ class MicrophoneCapture {
   // listening is wanted.
   void MicrophoneChanged(int device);
   void ShowMicStatus();
+  // The device opened as `openCount` stopped working (unplugged, or its audio server gone):
+  // capture ends, the device is closed and the panel says "No Mic" until a microphone is chosen
+  // again. A notice about a device since replaced changes nothing.
+  void MicrophoneLost(int openCount);
 
   // The capture window's procedure; acts on MM_WIM_DATA only.
   void CaptureWndProc(unsigned message);
@@ -92,6 +100,7 @@ class MicrophoneCapture {
   PitchDetector& detector_;
   CaptureHost& host_;
   int selectedDevice_ = platform::kDefaultSoundInput;
+  int openCount_ = 0;  // successful opens so far; names the open device in a lost notice
   bool captureRunning_ = false;
   int nextIndex_ = 0;
   int currentIndex_ = -1;

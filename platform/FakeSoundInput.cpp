@@ -24,6 +24,8 @@ bool FakeSoundInput::open(int device, const WaveFormat& format, DataFn onData) {
   calls.push_back("open " + std::to_string(device));
   if (failOpen || refuseFormat || !accepts(device, format)) return false;
   onData_ = std::move(onData);
+  openLost_ = onLost_;
+  gone_ = false;
   open_ = true;
   openDevice_ = device;
   return true;
@@ -63,7 +65,7 @@ void FakeSoundInput::addBuffer(CaptureHeader* header) {
 
 void FakeSoundInput::start() {
   calls.push_back("start");
-  if (open_) started_ = true;
+  if (open_ && !gone_) started_ = true;
 }
 
 void FakeSoundInput::stop() {
@@ -134,6 +136,14 @@ bool FakeSoundInput::deliverBuffer() {
 
 void FakeSoundInput::sendStrayNotice() {
   if (onData_) onData_();
+}
+
+void FakeSoundInput::loseDevice() {
+  calls.push_back("lost");
+  if (!open_ || gone_) return;
+  gone_ = true;
+  started_ = false;
+  if (openLost_) openLost_();
 }
 
 }  // namespace auralis::platform

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/SoundInput.h"
@@ -38,6 +39,7 @@ class FakeSoundInput final : public SoundInput {
   // Returns every queued buffer marked done, without data notices.
   void close() override;
   bool isOpen() const override { return open_; }
+  void setDeviceLostFn(LostFn onLost) override { onLost_ = std::move(onLost); }
 
   // The samples the microphone will hear from now on, from their start.
   void setSamples(std::vector<std::int16_t> samples);
@@ -55,6 +57,9 @@ class FakeSoundInput final : public SoundInput {
   void skipSamples(std::size_t count) { cursor_ += std::min(count, samplesLeft()); }
   // A data notice with no buffer returned, as a late notice of an earlier stream would be.
   void sendStrayNotice();
+  // The device stops working, as an unplugged one does: capture ends and the lost notice given
+  // at open time is told. Its buffers stay queued until the close.
+  void loseDevice();
 
   int openDevice() const { return openDevice_; }
   bool started() const { return started_; }
@@ -66,12 +71,15 @@ class FakeSoundInput final : public SoundInput {
   void returnHead();
 
   DataFn onData_;
+  LostFn onLost_;
+  LostFn openLost_;  // the notice in force when the device opened
   std::deque<CaptureHeader*> queue_;
   std::size_t filled_ = 0;  // samples already in the buffer at the head
   std::vector<std::int16_t> source_;
   std::size_t cursor_ = 0;
   std::size_t lost_ = 0;
   bool open_ = false;
+  bool gone_ = false;  // lost since it opened; it cannot start again
   bool started_ = false;
   int openDevice_ = kNoSoundInput;
 };

@@ -55,6 +55,31 @@ TEST_F(Microphone, ChoosingAnotherMicrophoneEndsWithItCapturingInEveryMode) {
   EXPECT_EQ(store()->value("Microphone").toString(), "Webcam");
 }
 
+TEST_F(Microphone, ALostMicrophoneSaysNoMicAndTheLessonGoesOn) {
+  soundInput.devices = {"Headset", "Webcam"};
+  TForm1& window = open();
+  window.FormActivate();
+  type("m");
+  ASSERT_EQ(panel(1), "Mic ON");
+  soundInput.loseDevice();
+  deliverNotices();
+  EXPECT_EQ(panel(1), "No Mic");
+  EXPECT_FALSE(soundInput.isOpen());
+  // The other lessons go on as before.
+  type("i");
+  answerRight();
+  EXPECT_EQ(lesson().scores.LevelCorrect, 1);
+  type("m");
+  EXPECT_EQ(panel(1), "No Mic");
+
+  deviceItemsOf(menus().Microphone1)[1]->trigger();
+  EXPECT_EQ(panel(1), "Mic ON");
+  EXPECT_TRUE(soundInput.started());
+  EXPECT_EQ(soundInput.openDevice(), 0);
+  closeWindow();
+  EXPECT_EQ(store()->value("Microphone").toString(), "Headset");
+}
+
 TEST_F(Microphone, AStoredMicrophoneIsTheOneOpened) {
   soundInput.devices = {"Headset", "Webcam"};
   storeValue("Microphone", "Webcam");

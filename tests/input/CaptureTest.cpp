@@ -169,6 +169,41 @@ TEST(CaptureTest, ChoosingAnotherMicrophoneEndsWithItCapturing) {
   }
 }
 
+TEST(CaptureTest, ALostMicrophoneEndsCaptureUntilOneIsChosenAgain) {
+  CaptureRig rig;
+  rig.capture.StartMicrophone();
+  rig.deliverBuffers(3);
+  rig.microphone.loseDevice();
+  rig.pump();
+  EXPECT_FALSE(rig.capture.captureRunning());
+  EXPECT_FALSE(rig.capture.deviceOpen());
+  EXPECT_EQ(rig.window.micPanel, "No Mic");
+  // The lesson may still ask for listening; without a device it stays "No Mic".
+  rig.capture.StartMicrophone();
+  EXPECT_EQ(rig.window.micPanel, "No Mic");
+  EXPECT_FALSE(rig.capture.deviceOpen());
+
+  rig.capture.MicrophoneChanged(0);
+  EXPECT_EQ(rig.window.micPanel, "Mic ON");
+  const std::size_t frames = rig.frameNotes.size();
+  EXPECT_EQ(rig.deliverBuffers(10), 10);
+  EXPECT_EQ(rig.frameNotes.size(), frames + 10);
+  EXPECT_TRUE(rig.microphone.misuses.empty());
+}
+
+TEST(CaptureTest, ALostNoticeAboutAReplacedMicrophoneChangesNothing) {
+  CaptureRig rig;
+  rig.capture.StartMicrophone();
+  rig.microphone.loseDevice();
+  // The user picks another microphone before the notice is handled.
+  rig.capture.MicrophoneChanged(1);
+  rig.pump();
+  EXPECT_TRUE(rig.capture.captureRunning());
+  EXPECT_TRUE(rig.capture.deviceOpen());
+  EXPECT_EQ(rig.window.micPanel, "Mic ON");
+  EXPECT_EQ(rig.deliverBuffers(3), 3);
+}
+
 TEST(CaptureTest, OnlyTheFirstStartShowsInitializingMicrophone) {
   CaptureRig rig;
   rig.window.setInstructionText("Sing the note you hear");

@@ -15,6 +15,7 @@
 namespace auralis::testing {
 
 inline constexpr unsigned kCharacterMessage = 0x102;  // WM_CHAR
+inline constexpr unsigned kMicrophoneLostMessage = 0x404;
 
 struct Marker {
   int pitchClass;
@@ -63,6 +64,9 @@ class RecordingWindow final : public LessonHost, public CaptureHost, public Read
   void setMicPanelText(std::string_view text) override { micPanel = text; }
   void postCaptureNotice() override { queue.emplace_back(MM_WIM_DATA, 0); }
   void postMicFrame(int detectedNote) override { queue.emplace_back(WM_MICFRAME, detectedNote); }
+  void postMicrophoneLost(int openCount) override {
+    queue.emplace_back(kMicrophoneLostMessage, openCount);
+  }
 
   void drawTuningMarker(int pitchClass, float offset) override {
     markers.push_back({pitchClass, offset});
@@ -112,6 +116,7 @@ class LiveRig {
       if (id == WM_MICFRAME) frameNotes.push_back(param);
       if (id == WM_MICFRAME || id == WM_PLAYDONE) readout.UtilityWndProc(id);
       if (id == kCharacterMessage) lesson.FormKeyPress(static_cast<char>(param));
+      if (id == kMicrophoneLostMessage) capture.MicrophoneLost(param);
     }
   }
 
