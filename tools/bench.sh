@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the optimised benchmarks and runs every benchmark program; the
+# ones that need the display, audio and MIDI servers run under tools/with-services.sh. Arguments
+# go to every program, for example --benchmark_filter=Sung or --benchmark_repetitions=3.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+
+cmake --preset release >/dev/null
+cmake --build --preset release --target engine_bench input_bench platform_bench app_bench
+
+bench=build/release/bench
+for program in engine/engine_bench input/input_bench; do
+  echo "== $program"
+  "$bench/$program" "$@"
+done
+# One run at a time: the window benchmarks time a live stream and measure the process's CPU.
+for program in platform/platform_bench app/app_bench; do
+  echo "== $program"
+  tools/with-services.sh "$bench/$program" "$@"
+done
