@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,6 +48,34 @@ std::function<std::int16_t(std::int64_t)> harmonicTone(double frequency, double 
     const double phase = 2 * M_PI * frequency * static_cast<double>(i) / kRate;
     const double value = std::sin(phase) + 0.6 * std::sin(2 * phase) + 0.4 * std::sin(3 * phase);
     return static_cast<std::int16_t>(amplitude * value / 2);
+  };
+}
+
+std::function<std::int16_t(std::int64_t)> sungTone(double frequency, double amplitude) {
+  constexpr std::array<double, 5> kOvertones = {1.0, 0.7, 0.5, 0.3, 0.2};
+  constexpr double kVibratoHz = 5.5;
+  constexpr double kVibratoCents = 12;
+  constexpr double kNoise = 0.03;  // of the amplitude
+  // f * 2^(c/1200 * sin wt) is close to f * (1 + d sin wt), with d = c ln 2 / 1200 and
+  // w = 2 pi v, whose phase has a closed form: 2 pi f (t + d (1 - cos wt) / w).
+  const double depth = kVibratoCents * std::log(2.0) / 1200;
+  double weights = 0;
+  for (double w : kOvertones) weights += w;
+  return [=](std::int64_t i) {
+    if (frequency <= 0) return std::int16_t{0};
+    const double t = static_cast<double>(i) / kRate;
+    const double wobble = 2 * M_PI * kVibratoHz;
+    const double phase = 2 * M_PI * frequency * (t + depth * (1 - std::cos(wobble * t)) / wobble);
+    double value = 0;
+    for (std::size_t k = 0; k < kOvertones.size(); ++k)
+      value += kOvertones[k] * std::sin(static_cast<double>(k + 1) * phase);
+    // The noise is a hash of the sample's index, so that a tone sounds the same every time.
+    std::uint64_t z = static_cast<std::uint64_t>(i) + 0x9E3779B97F4A7C15ULL;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    z ^= z >> 31;
+    const double noise = static_cast<double>(z >> 11) * 0x1.0p-52 - 1;  // -1 to 1
+    return static_cast<std::int16_t>(amplitude * (value / weights + kNoise * noise));
   };
 }
 
@@ -105,6 +134,8 @@ bool PrivatePulseServer::start() {
   if (folder_.empty() || pid_ > 0) return false;
   pid_ = ::fork();
   if (pid_ == 0) {
+    // A test that is killed, or ends itself on a hang, takes its server along.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     ::execl("/bin/bash", "bash", AURALIS_PULSE_SERVER_SCRIPT, folder_.c_str(),
             static_cast<char*>(nullptr));
     ::_exit(127);

@@ -59,6 +59,10 @@ class ScopedEnvironment {
 // A tone with the octave and twelfth a voice or an instrument has; 0 Hz is silence.
 std::function<std::int16_t(std::int64_t)> harmonicTone(double frequency, double amplitude = 6000);
 
+// A sung vowel: a fundamental with the falling overtones of a voice, a vibrato of 12 cents at
+// 5.5 Hz and a little breath noise; 0 Hz is silence.
+std::function<std::int16_t(std::int64_t)> sungTone(double frequency, double amplitude = 6000);
+
 // Writes samples into a pipe source's FIFO in real time, 10 ms at a time, until destroyed or
 // until the server that reads it goes away.
 class FifoWriter {

@@ -1,0 +1,198 @@
+#include "tests/app/DeviceWindow.h"
+
+namespace auralis::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::testing::noteFrequency;
+using platform::testing::PrivatePulseServer;
+using platform::testing::ScopedEnvironment;
+
+// Distinct values, each inside its lesson's table, none of them near a promotion.
+constexpr Mastery kMastery = {.IdentifyMastery95Percent = 3,
+                              .IdentifyMastery100Percent = 1,
+                              .IdentifyMastery1Minute = 2,
+                              .MimicMastery95Percent = 4,
+                              .MimicMastery1Minute = 5,
+                              .UnlockMastery95Percent = 6,
+                              .UnlockMastery1Minute = 7,
+                              .SingingMastery95Percent = 8,
+                              .SingingMastery1Minute = 9};
+
+// Every fault leaves the stored mastery values as they were.
+class FaultDeviceTest : public DeviceWindowTest {
+ protected:
+  void SetUp() override {
+    DeviceWindowTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    storeMastery(mastery);
+  }
+  void TearDown() override {
+    if (form) {
+      const HangGuard guard("closing the window", 10s);
+      closeWindow();
+      EXPECT_EQ(storedMastery(), mastery);
+    }
+    DeviceWindowTest::TearDown();
+  }
+
+  // The typed right answer is judged: the score's first two numbers move to `score`.
+  void answerRight(const char* score) {
+    ASSERT_TRUE(waitUntilQuiet(3s));
+    type(rightAnswer());
+    EXPECT_TRUE(waitFor([&] { return panel(4).startsWith(QString::fromLatin1(score)); }, 3s))
+        << panel(4).toStdString();
+  }
+  bool waitForPanel(int index, const QString& text, std::chrono::milliseconds timeout) {
+    return waitFor([&] { return panel(index) == text; }, timeout);
+  }
+
+  Mastery mastery = kMastery;  // as stored before the window opens
+};
+
+// The window's backends talk to a PulseAudio server of the test's own, which it may kill.
+class ServerLossFaultTest : public FaultDeviceTest {
+ protected:
+  void SetUp() override {
+    FaultDeviceTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(server.start()) << "a private PulseAudio server";
+    pulse.emplace("PULSE_SERVER", server.address());
+    startSinger(server.fifo());
+  }
+  void TearDown() override {
+    FaultDeviceTest::TearDown();
+    pulse.reset();
+  }
+
+  // Starts a new server at the same address and chooses the microphone again in the menu, as
+  // a user would: capture then hears C#5.
+  void chooseTheMicrophoneOnANewServer(const TForm1& window) {
+    ASSERT_TRUE(server.start()) << "a new server at the same address";
+    startSinger(server.fifo());
+    {
+      const HangGuard guard("choosing a microphone", 5s);
+      ASSERT_TRUE(
+          chooseDevice(menus().Microphone1, QString::fromLatin1(kDefaultSoundInputCaption)));
+    }
+    EXPECT_EQ(panel(1), "Mic ON");
+    sing(noteFrequency(73));
+    EXPECT_TRUE(waitForPanel(1, readoutOf(window, 73), 3s)) << "C#5 is heard";
+  }
+
+  PrivatePulseServer server;
+  std::optional<ScopedEnvironment> pulse;
+};
+
+TEST_F(ServerLossFaultTest, TheMicrophoneLostWithItsServerShowsNoMicUntilChosenAgain) {
+  TForm1& window = open();
+  sing(noteFrequency(69));
+  ASSERT_TRUE(waitForPanel(1, readoutOf(window, 69), 3s)) << "A4 is heard";
+
+  server.kill();
+  ASSERT_TRUE(waitForPanel(1, QStringLiteral("No Mic"), 3s)) << panel(1).toStdString();
+  keepRunning(300ms);
+  EXPECT_EQ(panel(1), "No Mic") << "no readout follows";
+  EXPECT_FALSE(window.capture().captureRunning());
+  type("i");
+  ASSERT_NO_FATAL_FAILURE(answerRight("1/1 this level"));
+  type("p");
+  EXPECT_EQ(panel(1), "No Mic") << "a lesson that listens does not bring it back";
+
+  ASSERT_NO_FATAL_FAILURE(chooseTheMicrophoneOnANewServer(window));
+}
+
+TEST_F(ServerLossFaultTest, AServerLostWhileTheMicrophoneIsOffLetsOneBeChosenAgain) {
+  TForm1& window = open();
+  sing(noteFrequency(69));
+  ASSERT_TRUE(waitForPanel(1, readoutOf(window, 69), 3s)) << "A4 is heard";
+  type("i");
+  ASSERT_EQ(panel(1), "Mic OFF");
+
+  server.kill();
+  ASSERT_NO_FATAL_FAILURE(answerRight("1/1 this level"));
+  ASSERT_NO_FATAL_FAILURE(chooseTheMicrophoneOnANewServer(window));
+}
+
+TEST_F(ServerLossFaultTest, TheLessonGoesOnWhenTheServerGoesDuringAQuestion) {
+  // Level 66: three notes, 469 ms.
+  mastery.MimicMastery95Percent = 65;
+  storeMastery(mastery);
+  open();
+  type("m");
+  ASSERT_EQ(midiOut->phraseCount(), 1u);
+  ASSERT_TRUE(midiOut->phrases().front().accepted);
+  keepRunning(150ms);
+  ASSERT_FALSE(quiet()) << "the question still sounds";
+  type("r");  // waits for the question's end
+
+  const Clock::time_point killed = Clock::now();
+  server.kill();
+  ASSERT_TRUE(waitUntilQuiet(4s)) << "the player must not wait for ever";
+  EXPECT_LT(Clock::now() - killed, 3s);
+  EXPECT_EQ(midiOut->doneNotices().size(), 1u) << "the phrase's done notice came all the same";
+  ASSERT_EQ(midiOut->phraseCount(), 2u) << "the replay was tried once the question had ended";
+  EXPECT_FALSE(midiOut->phrases().back().accepted) << "an output that is gone takes no phrase";
+  EXPECT_TRUE(waitForPanel(1, QStringLiteral("No Mic"), 3s)) << "the microphone went too";
+
+  // The next questions go to the output that is gone; they end at once, and typed answers count.
+  type("i");
+  ASSERT_NO_FATAL_FAILURE(answerRight("1/1 this level"));
+  ASSERT_NO_FATAL_FAILURE(answerRight("2/2 this level"));
+}
+
+TEST_F(FaultDeviceTest, StoredDevicesThatAreGoneLeaveTheFirstItemsChosen) {
+  const JackKeyboard keyboard("fault-keys");  // so that the MIDI In menu lists a device
+  storeValue("Microphone", "Vanished microphone");
+  storeValue("MIDIOut", "Vanished synthesiser");
+  storeValue("MIDIIn", "Vanished keyboard");
+  TForm1& window = open();
+  std::vector<QString> firstItems;
+  for (QMenu* menu : {menus().Microphone1, menus().MIDIOut1, menus().MIDIIn1}) {
+    const std::vector<QAction*> items = deviceItemsOf(menu);
+    ASSERT_FALSE(items.empty()) << menu->objectName().toStdString();
+    EXPECT_TRUE(items.front()->isChecked()) << menu->objectName().toStdString();
+    firstItems.push_back(items.front()->text());
+  }
+  EXPECT_EQ(firstItems[0], kDefaultSoundInputCaption);
+  EXPECT_EQ(firstItems[1], platform::kBuiltInSynthesiserName);
+
+  EXPECT_EQ(panel(1), "Mic ON");
+  sing(noteFrequency(64));
+  EXPECT_TRUE(waitForPanel(1, readoutOf(window, 64), 3s)) << "E4 is heard";
+  type("i");
+  ASSERT_NO_FATAL_FAILURE(answerRight("1/1 this level"));
+  EXPECT_TRUE(midiOut->phrases().front().accepted) << "the built-in synthesiser plays";
+  EXPECT_FALSE(midiOut->doneNotices().empty());
+
+  closeWindow();
+  EXPECT_EQ(storedValue("Microphone").toString(), firstItems[0]);
+  EXPECT_EQ(storedValue("MIDIOut").toString(), firstItems[1]);
+  EXPECT_EQ(storedValue("MIDIIn").toString(), firstItems[2]);
+  EXPECT_EQ(storedMastery(), mastery);
+}
+
+TEST_F(FaultDeviceTest, WithoutASoundFontQuestionsKeepTheirTimeSilently) {
+  open({"/nonexistent/none.sf2"});
+  SinkListener sink;
+  ASSERT_TRUE(sink.start(8s));
+  const std::size_t before = sink.samples().size();
+  type("i");
+  ASSERT_TRUE(sink.listenUntil([this] { return quiet(); }, 3s)) << "the question ends";
+
+  ASSERT_EQ(midiOut->phraseCount(), 1u);
+  ASSERT_EQ(midiOut->doneNotices().size(), 1u);
+  const Clock::duration took = midiOut->doneNotices().front() - midiOut->phrases().front().queued;
+  // One note of 30 ticks: 156 ms, and the synthesiser's short tail.
+  EXPECT_GE(took, 156ms);
+  EXPECT_LT(took, 1500ms);
+  sink.listen(300ms);
+  EXPECT_FALSE(soundOnset(sink.samples(), before)) << "nothing sounds";
+
+  ASSERT_NO_FATAL_FAILURE(answerRight("1/1 this level"));
+  EXPECT_TRUE(sink.listenUntil([this] { return midiOut->doneNotices().size() == 2; }, 3s))
+      << "the next question plays to its end";
+}
+
+}  // namespace
+}  // namespace auralis::testing
