@@ -32,11 +32,7 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
 
   ~Stream() {
     halt();
-    try {
-      if (service_->isStreamOpen()) service_->closeStream();
-    } catch (const std::exception&) {
-      // The server is gone; the stream's resources go with the service object.
-    }
+    disconnect();
     std::size_t head = head_.load();
     if (head != tail_.load())
       queue_[head % kQueuePlaces]->bytesRecorded =
@@ -44,18 +40,12 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
     for (; head != tail_.load(); ++head) queue_[head % kQueuePlaces]->done = true;
   }
 
+  // Tries the device once; the connection itself is only held while capturing.
   bool open(unsigned int device) {
-    RtAudio::StreamParameters input;
-    input.deviceId = device;
-    input.nChannels = 1;
-    unsigned int frames = kBufferFrames;
-    try {
-      service_->openStream(nullptr, &input, RTAUDIO_SINT16, WaveFormat{}.sampleRate, &frames,
-                           &Stream::onAudio, this, nullptr, &routeStreamError);
-    } catch (const std::exception&) {
-      return false;
-    }
-    return service_->isStreamOpen();
+    device_ = device;
+    const bool opened = connect();
+    disconnect();
+    return opened;
   }
 
   void addBuffer(CaptureHeader* header) {
@@ -69,17 +59,24 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
 
   void start() {
     if (running_ || lost_.load(std::memory_order_acquire)) return;
+    if (!connect()) {
+      // The device went while capture was off.
+      streamFailed();
+      return;
+    }
     try {
       service_->startStream();
     } catch (const std::exception&) {
       // Not running; the check below says so.
     }
     running_ = service_->isStreamRunning();
+    if (!running_) disconnect();
   }
 
   void stop() {
     if (!running_) return;
     halt();
+    disconnect();
     if (filledSamples_ == 0) return;
     const std::size_t head = head_.load(std::memory_order_relaxed);
     if (head == tail_.load(std::memory_order_acquire)) return;
@@ -100,6 +97,31 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
     if (stream->lost_.load(std::memory_order_acquire)) return 2;
     stream->fill(static_cast<const std::int16_t*>(input), frames);
     return 0;
+  }
+
+  bool connect() {
+    if (service_->isStreamOpen()) return true;
+    RtAudio::StreamParameters input;
+    input.deviceId = device_;
+    input.nChannels = 1;
+    unsigned int frames = kBufferFrames;
+    try {
+      service_->openStream(nullptr, &input, RTAUDIO_SINT16, WaveFormat{}.sampleRate, &frames,
+                           &Stream::onAudio, this, nullptr, &routeStreamError);
+    } catch (const std::exception&) {
+      return false;
+    }
+    return service_->isStreamOpen();
+  }
+
+  // A connection left open while capture is off would never hear of its server going, and
+  // closing it afterwards can block for ever inside the audio library.
+  void disconnect() {
+    try {
+      if (service_->isStreamOpen()) service_->closeStream();
+    } catch (const std::exception&) {
+      // The server is gone; the stream's resources go with the service object.
+    }
   }
 
   void halt() {
@@ -139,6 +161,7 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
   }
 
   std::unique_ptr<RtAudio> service_;
+  unsigned int device_ = 0;
   DataFn onData_;
   LostFn onLost_;
   std::array<CaptureHeader*, kQueuePlaces> queue_{};

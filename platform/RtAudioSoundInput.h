@@ -8,9 +8,10 @@ namespace auralis::platform {
 
 // Sound input through RtAudio, on the first of PulseAudio, ALSA and JACK that has an input
 // device. The device's callback copies into the queued buffers in queue order, marks each full
-// one done and gives the data notice on the device's thread. Stop and start keep the device open.
-// A device that fails while capturing (unplugged, audio server gone) ends capture and gives the
-// lost notice; a later close and open try again.
+// one done and gives the data notice on the device's thread. Stop and start keep the device open
+// with its queue; the stream to the audio server itself is held only while capturing. A device
+// that fails while capturing (unplugged, audio server gone), or that cannot be reached again at
+// a start, ends capture and gives the lost notice; a later close and open try again.
 class RtAudioSoundInput final : public SoundInput {
  public:
   RtAudioSoundInput();

@@ -249,25 +249,6 @@ void JackKeyboard::strike(int note, int velocity, int channel) {
   port_.sendMessage(bytes.data(), bytes.size());
 }
 
-HangGuard::HangGuard(std::string what, std::chrono::milliseconds timeout) {
-  thread_ = std::thread([this, what = std::move(what), timeout] {
-    std::unique_lock lock(mutex_);
-    if (done_.wait_for(lock, timeout, [this] { return finished_; })) return;
-    std::fprintf(stderr, "HANG: %s did not return within %lld ms\n", what.c_str(),
-                 static_cast<long long>(timeout.count()));
-    std::_Exit(1);
-  });
-}
-
-HangGuard::~HangGuard() {
-  {
-    std::lock_guard lock(mutex_);
-    finished_ = true;
-  }
-  done_.notify_one();
-  thread_.join();
-}
-
 std::optional<std::size_t> soundOnset(const std::vector<std::int16_t>& samples, std::size_t from) {
   constexpr std::size_t kStep = platform::testing::kRate / 100;
   for (std::size_t at = from; at + kStep <= samples.size(); at += kStep / 4)

@@ -39,6 +39,7 @@ inline void PrintTo(const Mastery& m, std::ostream* out) {
 namespace auralis::testing {
 
 using Clock = std::chrono::steady_clock;
+using platform::testing::HangGuard;
 
 // The system's MIDI output, with a record of every phrase it was handed and of every done
 // notice it gave.
@@ -173,22 +174,6 @@ class JackKeyboard {
 
  private:
   RtMidiOut port_;
-};
-
-// Ends the whole test program, saying what hung, unless destroyed within the timeout: a test
-// whose interface thread is stuck in a device call can report nothing else.
-class HangGuard {
- public:
-  HangGuard(std::string what, std::chrono::milliseconds timeout);
-  ~HangGuard();
-  HangGuard(const HangGuard&) = delete;
-  HangGuard& operator=(const HangGuard&) = delete;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable done_;
-  bool finished_ = false;
-  std::thread thread_;
 };
 
 // Start of the first 10 ms holding sound in samples, from index from on.

@@ -111,6 +111,12 @@ TEST_F(ServerLossFaultTest, AServerLostWhileTheMicrophoneIsOffLetsOneBeChosenAga
 
   server.kill();
   ASSERT_NO_FATAL_FAILURE(answerRight("1/1 this level"));
+  {
+    const HangGuard guard("starting a lesson that listens", 5s);
+    type("p");
+  }
+  EXPECT_TRUE(waitForPanel(1, QStringLiteral("No Mic"), 3s))
+      << "a lesson that listens finds the microphone gone: " << panel(1).toStdString();
   ASSERT_NO_FATAL_FAILURE(chooseTheMicrophoneOnANewServer(window));
 }
 

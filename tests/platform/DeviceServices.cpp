@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -97,10 +99,12 @@ void FifoWriter::setSource(std::function<std::int16_t(std::int64_t)> sample) {
 }
 
 void FifoWriter::run(std::string fifo) {
-  // Not blocking at open: a FIFO without its reader would hold the writer for ever.
+  // Never blocking: a FIFO without its reader would hold the writer for ever at the open, and a
+  // pipe source that nobody records from stops reading. Sound that finds the pipe full goes by
+  // unheard, as it would at a real microphone; each chunk is below PIPE_BUF, so it is written
+  // whole or not at all.
   const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
   if (fd < 0) return;
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   constexpr int kChunk = kRate / 100;
   std::array<std::int16_t, kChunk> chunk{};
   std::int64_t index = 0;
@@ -110,7 +114,7 @@ void FifoWriter::run(std::string fifo) {
       std::lock_guard lock(mutex_);
       for (std::int16_t& s : chunk) s = sample_(index++);
     }
-    if (::write(fd, chunk.data(), sizeof chunk) < 0) break;
+    if (::write(fd, chunk.data(), sizeof chunk) < 0 && errno != EAGAIN) break;
     due += 10ms;
     std::this_thread::sleep_until(due);
   }
@@ -247,6 +251,25 @@ bool DoneLog::waitFor(std::size_t count, std::chrono::milliseconds timeout) {
 std::size_t DoneLog::count() {
   std::lock_guard lock(mutex);
   return headers.size();
+}
+
+HangGuard::HangGuard(std::string what, std::chrono::milliseconds timeout) {
+  thread_ = std::thread([this, what = std::move(what), timeout] {
+    std::unique_lock lock(mutex_);
+    if (done_.wait_for(lock, timeout, [this] { return finished_; })) return;
+    std::fprintf(stderr, "HANG: %s did not return within %lld ms\n", what.c_str(),
+                 static_cast<long long>(timeout.count()));
+    std::_Exit(1);
+  });
+}
+
+HangGuard::~HangGuard() {
+  {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+  }
+  done_.notify_one();
+  thread_.join();
 }
 
 int inputDeviceNamed(SoundInput& input, const std::string& part) {

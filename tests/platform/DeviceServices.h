@@ -146,6 +146,22 @@ class CaptureRecorder {
   int pending_ = 0;
 };
 
+// Ends the whole test program, saying what hung, unless destroyed within the timeout: a test
+// whose interface thread is stuck in a device call can report nothing else.
+class HangGuard {
+ public:
+  HangGuard(std::string what, std::chrono::milliseconds timeout);
+  ~HangGuard();
+  HangGuard(const HangGuard&) = delete;
+  HangGuard& operator=(const HangGuard&) = delete;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool finished_ = false;
+  std::thread thread_;
+};
+
 // A phrase as the player hands it to a stream: the list's events behind a header.
 MidiStreamHeader headerOf(const MidiEventList& phrase);
 

@@ -81,6 +81,49 @@ TEST_F(ServerLossDeviceTest, CaptureReportsTheServerGoneAndAFreshOpenWorksOnceIt
   EXPECT_EQ(lost.count, 1);
 }
 
+TEST_F(ServerLossDeviceTest, AServerGoneWhileCaptureIsOffIsToldAtTheNextStart) {
+  RtAudioSoundInput input;
+  Signal lost;
+  input.setDeviceLostFn([&] { lost.raise(); });
+  {
+    FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(69)));
+    CaptureRecorder recorder(input);
+    ASSERT_TRUE(recorder.open(kDefaultSoundInput));
+    recorder.start();
+    ASSERT_EQ(recorder.pump(5, 2s), 5);
+    recorder.stop();
+    server.kill();
+    std::this_thread::sleep_for(200ms);
+
+    const HangGuard guard("starting and closing capture after the server went", 5s);
+    recorder.drain();
+    const std::size_t returned = recorder.order.size();
+    recorder.start();
+    EXPECT_TRUE(lost.waitFor(1, 2s)) << "the lost notice, at the start";
+    EXPECT_EQ(recorder.pump(1, 300ms), 0) << "nothing is captured";
+    EXPECT_EQ(recorder.order.size(), returned);
+    recorder.close();
+    EXPECT_FALSE(input.isOpen());
+  }
+
+  ASSERT_TRUE(server.start());
+  FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(73)));
+  CaptureRecorder recorder(input);
+  const HangGuard guard("capture on the new server", 10s);
+  ASSERT_TRUE(recorder.open(kDefaultSoundInput));
+  recorder.start();
+  ASSERT_EQ(recorder.pump(10, 2s), 10);
+  const std::int16_t* tail = recorder.samples.data() + recorder.samples.size() - kWindowSamples;
+  EXPECT_EQ(detectedNote(tail), 73) << "C#5";
+  // Stop and start go on capturing from the same open device.
+  recorder.stop();
+  recorder.start();
+  EXPECT_EQ(recorder.pump(10, 2s), 10);
+  recorder.stop();
+  recorder.close();
+  EXPECT_EQ(lost.count, 1);
+}
+
 TEST_F(ServerLossDeviceTest, PlaybackEndsItsPhraseAtOnceWhenTheServerGoes) {
   FluidSynthMidiOut synthesiser;
   DoneLog done;
