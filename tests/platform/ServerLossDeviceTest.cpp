@@ -43,6 +43,25 @@ struct Signal {
   }
 };
 
+// A new server at the same address, and a fresh open of its default input: it hears C#5, and
+// stop and start go on capturing from the same open device.
+void expectCaptureOnANewServer(PrivatePulseServer& server, RtAudioSoundInput& input) {
+  ASSERT_TRUE(server.start());
+  FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(73)));
+  CaptureRecorder recorder(input);
+  const HangGuard guard("capture on the new server", 10s);
+  ASSERT_TRUE(recorder.open(kDefaultSoundInput));
+  recorder.start();
+  ASSERT_EQ(recorder.pump(10, 2s), 10);
+  const std::int16_t* tail = recorder.samples.data() + recorder.samples.size() - kWindowSamples;
+  EXPECT_EQ(detectedNote(tail), 73) << "C#5";
+  recorder.stop();
+  recorder.start();
+  EXPECT_EQ(recorder.pump(10, 2s), 10);
+  recorder.stop();
+  recorder.close();
+}
+
 TEST_F(ServerLossDeviceTest, CaptureReportsTheServerGoneAndAFreshOpenWorksOnceItIsBack) {
   RtAudioSoundInput input;
   Signal lost;
@@ -70,14 +89,7 @@ TEST_F(ServerLossDeviceTest, CaptureReportsTheServerGoneAndAFreshOpenWorksOnceIt
     EXPECT_EQ(lost.count, 1);
   }
 
-  ASSERT_TRUE(server.start());
-  FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(73)));
-  CaptureRecorder recorder(input);
-  ASSERT_TRUE(recorder.open(kDefaultSoundInput));
-  recorder.start();
-  ASSERT_EQ(recorder.pump(10, 2s), 10);
-  const std::int16_t* tail = recorder.samples.data() + recorder.samples.size() - kWindowSamples;
-  EXPECT_EQ(detectedNote(tail), 73) << "C#5";
+  ASSERT_NO_FATAL_FAILURE(expectCaptureOnANewServer(server, input));
   EXPECT_EQ(lost.count, 1);
 }
 
@@ -106,21 +118,7 @@ TEST_F(ServerLossDeviceTest, AServerGoneWhileCaptureIsOffIsToldAtTheNextStart) {
     EXPECT_FALSE(input.isOpen());
   }
 
-  ASSERT_TRUE(server.start());
-  FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(73)));
-  CaptureRecorder recorder(input);
-  const HangGuard guard("capture on the new server", 10s);
-  ASSERT_TRUE(recorder.open(kDefaultSoundInput));
-  recorder.start();
-  ASSERT_EQ(recorder.pump(10, 2s), 10);
-  const std::int16_t* tail = recorder.samples.data() + recorder.samples.size() - kWindowSamples;
-  EXPECT_EQ(detectedNote(tail), 73) << "C#5";
-  // Stop and start go on capturing from the same open device.
-  recorder.stop();
-  recorder.start();
-  EXPECT_EQ(recorder.pump(10, 2s), 10);
-  recorder.stop();
-  recorder.close();
+  ASSERT_NO_FATAL_FAILURE(expectCaptureOnANewServer(server, input));
   EXPECT_EQ(lost.count, 1);
 }
 
