@@ -25,6 +25,14 @@ struct CaptureRig : LiveRig {
     capture.DetectSoundInput();
     capture.OpenMicrophone(device);
   }
+  // "Mic ON", and every buffer the microphone hears is analysed.
+  void expectCapturing() {
+    EXPECT_EQ(window.micPanel, "Mic ON");
+    const std::size_t frames = frameNotes.size();
+    EXPECT_EQ(deliverBuffers(10), 10);
+    EXPECT_EQ(frameNotes.size(), frames + 10);
+    EXPECT_TRUE(microphone.misuses.empty());
+  }
   std::vector<int> queuedIndices() const {
     std::vector<int> indices;
     for (const platform::CaptureHeader* h : microphone.queue())
@@ -161,11 +169,7 @@ TEST(CaptureTest, ChoosingAnotherMicrophoneEndsWithItCapturing) {
     ASSERT_NE(opened, calls.end());
     EXPECT_EQ(std::count(calls.begin(), opened, "unprepare"), before == Refused ? 0 : 7);
     EXPECT_EQ(calls.back(), "start");
-    EXPECT_EQ(rig.window.micPanel, "Mic ON");
-    const std::size_t frames = rig.frameNotes.size();
-    EXPECT_EQ(rig.deliverBuffers(10), 10);
-    EXPECT_EQ(rig.frameNotes.size(), frames + 10);
-    EXPECT_TRUE(rig.microphone.misuses.empty());
+    rig.expectCapturing();
   }
 }
 
@@ -184,11 +188,7 @@ TEST(CaptureTest, ALostMicrophoneEndsCaptureUntilOneIsChosenAgain) {
   EXPECT_FALSE(rig.capture.deviceOpen());
 
   rig.capture.MicrophoneChanged(0);
-  EXPECT_EQ(rig.window.micPanel, "Mic ON");
-  const std::size_t frames = rig.frameNotes.size();
-  EXPECT_EQ(rig.deliverBuffers(10), 10);
-  EXPECT_EQ(rig.frameNotes.size(), frames + 10);
-  EXPECT_TRUE(rig.microphone.misuses.empty());
+  rig.expectCapturing();
 }
 
 TEST(CaptureTest, ALostNoticeAboutAReplacedMicrophoneChangesNothing) {
