@@ -69,7 +69,7 @@ start_jack() {
   # A server name of its own, so that runs side by side do not share one server.
   export JACK_DEFAULT_SERVER="auralis-$$"
   export JACK_NO_START_SERVER=1
-  jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -d dummy -r 44100 -p 128 \
+  jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -t 5000 -d dummy -r 44100 -p 128 \
     >"$runtime/jack.log" 2>&1 &
   pids+=($!)
   wait_for 100 timeout 5 jack_lsp || die "JACK did not start: $(cat "$runtime/jack.log")"

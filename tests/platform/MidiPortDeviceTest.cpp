@@ -149,12 +149,12 @@ TEST_F(MidiPortDeviceTest, StoppingOrChangingDeviceDuringAPhraseLeavesNoNoteSoun
   PushNoteOff(phrase, 43, 5, 0);
   MidiStreamHeader header = headerOf(phrase);
   ASSERT_EQ(midiOut.out(&header), kMidiOk);
-  receiver.wait(3, 1s);
+  receiver.wait(3, 5s);
   EXPECT_EQ(receiver.sounding().size(), 3u);
 
   // As the player does before a device change: stop, then close and open the other device.
   midiOut.stop();
-  receiver.wait(6, 1s);
+  receiver.wait(6, 5s);
   EXPECT_TRUE(receiver.sounding().empty());
   midiOut.close();
   EXPECT_EQ(midiOut.open(kDefaultMidiDevice, done.fn()), kMidiOk) << "the built-in synthesiser";
@@ -165,9 +165,9 @@ TEST_F(MidiPortDeviceTest, StoppingOrChangingDeviceDuringAPhraseLeavesNoNoteSoun
   midiOut.close();
   ASSERT_EQ(midiOut.open(device, done.fn()), kMidiOk);
   ASSERT_EQ(midiOut.out(&header), kMidiOk);
-  receiver.wait(9, 1s);
+  receiver.wait(9, 5s);
   midiOut.close();
-  receiver.wait(12, 1s);
+  receiver.wait(12, 5s);
   EXPECT_TRUE(receiver.sounding().empty());
 }
 
