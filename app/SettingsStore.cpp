@@ -1,5 +1,7 @@
 #include "app/SettingsStore.h"
 
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <algorithm>
 #include <memory>
@@ -32,9 +34,22 @@ constexpr std::array<MasteryKey, 9> kMasteryKeys = {{
 
 constexpr const char* kDeviceKeys[] = {"MIDIOut", "MIDIIn", "Microphone"};
 
+// A program killed while saving can leave the settings file's lock behind before it wrote its
+// owner into it. The settings library would then wait half a minute before taking such a lock
+// over, freezing the window at the next save; a save takes milliseconds, so a lock older than a
+// second is taken over here instead.
+void clearStaleLock(const QString& settingsFile) {
+  const QString lockName = settingsFile + QStringLiteral(".lock");
+  if (!QFileInfo::exists(lockName)) return;
+  QLockFile lock(lockName);
+  lock.setStaleLockTime(1000);
+  if (lock.tryLock(2000)) lock.unlock();
+}
+
 std::unique_ptr<QSettings> openStore() {
   auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                            QStringLiteral("Auralis"), QStringLiteral("Auralis"));
+  clearStaleLock(store->fileName());
   // Never fall back to rewriting the file in place.
   store->setAtomicSyncRequired(true);
   store->beginGroup(QString::fromLatin1(settingsSection));

@@ -1,9 +1,13 @@
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QThread>
+#include <chrono>
 #include <csignal>
+#include <future>
 #include <random>
 #include <set>
 
+#include "app/SettingsStore.h"
 #include "tests/app/WindowFixture.h"
 
 namespace auralis::testing {
@@ -24,6 +28,9 @@ TEST_F(SettingsCrash, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
     QProcess writer;
     writer.start(QStringLiteral(AURALIS_SETTINGS_WRITER), {configDir.path()});
     ASSERT_TRUE(writer.waitForStarted());
+    QDeadlineTimer patience(10000);
+    while (!writer.canReadLine() && !patience.hasExpired()) writer.waitForReadyRead(100);
+    ASSERT_TRUE(writer.canReadLine()) << "the first save, round " << round;
     QThread::msleep(static_cast<unsigned long>(delay(random)));
     ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
     ASSERT_TRUE(writer.waitForFinished());
@@ -40,6 +47,23 @@ TEST_F(SettingsCrash, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
     seen.insert(value);
   }
   EXPECT_GT(seen.size(), 1u) << "the writer was killed at different saves";
+}
+
+TEST_F(SettingsCrash, ALockLeftEmptyByACrashDoesNotHoldUpTheNextSave) {
+  open();
+  closeWindow();
+  // A writer killed between creating the lock and writing its owner into it.
+  QFile lock(storeFile() + QStringLiteral(".lock"));
+  ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+  lock.close();
+
+  const Mastery levels = {3, 3, 3, 3, 3, 3, 3, 3, 3};
+  auto saved = std::async(std::launch::async, [&] { SettingsStore().saveMastery(levels); });
+  // The settings library alone would wait half a minute for the lock to age.
+  ASSERT_EQ(saved.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+      << "the save waits for the lost lock";
+  EXPECT_EQ(store()->value("MimicMastery1Minute").toInt(), 3);
+  EXPECT_FALSE(QFile::exists(lock.fileName())) << "the lost lock is gone";
 }
 
 }  // namespace
