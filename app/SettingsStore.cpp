@@ -6,31 +6,13 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "engine/Levels.h"
 
 namespace auralis {
 
 namespace {
-
-struct MasteryKey {
-  const char* key;
-  int Mastery::*field;
-  int levelCount;  // the size of the lesson table the value is a level of
-};
-
-// In the order they are written.
-constexpr std::array<MasteryKey, 9> kMasteryKeys = {{
-    {"IdentifyMastery95Percent", &Mastery::IdentifyMastery95Percent, identifyLevelCount},
-    {"IdentifyMastery100Percent", &Mastery::IdentifyMastery100Percent, identifyLevelCount},
-    {"IdentifyMastery1Minute", &Mastery::IdentifyMastery1Minute, identifyLevelCount},
-    {"MimicMastery95Percent", &Mastery::MimicMastery95Percent, identifyLevelCount},
-    {"MimicMastery1Minute", &Mastery::MimicMastery1Minute, identifyLevelCount},
-    {"UnlockMastery95Percent", &Mastery::UnlockMastery95Percent, unlockLevelCount},
-    {"UnlockMastery1Minute", &Mastery::UnlockMastery1Minute, unlockLevelCount},
-    {"SingingMastery95Percent", &Mastery::SingingMastery95Percent, singLevelCount},
-    {"SingingMastery1Minute", &Mastery::SingingMastery1Minute, singLevelCount},
-}};
 
 constexpr const char* kDeviceKeys[] = {"MIDIOut", "MIDIIn", "Microphone"};
 
@@ -56,9 +38,13 @@ std::unique_ptr<QSettings> openStore() {
   return store;
 }
 
+QString keyOf(std::string_view name) {
+  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
 // A stored 32-bit decimal integer; nothing when the key is absent or holds anything else.
-std::optional<int> readInteger(const QSettings& store, const char* key) {
-  const QVariant value = store.value(QString::fromLatin1(key));
+std::optional<int> readInteger(const QSettings& store, std::string_view key) {
+  const QVariant value = store.value(keyOf(key));
   if (!value.isValid()) return std::nullopt;
   bool ok = false;
   const int number = value.toString().toInt(&ok);
@@ -72,8 +58,8 @@ void readCheck(const QSettings& store, QAction* item) {
 }
 
 void writeMastery(QSettings& store, const Mastery& mastery) {
-  for (const MasteryKey& entry : kMasteryKeys)
-    store.setValue(QString::fromLatin1(entry.key), mastery.*entry.field);
+  for (const MasteryField& field : kMasteryFields)
+    store.setValue(keyOf(field.name), mastery.*field.value);
 }
 
 std::array<QMenu*, 3> deviceMenus(const MainMenu& menus) {
@@ -97,9 +83,9 @@ void SettingsStore::loadSettings(MainMenu& menus, QWidget& window, Mastery& mast
     if (!name.isEmpty()) selectDeviceByName(menusOfDevices[i], name);
   }
 
-  for (const MasteryKey& entry : kMasteryKeys)
-    mastery.*entry.field =
-        std::clamp(readInteger(*store, entry.key).value_or(0), 0, entry.levelCount - 1);
+  for (const MasteryField& field : kMasteryFields)
+    mastery.*field.value =
+        std::clamp(readInteger(*store, field.name).value_or(0), 0, field.levelCount - 1);
 
   if (const auto height = readInteger(*store, "Height"))
     window.resize(window.width(), storedSize(*height, window.minimumHeight()));

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <array>
+#include <string_view>
+
+#include "engine/Levels.h"
+
 namespace auralis {
 
 struct Scores {
@@ -31,5 +36,24 @@ struct Mastery {
 
   bool operator==(const Mastery&) const = default;
 };
+
+// Each mastery value under the name it is stored by, with the size of the lesson table it is a
+// level of; in the order they are written.
+struct MasteryField {
+  std::string_view name;
+  int Mastery::*value;
+  int levelCount;
+};
+inline constexpr std::array<MasteryField, 9> kMasteryFields = {{
+    {"IdentifyMastery95Percent", &Mastery::IdentifyMastery95Percent, identifyLevelCount},
+    {"IdentifyMastery100Percent", &Mastery::IdentifyMastery100Percent, identifyLevelCount},
+    {"IdentifyMastery1Minute", &Mastery::IdentifyMastery1Minute, identifyLevelCount},
+    {"MimicMastery95Percent", &Mastery::MimicMastery95Percent, identifyLevelCount},
+    {"MimicMastery1Minute", &Mastery::MimicMastery1Minute, identifyLevelCount},
+    {"UnlockMastery95Percent", &Mastery::UnlockMastery95Percent, unlockLevelCount},
+    {"UnlockMastery1Minute", &Mastery::UnlockMastery1Minute, unlockLevelCount},
+    {"SingingMastery95Percent", &Mastery::SingingMastery95Percent, singLevelCount},
+    {"SingingMastery1Minute", &Mastery::SingingMastery1Minute, singLevelCount},
+}};
 
 }  // namespace auralis

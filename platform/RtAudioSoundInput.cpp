@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <optional>
 
 #include "platform/AudioDevices.h"
 
@@ -18,6 +19,22 @@ bool isWantedFormat(const WaveFormat& format) {
   const WaveFormat wanted;
   return format.sampleRate == wanted.sampleRate && format.channels == wanted.channels &&
          format.bitsPerSample == wanted.bitsPerSample;
+}
+
+// An input service and the number it knows a device by.
+struct InputDevice {
+  std::unique_ptr<RtAudio> service;
+  unsigned int id = 0;
+};
+
+// Nothing when there is no input service or the device is not among its inputs.
+std::optional<InputDevice> findInput(int device) {
+  std::unique_ptr<RtAudio> service = openAudioService(AudioDirection::Input);
+  if (!service) return std::nullopt;
+  const std::optional<unsigned int> id =
+      resolveAudioDevice(*service, AudioDirection::Input, device);
+  if (!id) return std::nullopt;
+  return InputDevice{std::move(service), *id};
 }
 
 }  // namespace
@@ -187,13 +204,10 @@ std::vector<std::string> RtAudioSoundInput::deviceNames() {
 
 bool RtAudioSoundInput::supportsFormat(int device, const WaveFormat& format) {
   if (!isWantedFormat(format)) return false;
-  std::unique_ptr<RtAudio> service = openAudioService(AudioDirection::Input);
-  if (!service) return false;
-  const std::optional<unsigned int> id =
-      resolveAudioDevice(*service, AudioDirection::Input, device);
-  if (!id) return false;
+  std::optional<InputDevice> input = findInput(device);
+  if (!input) return false;
   try {
-    const RtAudio::DeviceInfo info = service->getDeviceInfo(*id);
+    const RtAudio::DeviceInfo info = input->service->getDeviceInfo(input->id);
     const std::vector<unsigned int>& rates = info.sampleRates;
     const auto rate = static_cast<unsigned int>(format.sampleRate);
     return info.inputChannels >= 1 &&
@@ -206,13 +220,10 @@ bool RtAudioSoundInput::supportsFormat(int device, const WaveFormat& format) {
 bool RtAudioSoundInput::open(int device, const WaveFormat& format, DataFn onData) {
   close();
   if (!isWantedFormat(format)) return false;
-  std::unique_ptr<RtAudio> service = openAudioService(AudioDirection::Input);
-  if (!service) return false;
-  const std::optional<unsigned int> id =
-      resolveAudioDevice(*service, AudioDirection::Input, device);
-  if (!id) return false;
-  auto stream = std::make_unique<Stream>(std::move(service), std::move(onData), onLost_);
-  if (!stream->open(*id)) return false;
+  std::optional<InputDevice> input = findInput(device);
+  if (!input) return false;
+  auto stream = std::make_unique<Stream>(std::move(input->service), std::move(onData), onLost_);
+  if (!stream->open(input->id)) return false;
   stream_ = std::move(stream);
   return true;
 }

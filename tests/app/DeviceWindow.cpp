@@ -18,23 +18,6 @@ using platform::testing::environment;
 
 namespace {
 
-struct MasteryKey {
-  const char* key;
-  int Mastery::*field;
-};
-
-constexpr std::array<MasteryKey, 9> kMasteryKeys = {{
-    {"IdentifyMastery95Percent", &Mastery::IdentifyMastery95Percent},
-    {"IdentifyMastery100Percent", &Mastery::IdentifyMastery100Percent},
-    {"IdentifyMastery1Minute", &Mastery::IdentifyMastery1Minute},
-    {"MimicMastery95Percent", &Mastery::MimicMastery95Percent},
-    {"MimicMastery1Minute", &Mastery::MimicMastery1Minute},
-    {"UnlockMastery95Percent", &Mastery::UnlockMastery95Percent},
-    {"UnlockMastery1Minute", &Mastery::UnlockMastery1Minute},
-    {"SingingMastery95Percent", &Mastery::SingingMastery95Percent},
-    {"SingingMastery1Minute", &Mastery::SingingMastery1Minute},
-}};
-
 QString configRoot() {
   const std::string root = environment("XDG_CONFIG_HOME");
   return root.empty() ? QDir::tempPath() : QString::fromStdString(root);
@@ -183,28 +166,28 @@ QString DeviceWindowTest::storeFile() const {
   return configDir->path() + QStringLiteral("/Auralis/Auralis.ini");
 }
 
-void DeviceWindowTest::storeValue(const char* key, const QVariant& value) const {
+void DeviceWindowTest::storeValue(std::string_view key, const QVariant& value) const {
   QSettings store(storeFile(), QSettings::IniFormat);
   store.beginGroup(QString::fromLatin1(settingsSection));
-  store.setValue(QString::fromLatin1(key), value);
+  store.setValue(QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size())), value);
 }
 
-QVariant DeviceWindowTest::storedValue(const char* key) const {
+QVariant DeviceWindowTest::storedValue(std::string_view key) const {
   QSettings store(storeFile(), QSettings::IniFormat);
   store.beginGroup(QString::fromLatin1(settingsSection));
-  return store.value(QString::fromLatin1(key));
+  return store.value(QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size())));
 }
 
 void DeviceWindowTest::storeMastery(const Mastery& mastery) const {
-  for (const MasteryKey& entry : kMasteryKeys) storeValue(entry.key, mastery.*entry.field);
+  for (const MasteryField& field : kMasteryFields) storeValue(field.name, mastery.*field.value);
 }
 
 Mastery DeviceWindowTest::storedMastery() const {
   Mastery mastery;
-  for (const MasteryKey& entry : kMasteryKeys) {
+  for (const MasteryField& field : kMasteryFields) {
     bool ok = false;
-    mastery.*entry.field = storedValue(entry.key).toString().toInt(&ok);
-    if (!ok) mastery.*entry.field = -1;
+    mastery.*field.value = storedValue(field.name).toString().toInt(&ok);
+    if (!ok) mastery.*field.value = -1;
   }
   return mastery;
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -135,8 +136,8 @@ class DeviceWindowTest : public platform::testing::DeviceTest {
   bool chooseDevice(QMenu* menu, const QString& caption);
 
   QString storeFile() const;
-  void storeValue(const char* key, const QVariant& value) const;
-  QVariant storedValue(const char* key) const;
+  void storeValue(std::string_view key, const QVariant& value) const;
+  QVariant storedValue(std::string_view key) const;
   void storeMastery(const Mastery& mastery) const;
   Mastery storedMastery() const;
 

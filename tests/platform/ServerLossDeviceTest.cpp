@@ -43,35 +43,49 @@ struct Signal {
   }
 };
 
-// A new server at the same address, and a fresh open of its default input: it hears C#5, and
-// stop and start go on capturing from the same open device.
-void expectCaptureOnANewServer(PrivatePulseServer& server, RtAudioSoundInput& input) {
-  ASSERT_TRUE(server.start());
-  FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(73)));
-  CaptureRecorder recorder(input);
-  const HangGuard guard("capture on the new server", 10s);
-  ASSERT_TRUE(recorder.open(kDefaultSoundInput));
-  recorder.start();
-  ASSERT_EQ(recorder.pump(10, 2s), 10);
-  const std::int16_t* tail = recorder.samples.data() + recorder.samples.size() - kWindowSamples;
-  EXPECT_EQ(detectedNote(tail), 73) << "C#5";
-  recorder.stop();
-  recorder.start();
-  EXPECT_EQ(recorder.pump(10, 2s), 10);
-  recorder.stop();
-  recorder.close();
-}
+// Capture from the default input of the test's own server, told when the device is lost.
+class CaptureLossTest : public ServerLossDeviceTest {
+ protected:
+  void SetUp() override {
+    ServerLossDeviceTest::SetUp();
+    input.setDeviceLostFn([this] { lost.raise(); });
+  }
 
-TEST_F(ServerLossDeviceTest, CaptureReportsTheServerGoneAndAFreshOpenWorksOnceItIsBack) {
-  RtAudioSoundInput input;
-  Signal lost;
-  input.setDeviceLostFn([&] { lost.raise(); });
-  {
-    FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(69)));
-    CaptureRecorder recorder(input);
+  // Opens and starts capture, and hears five buffers.
+  void startCapture(CaptureRecorder& recorder) {
     ASSERT_TRUE(recorder.open(kDefaultSoundInput));
     recorder.start();
     ASSERT_EQ(recorder.pump(5, 2s), 5);
+  }
+
+  // A new server at the same address, and a fresh open of its default input: it hears C#5, and
+  // stop and start go on capturing from the same open device.
+  void expectCaptureOnANewServer() {
+    ASSERT_TRUE(server.start());
+    FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(73)));
+    CaptureRecorder recorder(input);
+    const HangGuard guard("capture on the new server", 10s);
+    ASSERT_TRUE(recorder.open(kDefaultSoundInput));
+    recorder.start();
+    ASSERT_EQ(recorder.pump(10, 2s), 10);
+    const std::int16_t* tail = recorder.samples.data() + recorder.samples.size() - kWindowSamples;
+    EXPECT_EQ(detectedNote(tail), 73) << "C#5";
+    recorder.stop();
+    recorder.start();
+    EXPECT_EQ(recorder.pump(10, 2s), 10);
+    recorder.stop();
+    recorder.close();
+  }
+
+  RtAudioSoundInput input;
+  Signal lost;
+};
+
+TEST_F(CaptureLossTest, CaptureReportsTheServerGoneAndAFreshOpenWorksOnceItIsBack) {
+  {
+    FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(69)));
+    CaptureRecorder recorder(input);
+    ASSERT_NO_FATAL_FAILURE(startCapture(recorder));
 
     server.kill();
     EXPECT_TRUE(lost.waitFor(1, 2s)) << "the lost notice";
@@ -89,20 +103,15 @@ TEST_F(ServerLossDeviceTest, CaptureReportsTheServerGoneAndAFreshOpenWorksOnceIt
     EXPECT_EQ(lost.count, 1);
   }
 
-  ASSERT_NO_FATAL_FAILURE(expectCaptureOnANewServer(server, input));
+  ASSERT_NO_FATAL_FAILURE(expectCaptureOnANewServer());
   EXPECT_EQ(lost.count, 1);
 }
 
-TEST_F(ServerLossDeviceTest, AServerGoneWhileCaptureIsOffIsToldAtTheNextStart) {
-  RtAudioSoundInput input;
-  Signal lost;
-  input.setDeviceLostFn([&] { lost.raise(); });
+TEST_F(CaptureLossTest, AServerGoneWhileCaptureIsOffIsToldAtTheNextStart) {
   {
     FifoWriter singer(server.fifo(), harmonicTone(noteFrequency(69)));
     CaptureRecorder recorder(input);
-    ASSERT_TRUE(recorder.open(kDefaultSoundInput));
-    recorder.start();
-    ASSERT_EQ(recorder.pump(5, 2s), 5);
+    ASSERT_NO_FATAL_FAILURE(startCapture(recorder));
     recorder.stop();
     server.kill();
     std::this_thread::sleep_for(200ms);
@@ -118,7 +127,7 @@ TEST_F(ServerLossDeviceTest, AServerGoneWhileCaptureIsOffIsToldAtTheNextStart) {
     EXPECT_FALSE(input.isOpen());
   }
 
-  ASSERT_NO_FATAL_FAILURE(expectCaptureOnANewServer(server, input));
+  ASSERT_NO_FATAL_FAILURE(expectCaptureOnANewServer());
   EXPECT_EQ(lost.count, 1);
 }
 

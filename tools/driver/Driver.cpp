@@ -282,14 +282,14 @@ void Driver::midi(Args args) {
 }
 
 void Driver::setMastery(Args args) {
-  for (const MasteryField& field : MasteryFields) {
+  for (const MasteryField& field : kMasteryFields) {
     if (field.name != args[0]) continue;
     lesson_.mastery.*field.value =
         static_cast<int>(parseNumber(args[1], INT_MIN, INT_MAX, "VALUE"));
     return;
   }
   std::string names;
-  for (const MasteryField& field : MasteryFields)
+  for (const MasteryField& field : kMasteryFields)
     names += (names.empty() ? "" : ", ") + std::string(field.name);
   throw ScriptError("NAME must be one of " + names + ", not '" + std::string(args[0]) + "'");
 }

@@ -8,7 +8,7 @@ namespace auralis::driver {
 
 std::string masteryText(const Mastery& mastery) {
   std::string text;
-  for (const MasteryField& field : MasteryFields) {
+  for (const MasteryField& field : kMasteryFields) {
     if (!text.empty()) text += ' ';
     text += field.name;
     text += '=';

@@ -12,24 +12,7 @@
 
 namespace auralis::driver {
 
-// The nine mastery values under the names they are stored by.
-struct MasteryField {
-  std::string_view name;
-  int Mastery::*value;
-};
-inline constexpr std::array<MasteryField, 9> MasteryFields = {{
-    {"IdentifyMastery95Percent", &Mastery::IdentifyMastery95Percent},
-    {"IdentifyMastery100Percent", &Mastery::IdentifyMastery100Percent},
-    {"IdentifyMastery1Minute", &Mastery::IdentifyMastery1Minute},
-    {"MimicMastery95Percent", &Mastery::MimicMastery95Percent},
-    {"MimicMastery1Minute", &Mastery::MimicMastery1Minute},
-    {"UnlockMastery95Percent", &Mastery::UnlockMastery95Percent},
-    {"UnlockMastery1Minute", &Mastery::UnlockMastery1Minute},
-    {"SingingMastery95Percent", &Mastery::SingingMastery95Percent},
-    {"SingingMastery1Minute", &Mastery::SingingMastery1Minute},
-}};
-
-// "IdentifyMastery95Percent=0 IdentifyMastery100Percent=0 ..." in the order above.
+// "IdentifyMastery95Percent=0 IdentifyMastery100Percent=0 ..." in the order they are stored.
 std::string masteryText(const Mastery& mastery);
 
 // "CORRECT", "INCORRECT", "PROMOTE" or "DEMOTE".
