@@ -57,22 +57,16 @@ std::optional<char> typedCharacter(const QKeyEvent& event) {
 TForm1::TForm1(Services services, QWidget* parent)
     : QMainWindow(parent),
       services_(std::move(services)),
-      messageWindow_(*this),
+      messageWindow_([this](const Notice& notice) { core_.UtilityWndProc(notice); }),
       feedbackSounds_(services_.feedbackSounds),
-      player_(services_.midiOut, [this] { messageWindow_.postPlayDone(); }),
-      lesson_(*this, player_),
-      capture_(services_.soundInput, detector_, *this),
-      readout_(lesson_, detector_, capture_, *this),
-      midiKeyboard_(services_.midiInput, [this](char key, int generation) {
-        messageWindow_.postMidiKey(key, generation);
-      }) {
+      core_(*this, messageWindow_, {services_.midiOut, services_.soundInput, services_.midiInput}) {
   if (!services_.pause) services_.pause = blockingPause;
-  SeedRandomFromClock(lesson_.random);
+  SeedRandomFromClock(lesson().random);
   buildWindow();
   FormCreate();
   connectCommands();
   Timer1_.setInterval(kTimerInterval);
-  connect(&Timer1_, &QTimer::timeout, this, [this] { lesson_.Timer1Timer(); });
+  connect(&Timer1_, &QTimer::timeout, this, [this] { lesson().Timer1Timer(); });
   Timer1_.start();
   // Key preview: every typed character reaches the key handler before any child control.
   qApp->installEventFilter(this);
@@ -81,11 +75,11 @@ TForm1::TForm1(Services services, QWidget* parent)
 TForm1::~TForm1() {
   qApp->removeEventFilter(this);
   Timer1_.stop();
-  capture_.StopMicrophone();
-  capture_.CloseMicrophone();
-  player_.CloseMidiOut();
-  midiKeyboard_.CloseMidiIn();
-  settingsStore_.saveSettings(menus_, *this, lesson_.mastery);
+  core_.capture().StopMicrophone();
+  core_.capture().CloseMicrophone();
+  core_.player().CloseMidiOut();
+  core_.midiKeyboard().CloseMidiIn();
+  settingsStore_.saveSettings(menus_, *this, lesson().mastery);
 }
 
 void TForm1::buildWindow() {
@@ -122,7 +116,7 @@ void TForm1::buildWindow() {
   instructionRow->addWidget(lblListenFor_);
   panelColumn->addWidget(Panel1_);
   PaintBox1_ = new NotePanel(
-      lesson_, [this](int column) { lesson_.NoteColumnClicked(column); }, panelSolfege_);
+      lesson(), [this](int column) { lesson().NoteColumnClicked(column); }, panelSolfege_);
   panelColumn->addWidget(PaintBox1_, 1);
   rows->addWidget(panelSolfege_, 1);
   setCentralWidget(central);
@@ -140,7 +134,7 @@ void TForm1::FormCreate() {
     hidden->setEnabled(false);
   }
   menus_.Warmup1->setChecked(true);
-  lesson_.UpdateLevelPanels();
+  lesson().UpdateLevelPanels();
   FormResize();
 
   buildDeviceMenus();
@@ -148,23 +142,22 @@ void TForm1::FormCreate() {
   versionText_ = QString::fromLatin1(kFileVersion);
   setWindowTitle(captionFor(versionText_));
 
-  lesson_.level.currentLevel = 5;
-  settingsStore_.loadSettings(menus_, *this, lesson_.mastery);
+  settingsStore_.loadSettings(menus_, *this, lesson().mastery);
   syncMenuChecks();
 
-  player_.SetVolumeFromMenu(volumeChecks(menus_));
-  player_.SetChannelFromMenu(channelChecks(menus_));
+  core_.player().SetVolumeFromMenu(volumeChecks(menus_));
+  core_.player().SetChannelFromMenu(channelChecks(menus_));
   takeThresholdFromMenu();
-  detector_.DetectorStride = 3;
+  core_.detector().DetectorStride = 3;
   showMicStatus();
 
-  player_.ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
+  core_.player().ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
   ReopenMidiIn();
   // Capture starts on this device once a lesson mode wants the microphone.
-  capture_.OpenMicrophone(checkedDeviceId(menus_.Microphone1));
+  core_.capture().OpenMicrophone(checkedDeviceId(menus_.Microphone1));
 
-  lesson_.ResetLevelScores();
-  lesson_.UpdateTexts();
+  lesson().ResetLevelScores();
+  lesson().UpdateTexts();
 }
 
 void TForm1::buildDeviceMenus() {
@@ -172,24 +165,25 @@ void TForm1::buildDeviceMenus() {
   const int outputs = midiOut.deviceCount();
   // The default output counts as a device of its own when it has a name: the built-in
   // synthesiser is there without any MIDI port.
-  player_.midiOutPresent = outputs > 0 || !midiOut.deviceName(platform::kDefaultMidiDevice).empty();
+  core_.player().midiOutPresent =
+      outputs > 0 || !midiOut.deviceName(platform::kDefaultMidiDevice).empty();
   std::vector<DeviceItem> outItems;
-  if (player_.midiOutPresent)
+  if (core_.player().midiOutPresent)
     for (int id = platform::kDefaultMidiDevice; id < outputs; ++id)
       outItems.push_back({id, QString::fromStdString(midiOut.deviceName(id))});
   fillDeviceMenu(menus_.MIDIOut1, outItems);
 
   const std::vector<std::string> inputs = services_.midiInput.deviceNames();
-  midiKeyboard_.midiInPresent = !inputs.empty();
+  core_.midiKeyboard().midiInPresent = !inputs.empty();
   std::vector<DeviceItem> inItems;
   for (std::size_t i = 0; i < inputs.size(); ++i)
     inItems.push_back({static_cast<int>(i), QString::fromStdString(inputs[i])});
   fillDeviceMenu(menus_.MIDIIn1, inItems);
 
-  capture_.DetectSoundInput();
+  core_.capture().DetectSoundInput();
   const std::vector<std::string> microphones = services_.soundInput.deviceNames();
   std::vector<DeviceItem> micItems;
-  if (capture_.soundInPresent) {
+  if (core_.capture().soundInPresent) {
     micItems.push_back(
         {platform::kDefaultSoundInput, QString::fromLatin1(kDefaultSoundInputCaption)});
     for (std::size_t i = 0; i < microphones.size(); ++i)
@@ -201,7 +195,7 @@ void TForm1::buildDeviceMenus() {
 void TForm1::connectCommands() {
   const MainMenu& m = menus_;
   connect(m.Playnewquestion1, &QAction::triggered, this,
-          [this] { lesson_.Playnewquestion1Click(); });
+          [this] { lesson().Playnewquestion1Click(); });
   connect(m.Quit1, &QAction::triggered, this, [this] { Quit1Click(); });
   for (LessonItem item : {LessonItem::Warmup1, LessonItem::Identify1, LessonItem::Unlock1,
                           LessonItem::MimicSing1, LessonItem::Sing1, LessonItem::Meditate1}) {
@@ -210,10 +204,10 @@ void TForm1::connectCommands() {
     connect(toolBar_.lessonButton(item), &QToolButton::clicked, this,
             [this, item] { runLessonCommand(item); });
   }
-  connect(m.Levelup1, &QAction::triggered, this, [this] { lesson_.Levelup1Click(); });
-  connect(m.Leveldown1, &QAction::triggered, this, [this] { lesson_.Leveldown1Click(); });
+  connect(m.Levelup1, &QAction::triggered, this, [this] { lesson().Levelup1Click(); });
+  connect(m.Leveldown1, &QAction::triggered, this, [this] { lesson().Leveldown1Click(); });
   connect(m.ResetCorvinmasterylevel1, &QAction::triggered, this,
-          [this] { lesson_.ResetCorvinmasterylevel1Click(); });
+          [this] { lesson().ResetCorvinmasterylevel1Click(); });
   connect(m.Solfege1, &QAction::triggered, this, [this] { Solfege1Click(); });
   connect(m.Notes1, &QAction::triggered, this, [this] { Notes1Click(); });
   connect(m.Piano1, &QAction::triggered, this, [this] { Piano1Click(); });
@@ -221,10 +215,10 @@ void TForm1::connectCommands() {
     connect(option, &QAction::toggled, this, [this] { syncMenuChecks(); });
   for (QAction* channel : m.channelItems)
     connect(channel, &QAction::triggered, this,
-            [this] { player_.SetChannelFromMenu(channelChecks(menus_)); });
+            [this] { core_.player().SetChannelFromMenu(channelChecks(menus_)); });
   for (QAction* volume : m.volumeItems)
     connect(volume, &QAction::triggered, this,
-            [this] { player_.SetVolumeFromMenu(volumeChecks(menus_)); });
+            [this] { core_.player().SetVolumeFromMenu(volumeChecks(menus_)); });
   connect(m.High1, &QAction::triggered, this, [this] { High1Click(); });
   connect(m.Medium1, &QAction::triggered, this, [this] { Medium1Click(); });
   connect(m.Low1, &QAction::triggered, this, [this] { Low1Click(); });
@@ -245,22 +239,22 @@ void TForm1::connectDeviceItems() {
 void TForm1::runLessonCommand(LessonItem item) {
   switch (item) {
     case LessonItem::Warmup1:
-      lesson_.Warmup1Click();
+      lesson().Warmup1Click();
       break;
     case LessonItem::Identify1:
-      lesson_.Identify1Click();
+      lesson().Identify1Click();
       break;
     case LessonItem::Unlock1:
-      lesson_.Unlock1Click();
+      lesson().Unlock1Click();
       break;
     case LessonItem::MimicSing1:
-      lesson_.MimicSing1Click();
+      lesson().MimicSing1Click();
       break;
     case LessonItem::Sing1:
-      lesson_.Sing1Click();
+      lesson().Sing1Click();
       break;
     case LessonItem::Meditate1:
-      lesson_.Meditate1Click();
+      lesson().Meditate1Click();
       break;
   }
 }
@@ -270,7 +264,7 @@ void TForm1::FormActivate() {
   show();
   firstActivation_ = false;
   repaint();
-  lesson_.setLessonMode(LessonMode::Practice);
+  lesson().setLessonMode(LessonMode::Practice);
 }
 
 void TForm1::FormResize() {
@@ -294,7 +288,7 @@ void TForm1::Help2Click() {
 void TForm1::viewCommand(QAction* item) {
   item->setChecked(true);
   repaintNotePanel();
-  lesson_.UpdateTexts();
+  lesson().UpdateTexts();
 }
 
 void TForm1::Solfege1Click() {
@@ -331,11 +325,11 @@ void TForm1::takeThresholdFromMenu() {
   if (menus_.High1->isChecked()) threshold = kThresholdHigh;
   if (menus_.Medium1->isChecked()) threshold = kThresholdMedium;
   if (menus_.Low1->isChecked()) threshold = kThresholdLow;
-  detector_.detectionThreshold = threshold;
+  core_.detector().detectionThreshold = threshold;
 }
 
 void TForm1::syncMenuChecks() {
-  MenuChecks& checks = lesson_.menus;
+  MenuChecks& checks = lesson().menus;
   checks.Solfege1 = menus_.Solfege1->isChecked();
   checks.Notes1 = menus_.Notes1->isChecked();
   checks.Piano1 = menus_.Piano1->isChecked();
@@ -348,15 +342,15 @@ int TForm1::SelectedMidiInDevice() const {
 }
 
 void TForm1::ReopenMidiIn() {
-  midiKeyboard_.ReopenMidiIn(SelectedMidiInDevice());
+  core_.midiKeyboard().ReopenMidiIn(SelectedMidiInDevice());
 }
 
 void TForm1::MIDIOutItemClick() {
-  player_.ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
+  core_.player().ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
 }
 
 void TForm1::MicrophoneItemClick() {
-  capture_.MicrophoneChanged(checkedDeviceId(menus_.Microphone1));
+  core_.capture().MicrophoneChanged(checkedDeviceId(menus_.Microphone1));
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -367,7 +361,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return false;
   const auto ch = typedCharacter(*static_cast<QKeyEvent*>(event));
   if (!ch) return false;
-  lesson_.FormKeyPress(*ch);
+  lesson().FormKeyPress(*ch);
   return true;
 }
 
@@ -396,7 +390,10 @@ void TForm1::playFeedbackSound(FeedbackSound sound) {
   feedbackSounds_.play(sound);
 }
 
+// The pause holds the interface thread, so whatever the lesson has changed is painted first: a
+// partial answer's mark must be seen during the pause, not after it.
 void TForm1::pause(int milliseconds) {
+  repaint();
   services_.pause(milliseconds);
 }
 
@@ -417,45 +414,23 @@ void TForm1::setStatusText(int panel, std::string_view text) {
 }
 
 void TForm1::startMicrophone() {
-  capture_.StartMicrophone();
+  core_.StartMicrophone();
 }
 
 void TForm1::stopMicrophone() {
-  capture_.StopMicrophone();
-  readout_.EraseTuningMarker();
+  core_.StopMicrophone();
 }
 
 void TForm1::showMicStatus() {
-  capture_.ShowMicStatus();
+  core_.ShowMicStatus();
 }
 
 std::string TForm1::instructionText() const {
   return lblListenFor_->text().toStdString();
 }
 
-void TForm1::setMicPanelText(std::string_view text) {
-  statusPanels_->setText(1, textOf(text));
-}
-
-void TForm1::postCaptureNotice() {
-  messageWindow_.postCaptureNotice();
-}
-
-// Called right after the frame's analysis, while the detector still holds its result.
-void TForm1::postMicFrame(int) {
-  messageWindow_.postMicFrame(detector_.result());
-}
-
-void TForm1::postMicrophoneLost(int openCount) {
-  messageWindow_.postMicrophoneLost(openCount);
-}
-
 void TForm1::drawTuningMarker(int pitchClass, float offset) {
   PaintBox1_->DrawTuningMarker(pitchClass, offset);
-}
-
-void TForm1::postCharacter(char letter) {
-  messageWindow_.postCharacter(letter);
 }
 
 void TForm1::saveMastery(const Mastery& mastery) {
@@ -465,33 +440,6 @@ void TForm1::saveMastery(const Mastery& mastery) {
 void TForm1::lessonItemChecked(LessonItem item) {
   menus_.lessonAction(item)->setChecked(true);
   toolBar_.lessonButton(item)->setChecked(true);
-}
-
-void TForm1::captureNotice() {
-  capture_.CaptureWndProc(MM_WIM_DATA);
-}
-
-void TForm1::micFrame(const FrameResult& frame) {
-  readout_.ShowPitchReadout(frame);
-}
-
-void TForm1::playDone() {
-  readout_.UtilityWndProc(WM_PLAYDONE);
-}
-
-void TForm1::characterReceived(char letter) {
-  lesson_.FormKeyPress(letter);
-}
-
-void TForm1::midiKeyReceived(char key, int generation) {
-  // A key from a device that has been closed since it was struck.
-  if (generation != midiKeyboard_.generation()) return;
-  lesson_.MidiKeyboardKey(key);
-}
-
-void TForm1::microphoneLost(int openCount) {
-  capture_.MicrophoneLost(openCount);
-  if (!capture_.captureRunning()) readout_.EraseTuningMarker();
 }
 
 }  // namespace auralis

@@ -7,20 +7,15 @@
 #include <memory>
 #include <optional>
 
+#include "app/Core.h"
 #include "app/FeedbackSounds.h"
 #include "app/HelpPage.h"
 #include "app/Menus.h"
 #include "app/MessageWindow.h"
-#include "app/MidiKeyboardInput.h"
 #include "app/SettingsStore.h"
 #include "app/StatusPanels.h"
 #include "app/ToolBar.h"
 #include "display/NotePanel.h"
-#include "engine/Lesson.h"
-#include "input/MicrophoneCapture.h"
-#include "input/PitchDetector.h"
-#include "input/PitchReadout.h"
-#include "output/MidiStreamPlayer.h"
 #include "platform/FeedbackSoundPlayer.h"
 #include "platform/MidiInput.h"
 #include "platform/MidiOutStream.h"
@@ -53,13 +48,9 @@ inline constexpr const char* kDefaultSoundInputCaption = "Default sound input";
 // Ctrl, Alt or Meta, which belong to the menus' shortcuts.
 std::optional<char> typedCharacter(const QKeyEvent& event);
 
-// The main window. It owns the run: the lesson, the phrase player, the devices, and the widgets
-// that show them. Its handlers translate window events and delegate.
-class TForm1 : public QMainWindow,
-               public LessonHost,
-               private CaptureHost,
-               private ReadoutHost,
-               private MessageTarget {
+// The main window. It owns the run's core and the widgets that show it; its handlers translate
+// window events and delegate.
+class TForm1 : public QMainWindow, private CoreHost {
  public:
   explicit TForm1(Services services, QWidget* parent = nullptr);
   ~TForm1() override;
@@ -80,8 +71,9 @@ class TForm1 : public QMainWindow,
   int SelectedMidiInDevice() const;
   void ReopenMidiIn();
 
-  Lesson& lesson() { return lesson_; }
-  MidiStreamPlayer& player() { return player_; }
+  Core& core() { return core_; }
+  const Core& core() const { return core_; }
+  Lesson& lesson() { return core_.lesson(); }
   MessageWindow& messageWindow() { return messageWindow_; }
   const MainMenu& menus() const { return menus_; }
   const ToolBar& toolBar() const { return toolBar_; }
@@ -90,8 +82,6 @@ class TForm1 : public QMainWindow,
   NotePanel* notePanel() const { return PaintBox1_; }
   QTimer& timer() { return Timer1_; }
   const QString& versionText() const { return versionText_; }
-  const PitchDetector& detector() const { return detector_; }
-  const MicrophoneCapture& capture() const { return capture_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -100,7 +90,7 @@ class TForm1 : public QMainWindow,
   void showEvent(QShowEvent* event) override;
 
  private:
-  // LessonHost
+  // CoreHost
   void playFeedbackSound(FeedbackSound sound) override;
   void pause(int milliseconds) override;
   void repaintNotePanel() override;
@@ -112,25 +102,8 @@ class TForm1 : public QMainWindow,
   void showMicStatus() override;
   void saveMastery(const Mastery& mastery) override;
   void lessonItemChecked(LessonItem item) override;
-
-  // CaptureHost; setInstructionText and repaintWindowNow serve both hosts.
   std::string instructionText() const override;
-  void setMicPanelText(std::string_view text) override;
-  void postCaptureNotice() override;
-  void postMicFrame(int detectedNote) override;
-  void postMicrophoneLost(int openCount) override;
-
-  // ReadoutHost
   void drawTuningMarker(int pitchClass, float offset) override;
-  void postCharacter(char letter) override;
-
-  // MessageTarget
-  void captureNotice() override;
-  void micFrame(const FrameResult& frame) override;
-  void playDone() override;
-  void characterReceived(char letter) override;
-  void midiKeyReceived(char key, int generation) override;
-  void microphoneLost(int openCount) override;
 
   void FormCreate();
   void buildWindow();
@@ -148,12 +121,7 @@ class TForm1 : public QMainWindow,
   Services services_;
   MessageWindow messageWindow_;  // before everything that posts to it
   FeedbackSounds feedbackSounds_;
-  MidiStreamPlayer player_;
-  Lesson lesson_;
-  PitchDetector detector_;
-  MicrophoneCapture capture_;
-  PitchReadout readout_;
-  MidiKeyboardInput midiKeyboard_;
+  Core core_;
   SettingsStore settingsStore_;
   QTimer Timer1_;
 

@@ -4,10 +4,10 @@
 #include "engine/LessonHost.h"
 #include "engine/LessonMode.h"
 #include "engine/LevelState.h"
+#include "engine/Question.h"
 #include "engine/Random.h"
 #include "engine/Scores.h"
 #include "output/MidiStreamPlayer.h"
-#include "output/Question.h"
 
 namespace auralis {
 

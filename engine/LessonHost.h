@@ -9,6 +9,8 @@ namespace auralis {
 
 enum class FeedbackSound { Correct, Incorrect, Promote, Demote };
 
+inline constexpr int kMicPanel = 1;  // the status panel that capture and the readout write
+
 // What the engine asks of the window: sounds, pauses, repaints and texts.
 class LessonHost {
  public:
@@ -19,7 +21,8 @@ class LessonHost {
   virtual void repaintNotePanel() = 0;
   virtual void repaintWindowNow() = 0;
   virtual void setInstructionText(std::string_view text) = 0;
-  // Panels 0, 2, 3 and 4 of the status bar; panel 1 belongs to the microphone.
+  // Panels 0 to 4 of the status bar. The lesson writes 0, 2, 3 and 4; kMicPanel belongs to the
+  // microphone.
   virtual void setStatusText(int panel, std::string_view text) = 0;
   virtual void startMicrophone() = 0;
   // Also erases the tuning marker.

@@ -70,7 +70,8 @@ void Lesson::UpdateTexts() {
   InstructionText({level, question, menus.Solfege1, menus.checkedLesson == LessonItem::MimicSing1},
                   random, text_);
   host_.setInstructionText(text_.view());
-  host_.repaintNotePanel();
+  // A Sing line is complete once set; the other lines are followed by a repaint of the panel.
+  if (level.PaceCode != kPaceSing) host_.repaintNotePanel();
   text_.clear();
   ScoreText(scores, text_);
   host_.setStatusText(4, text_.view());

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "engine/Notes.h"
-#include "output/Question.h"
+#include "engine/Question.h"
 
 namespace auralis {
 

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "input/WindowMessages.h"
-
 namespace auralis {
 
 MicrophoneCapture::MicrophoneCapture(platform::SoundInput& input, PitchDetector& detector,
@@ -117,8 +115,8 @@ bool MicrophoneCapture::RecycleCaptureBuffer() {
   return true;
 }
 
-void MicrophoneCapture::CaptureWndProc(unsigned message) {
-  if (message != MM_WIM_DATA || !input_.isOpen()) return;
+void MicrophoneCapture::CaptureWndProc() {
+  if (!input_.isOpen()) return;
   // A notice without a returned buffer would otherwise analyse the previous buffer twice.
   if (!RecycleCaptureBuffer()) return;
   platform::CaptureHeader& current = headers_[currentIndex_];
@@ -127,7 +125,7 @@ void MicrophoneCapture::CaptureWndProc(unsigned message) {
       std::min<std::size_t>(current.bytesRecorded / sizeof(std::int16_t), kBufferSamples);
   std::fill(current.data + recorded, current.data + kBufferSamples, std::int16_t{0});
   detector_.ProcessCaptureBuffer(current.data);
-  host_.postMicFrame(detector_.result().DetectedNote);
+  host_.postMicFrame(detector_.result());
 }
 
 const std::int16_t* MicrophoneCapture::currentBuffer() const {

@@ -29,11 +29,12 @@ class CaptureHost {
   virtual void repaintWindowNow() = 0;
   // The microphone panel, panel 1 of the status bar.
   virtual void setMicPanelText(std::string_view text) = 0;
-  // Called on the device's thread for every returned buffer: hand over to the interface thread,
-  // which then calls CaptureWndProc(MM_WIM_DATA).
+  // Called on the device's thread for every returned buffer (the data notice, MM_WIM_DATA): hand
+  // over to the interface thread, which then calls CaptureWndProc().
   virtual void postCaptureNotice() = 0;
-  // WM_MICFRAME for the messageWindow, with the frame's DetectedNote.
-  virtual void postMicFrame(int detectedNote) = 0;
+  // WM_MICFRAME for the messageWindow, with the whole result of the frame just analysed: frames
+  // analysed before the notice is handled move the detector on.
+  virtual void postMicFrame(const FrameResult& frame) = 0;
   // Called on the device's thread when the open device stopped working: hand over to the
   // interface thread, which then calls MicrophoneLost(openCount). A host over devices that
   // cannot be lost need not act.
@@ -76,8 +77,8 @@ class MicrophoneCapture {
   // again. A notice about a device since replaced changes nothing.
   void MicrophoneLost(int openCount);
 
-  // The capture window's procedure; acts on MM_WIM_DATA only.
-  void CaptureWndProc(unsigned message);
+  // The capture window's procedure, on the data notice.
+  void CaptureWndProc();
   // Takes back the buffer at the next index and requeues the one returned before it. False,
   // changing nothing, when that buffer is not done yet.
   bool RecycleCaptureBuffer();

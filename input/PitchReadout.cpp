@@ -6,24 +6,12 @@
 #include "engine/Lesson.h"
 #include "engine/Levels.h"
 #include "engine/Notes.h"
-#include "input/WindowMessages.h"
 
 namespace auralis {
 
 PitchReadout::PitchReadout(Lesson& lesson, const PitchDetector& detector,
                            const MicrophoneCapture& capture, ReadoutHost& host)
     : lesson_(lesson), detector_(detector), capture_(capture), host_(host) {}
-
-void PitchReadout::UtilityWndProc(unsigned message) {
-  if (message == WM_MICFRAME)
-    ShowPitchReadout();
-  else if (message == WM_PLAYDONE)
-    lesson_.PlaybackDone();
-}
-
-void PitchReadout::ShowPitchReadout() {
-  ShowPitchReadout(detector_.result());
-}
 
 void PitchReadout::EraseTuningMarker() {
   host_.drawTuningMarker(-1, -1.0f);

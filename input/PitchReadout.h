@@ -42,11 +42,7 @@ class PitchReadout {
   PitchReadout(Lesson& lesson, const PitchDetector& detector, const MicrophoneCapture& capture,
                ReadoutHost& host);
 
-  // The messageWindow's procedure: WM_MICFRAME shows the readout of the detector's latest frame;
-  // WM_PLAYDONE finishes the played phrase. Other messages are ignored.
-  void UtilityWndProc(unsigned message);
-  void ShowPitchReadout();
-  // The readout of one frame result, as ShowPitchReadout does for the detector's own.
+  // WM_MICFRAME: the readout of the frame that the notice carries.
   void ShowPitchReadout(const FrameResult& frame);
   // Listening stopped: no marker while nothing is heard.
   void EraseTuningMarker();

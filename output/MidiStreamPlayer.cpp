@@ -80,8 +80,6 @@ void MidiStreamPlayer::PlayEventList(MidiEventList& phrase) {
   }
   playbackIdle_.store(false, std::memory_order_release);
   queued_ = header;
-  device_.restart();
-  device_.prepareHeader(header);
   if (device_.out(header) != platform::kMidiOk) {
     freeQueued();
     playbackIdle_.store(true, std::memory_order_release);
@@ -97,7 +95,6 @@ void MidiStreamPlayer::MidiStreamDone() {
 }
 
 void MidiStreamPlayer::freeQueued() {
-  device_.unprepareHeader(queued_);
   deletePhraseBlock(queued_);
   queued_ = nullptr;
 }

@@ -21,16 +21,6 @@ int FakeMidiOutStream::setTimeDivision(int ticksPerQuarterNote) {
   return kMidiOk;
 }
 
-int FakeMidiOutStream::restart() {
-  calls.push_back("restart");
-  return kMidiOk;
-}
-
-int FakeMidiOutStream::prepareHeader(MidiStreamHeader*) {
-  calls.push_back("prepare");
-  return kMidiOk;
-}
-
 int FakeMidiOutStream::out(MidiStreamHeader* header) {
   calls.push_back("out " + std::to_string(eventCountOf(*header)));
   if (outResult != kMidiOk) return outResult;
@@ -38,11 +28,6 @@ int FakeMidiOutStream::out(MidiStreamHeader* header) {
   for (int i = 0; i < eventCountOf(*header); ++i) events.push_back(eventAt(*header, i));
   phrases.push_back(std::move(events));
   queued_ = header;
-  return kMidiOk;
-}
-
-int FakeMidiOutStream::unprepareHeader(MidiStreamHeader*) {
-  calls.push_back("unprepare");
   return kMidiOk;
 }
 

@@ -14,7 +14,7 @@ class FakeMidiOutStream : public MidiOutStream {
   int openResult = kMidiOk;
   int outResult = kMidiOk;
 
-  std::vector<std::string> calls;                 // e.g. "open -1", "restart", "out 4"
+  std::vector<std::string> calls;                 // e.g. "open -1", "timediv 96", "out 4"
   std::vector<std::vector<StreamEvent>> phrases;  // the events of every out()
   int timeDivision = 0;
   bool isOpen = false;
@@ -23,10 +23,7 @@ class FakeMidiOutStream : public MidiOutStream {
   std::string deviceName(int device) override;
   int open(int device, DoneFn onDone) override;
   int setTimeDivision(int ticksPerQuarterNote) override;
-  int restart() override;
-  int prepareHeader(MidiStreamHeader* header) override;
   int out(MidiStreamHeader* header) override;
-  int unprepareHeader(MidiStreamHeader* header) override;
   int stop() override;
   int close() override;
 

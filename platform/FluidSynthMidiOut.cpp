@@ -366,21 +366,9 @@ int FluidSynthMidiOut::setTimeDivision(int ticksPerQuarterNote) {
   return kMidiOk;
 }
 
-int FluidSynthMidiOut::restart() {
-  return kMidiOk;
-}
-
-int FluidSynthMidiOut::prepareHeader(MidiStreamHeader* header) {
-  return header != nullptr ? kMidiOk : kMidiError;
-}
-
 int FluidSynthMidiOut::out(MidiStreamHeader* header) {
   if (header == nullptr) return kMidiError;
   return engine_->out(header);
-}
-
-int FluidSynthMidiOut::unprepareHeader(MidiStreamHeader* header) {
-  return header != nullptr ? kMidiOk : kMidiError;
 }
 
 int FluidSynthMidiOut::stop() {

@@ -37,11 +37,8 @@ class FluidSynthMidiOut final : public MidiOutStream {
   int open(int device, DoneFn onDone) override;
   int setTimeDivision(int ticksPerQuarterNote) override;
   // Each phrase starts from its own time zero anyway.
-  int restart() override;
-  int prepareHeader(MidiStreamHeader* header) override;
   // Fails while a phrase plays, when no stream is open, and once the output has failed.
   int out(MidiStreamHeader* header) override;
-  int unprepareHeader(MidiStreamHeader* header) override;
   // Abandons the phrase without a done notice and releases every sounding note.
   int stop() override;
   int close() override;

@@ -29,8 +29,8 @@ inline constexpr int kDefaultMidiDevice = -1;  // the system's default output
 inline constexpr int kMidiOk = 0;
 inline constexpr int kMidiError = 1;
 
-// A timed MIDI output: one phrase buffer at a time, played from its own time zero after restart,
-// with a done notice after its last event. The notice may come from any thread.
+// A timed MIDI output: one phrase buffer at a time, each played from its own time zero when handed
+// over, with a done notice after its last event. The notice may come from any thread.
 class MidiOutStream {
  public:
   using DoneFn = std::function<void(MidiStreamHeader*)>;
@@ -40,10 +40,7 @@ class MidiOutStream {
   virtual std::string deviceName(int device) = 0;
   virtual int open(int device, DoneFn onDone) = 0;
   virtual int setTimeDivision(int ticksPerQuarterNote) = 0;
-  virtual int restart() = 0;
-  virtual int prepareHeader(MidiStreamHeader* header) = 0;
   virtual int out(MidiStreamHeader* header) = 0;
-  virtual int unprepareHeader(MidiStreamHeader* header) = 0;
   virtual int stop() = 0;
   virtual int close() = 0;
 };

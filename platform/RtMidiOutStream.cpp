@@ -64,21 +64,9 @@ int RtMidiOutStream::setTimeDivision(int ticksPerQuarterNote) {
   return kMidiOk;
 }
 
-int RtMidiOutStream::restart() {
-  return kMidiOk;
-}
-
-int RtMidiOutStream::prepareHeader(MidiStreamHeader* header) {
-  return header != nullptr ? kMidiOk : kMidiError;
-}
-
 int RtMidiOutStream::out(MidiStreamHeader* header) {
   if (header == nullptr || !scheduler_) return kMidiError;
   return scheduler_->play(header) ? kMidiOk : kMidiError;
-}
-
-int RtMidiOutStream::unprepareHeader(MidiStreamHeader* header) {
-  return header != nullptr ? kMidiOk : kMidiError;
 }
 
 int RtMidiOutStream::stop() {

@@ -28,11 +28,8 @@ class RtMidiOutStream final : public MidiOutStream {
   int open(int device, DoneFn onDone) override;
   int setTimeDivision(int ticksPerQuarterNote) override;
   // Each phrase starts from its own time zero anyway.
-  int restart() override;
-  int prepareHeader(MidiStreamHeader* header) override;
   // Fails while a phrase plays and when no port is open.
   int out(MidiStreamHeader* header) override;
-  int unprepareHeader(MidiStreamHeader* header) override;
   int stop() override;
   int close() override;
 

@@ -26,20 +26,8 @@ int SystemMidiOut::setTimeDivision(int ticksPerQuarterNote) {
   return open_ ? open_->setTimeDivision(ticksPerQuarterNote) : kMidiError;
 }
 
-int SystemMidiOut::restart() {
-  return open_ ? open_->restart() : kMidiError;
-}
-
-int SystemMidiOut::prepareHeader(MidiStreamHeader* header) {
-  return open_ ? open_->prepareHeader(header) : kMidiError;
-}
-
 int SystemMidiOut::out(MidiStreamHeader* header) {
   return open_ ? open_->out(header) : kMidiError;
-}
-
-int SystemMidiOut::unprepareHeader(MidiStreamHeader* header) {
-  return open_ ? open_->unprepareHeader(header) : kMidiError;
 }
 
 int SystemMidiOut::stop() {

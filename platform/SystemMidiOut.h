@@ -20,10 +20,7 @@ class SystemMidiOut final : public MidiOutStream {
   std::string deviceName(int device) override;
   int open(int device, DoneFn onDone) override;
   int setTimeDivision(int ticksPerQuarterNote) override;
-  int restart() override;
-  int prepareHeader(MidiStreamHeader* header) override;
   int out(MidiStreamHeader* header) override;
-  int unprepareHeader(MidiStreamHeader* header) override;
   int stop() override;
   int close() override;
 

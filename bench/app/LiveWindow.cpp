@@ -32,7 +32,8 @@ bool servicesPresent(benchmark::State& state) {
 }
 
 bool capturing(benchmark::State& state, const TForm1& window) {
-  if (window.capture().captureRunning() && window.capture().soundInPresent) return true;
+  if (window.core().capture().captureRunning() && window.core().capture().soundInPresent)
+    return true;
   state.SkipWithError("the pipe-source microphone did not open");
   return false;
 }
@@ -125,11 +126,12 @@ NoticeWatch::~NoticeWatch() {
 }
 
 bool NoticeWatch::eventFilter(QObject*, QEvent* event) {
-  const int type = static_cast<int>(event->type());
-  if (type == MessageWindow::kMicFrame) {
+  if (event->type() != NoticeEvent::kType) return false;
+  const Notice& notice = static_cast<const NoticeEvent*>(event)->notice();
+  if (const auto* frame = std::get_if<notice::MicFrame>(&notice)) {
     ++frames;
-    if (window_.detector().result().DetectedNote > 0) ++voicedFrames;
-  } else if (type == MessageWindow::kCharacter) {
+    if (frame->frame.DetectedNote > 0) ++voicedFrames;
+  } else if (std::holds_alternative<notice::Character>(notice)) {
     lastLetter = Clock::now();
     ++letters;
     // The loop ends once this event has been handled, that is, after Judge.

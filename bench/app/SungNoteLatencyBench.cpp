@@ -136,7 +136,8 @@ void BM_SungNoteToJudge(benchmark::State& state) {
       // The question has sounded and the readout takes answers again.
       const bool answerable = runEventsUntil(
           [&] {
-            return window.player().PlaybackIdle() && lesson.FramesSincePlay > kFramesBeforeAnswer;
+            return window.core().player().PlaybackIdle() &&
+                   lesson.FramesSincePlay > kFramesBeforeAnswer;
           },
           5s);
       if (!answerable || lesson.question.QuestionNoteCount != 1) {

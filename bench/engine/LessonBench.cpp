@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "app/QuietHost.h"
 #include "engine/Lesson.h"
 #include "engine/Notes.h"
 #include "platform/FakeMidiOutStream.h"
@@ -34,21 +35,6 @@ void operator delete(void* p, std::size_t) noexcept {
 namespace auralis {
 namespace {
 
-class SilentHost : public LessonHost {
- public:
-  void playFeedbackSound(FeedbackSound) override {}
-  void pause(int) override {}
-  void repaintNotePanel() override {}
-  void repaintWindowNow() override {}
-  void setInstructionText(std::string_view) override {}
-  void setStatusText(int, std::string_view) override {}
-  void startMicrophone() override {}
-  void stopMicrophone() override {}
-  void showMicStatus() override {}
-  void saveMastery(const Mastery&) override {}
-  void lessonItemChecked(LessonItem) override {}
-};
-
 // A MIDI stream that completes every phrase at once and records nothing.
 class InstantStream : public platform::MidiOutStream {
  public:
@@ -59,13 +45,10 @@ class InstantStream : public platform::MidiOutStream {
     return 0;
   }
   int setTimeDivision(int) override { return 0; }
-  int restart() override { return 0; }
-  int prepareHeader(platform::MidiStreamHeader*) override { return 0; }
   int out(platform::MidiStreamHeader* header) override {
     onDone_(header);
     return 0;
   }
-  int unprepareHeader(platform::MidiStreamHeader*) override { return 0; }
   int stop() override { return 0; }
   int close() override { return 0; }
 
@@ -75,7 +58,7 @@ class InstantStream : public platform::MidiOutStream {
 
 // Answers every question of a two-note Identify level, one wrong attempt in five.
 void BM_QuestionsWithAnswers(benchmark::State& state) {
-  SilentHost host;
+  QuietHost host;
   InstantStream stream;
   int posted = 0;
   MidiStreamPlayer player(stream, [&posted] { ++posted; });

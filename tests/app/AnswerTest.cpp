@@ -139,7 +139,7 @@ TEST_F(Answers, ALetterFromThePitchReadoutIsJudgedLikeATypedOne) {
   finishPhrases();
   const char letter = rightAnswer()[0];
   lesson().MicLetter = letter;
-  form->messageWindow().postCharacter(letter);
+  form->messageWindow().post(notice::Character{letter});
   deliverNotices();
   EXPECT_GT(lesson().question.AnswerPosition + lesson().scores.LevelAsked, 0);
 }
@@ -154,6 +154,40 @@ TEST_F(Answers, NoticesAreHandledInTheOrderTheyWerePosted) {
   deliverNotices();
   EXPECT_FALSE(lesson().DeferredAnswer);
   EXPECT_GT(lesson().question.AnswerPosition + lesson().scores.LevelAsked, 0);
+}
+
+// Counts the paints a widget has been through.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+TEST_F(Answers, APartialAnswerIsOnScreenBeforeThePauseThatFollowsIt) {
+  open();
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  type("i");
+  finishPhrases();
+  QuestionState& q = lesson().question;
+  q.QuestionNoteCount = 2;
+  q.QuestionNotes = {60, 64, 0, 0, 0};
+  q.AnswerPosition = 0;
+  QCoreApplication::processEvents();
+
+  PaintCounter counter(form->notePanel());
+  std::vector<int> paintsAtPause;
+  onPause = [&] { paintsAtPause.push_back(counter.paints); };
+  type("c");
+  ASSERT_EQ(pauses.size(), 1u);
+  ASSERT_EQ(paintsAtPause.size(), 1u);
+  EXPECT_GT(paintsAtPause[0], 0) << "the blue mark waited for the pause to end";
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ void DeviceWindowTest::keepRunning(std::chrono::milliseconds span) {
 }
 
 bool DeviceWindowTest::quiet() {
-  return form->player().PlaybackIdle() && !lesson().ReplayPending;
+  return form->core().player().PlaybackIdle() && !lesson().ReplayPending;
 }
 
 void DeviceWindowTest::type(std::string_view keys) {
@@ -241,7 +241,7 @@ std::optional<std::size_t> soundOnset(const std::vector<std::int16_t>& samples, 
 
 QString readoutOf(const TForm1& window, int note) {
   return QString::asprintf("%1.1f Hz",
-                           static_cast<double>(window.detector().noteFrequency(note - 21)));
+                           static_cast<double>(window.core().detector().noteFrequency(note - 21)));
 }
 
 }  // namespace auralis::testing

@@ -60,14 +60,7 @@ class RecordingMidiOut final : public platform::MidiOutStream {
   int setTimeDivision(int ticksPerQuarterNote) override {
     return device_.setTimeDivision(ticksPerQuarterNote);
   }
-  int restart() override { return device_.restart(); }
-  int prepareHeader(platform::MidiStreamHeader* header) override {
-    return device_.prepareHeader(header);
-  }
   int out(platform::MidiStreamHeader* header) override;
-  int unprepareHeader(platform::MidiStreamHeader* header) override {
-    return device_.unprepareHeader(header);
-  }
   int stop() override { return device_.stop(); }
   int close() override { return device_.close(); }
 

@@ -93,7 +93,7 @@ TEST_F(ServerLossFaultTest, TheMicrophoneLostWithItsServerShowsNoMicUntilChosenA
   ASSERT_TRUE(waitForPanel(1, QStringLiteral("No Mic"), 3s)) << panel(1).toStdString();
   keepRunning(300ms);
   EXPECT_EQ(panel(1), "No Mic") << "no readout follows";
-  EXPECT_FALSE(window.capture().captureRunning());
+  EXPECT_FALSE(window.core().capture().captureRunning());
   type("i");
   ASSERT_NO_FATAL_FAILURE(answerRight("1/1 this level"));
   type("p");

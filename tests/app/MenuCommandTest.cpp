@@ -135,7 +135,7 @@ TEST_F(MenuCommands, SensitivityTakesTheThresholdOfTheCheckedItem) {
                             Step{&MainMenu::Low1, 1000}, Step{&MainMenu::Low1, 1000}};
   for (const Step& step : steps) {
     (menus().*step.item)->trigger();
-    EXPECT_EQ(form->detector().detectionThreshold, step.threshold);
+    EXPECT_EQ(form->core().detector().detectionThreshold, step.threshold);
     EXPECT_TRUE((menus().*step.item)->isChecked());
   }
 }
@@ -144,8 +144,8 @@ TEST_F(MenuCommands, VolumeAndChannelItemsSetTheNotesOfTheNextQuestion) {
   open();
   menus().volumeItems[4]->trigger();  // "50"
   menus().channelItems[9]->trigger();
-  EXPECT_EQ(form->player().MidiOutVolume, 50);
-  EXPECT_EQ(form->player().MidiOutChannel, 9);
+  EXPECT_EQ(form->core().player().MidiOutVolume, 50);
+  EXPECT_EQ(form->core().player().MidiOutChannel, 9);
   menus().Identify1->trigger();
   ASSERT_FALSE(midiOut.phrases.empty());
   bool sawNoteOn = false;

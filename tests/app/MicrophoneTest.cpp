@@ -23,7 +23,7 @@ TEST_F(Microphone, ListeningFollowsTheLessonMode) {
     type(std::string(1, step.key));
     EXPECT_EQ(panel(1), step.listening ? "Mic ON" : "Mic OFF") << step.key;
     EXPECT_EQ(soundInput.started(), step.listening) << step.key;
-    EXPECT_EQ(window.capture().captureRunning(), step.listening) << step.key;
+    EXPECT_EQ(window.core().capture().captureRunning(), step.listening) << step.key;
   }
   closeWindow();
   EXPECT_FALSE(soundInput.isOpen()) << "the device is closed at exit";
@@ -108,9 +108,10 @@ TEST_F(Microphone, ASteadySungNoteAnswersTheMimicQuestion) {
     if (panel(1).endsWith(QStringLiteral(" Hz"))) readout = panel(1);
   }
   EXPECT_EQ(lesson().scores.LevelCorrect, 1);
-  EXPECT_EQ(readout,
-            QString::asprintf("%1.1f Hz",
-                              static_cast<double>(window.detector().noteFrequency(detectorNote))));
+  EXPECT_EQ(
+      readout,
+      QString::asprintf("%1.1f Hz",
+                        static_cast<double>(window.core().detector().noteFrequency(detectorNote))));
   EXPECT_EQ(window.notePanel()->markerPitchClass(), pitchClass) << "the tuning marker follows";
   EXPECT_EQ(lesson().SungPitchClass, pitchClass);
   EXPECT_EQ(lesson().SungOctave, 5);

@@ -67,9 +67,9 @@ TEST_F(Settings, AChangedRunIsRestoredAtTheNextStart) {
   EXPECT_FALSE(menus().Solfege1->isChecked());
   EXPECT_TRUE(lesson().menus.Piano1);
   EXPECT_TRUE(menus().Low1->isChecked());
-  EXPECT_EQ(second.detector().detectionThreshold, 1000);
+  EXPECT_EQ(second.core().detector().detectionThreshold, 1000);
   EXPECT_TRUE(menus().volumeItems[4]->isChecked());
-  EXPECT_EQ(second.player().MidiOutVolume, 50);
+  EXPECT_EQ(second.core().player().MidiOutVolume, 50);
   EXPECT_EQ(second.SelectedMidiInDevice(), 1);
   EXPECT_EQ(midiInput.openDevice(), 1);
   EXPECT_EQ(checkedDeviceId(menus().MIDIOut1), 1);
@@ -168,7 +168,7 @@ TEST_F(Settings, CheckMarksAreReadInOrderSoTheLastOfAGroupWins) {
   EXPECT_FALSE(menus().Solfege1->isChecked());
   EXPECT_FALSE(menus().High1->isChecked() || menus().Medium1->isChecked() ||
                menus().Low1->isChecked());
-  EXPECT_EQ(form->detector().detectionThreshold, 0);
+  EXPECT_EQ(form->core().detector().detectionThreshold, 0);
   EXPECT_TRUE(menus().volumeItems[7]->isChecked());
   EXPECT_TRUE(menus().DisplayAlways->isChecked());
   EXPECT_TRUE(lesson().menus.DisplayAlways);

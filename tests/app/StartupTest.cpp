@@ -124,7 +124,7 @@ TEST_F(Startup, AMachineWithoutDevicesShowsNoneDetectedAndStillRuns) {
     EXPECT_FALSE(only->isChecked());
     EXPECT_EQ(checkedDeviceId(menu), -2);
   }
-  EXPECT_FALSE(window.player().midiOutPresent);
+  EXPECT_FALSE(window.core().player().midiOutPresent);
   EXPECT_EQ(panel(1), "No Mic");
   EXPECT_TRUE(noOutput.calls.empty()) << "nothing is opened without a device";
   EXPECT_TRUE(midiInput.calls.empty());

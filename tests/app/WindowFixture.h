@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,8 +49,11 @@ class WindowTest : public ::testing::Test {
 
   TForm1& open() { return open(midiOut); }
   TForm1& open(platform::MidiOutStream& output) {
-    form = std::make_unique<TForm1>(Services{output, soundInput, midiInput, sounds, documents,
-                                             [this](int ms) { pauses.push_back(ms); }});
+    form = std::make_unique<TForm1>(
+        Services{output, soundInput, midiInput, sounds, documents, [this](int ms) {
+                   pauses.push_back(ms);
+                   if (onPause) onPause();
+                 }});
     return *form;
   }
   // Ends the run as quitting does: the settings are saved.
@@ -104,6 +108,7 @@ class WindowTest : public ::testing::Test {
   platform::FakeFeedbackSoundPlayer sounds;
   RecordingOpener documents;
   std::vector<int> pauses;
+  std::function<void()> onPause;  // runs at the start of every pause
   std::unique_ptr<TForm1> form;
 };
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/QuietHost.h"
 #include "display/NotePanel.h"
 #include "engine/Lesson.h"
 #include "engine/Notes.h"
@@ -46,21 +47,6 @@ class QtApplication : public ::testing::Environment {
 
 [[maybe_unused]] ::testing::Environment* const qtApplication =
     ::testing::AddGlobalTestEnvironment(new QtApplication);
-
-class QuietHost : public LessonHost {
- public:
-  void playFeedbackSound(FeedbackSound) override {}
-  void pause(int) override {}
-  void repaintNotePanel() override {}
-  void repaintWindowNow() override {}
-  void setInstructionText(std::string_view) override {}
-  void setStatusText(int, std::string_view) override {}
-  void startMicrophone() override {}
-  void stopMicrophone() override {}
-  void showMicStatus() override {}
-  void saveMastery(const Mastery&) override {}
-  void lessonItemChecked(LessonItem) override {}
-};
 
 // Records the area of every paint, to see what a change repaints.
 class RecordingPanel : public NotePanel {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/Notes.h"
+#include "engine/Question.h"
 #include "output/MidiEvent.h"
-#include "output/Question.h"
 
 namespace auralis {
 namespace {

@@ -52,12 +52,12 @@ TEST_F(PlayerTest, AFailedOpenIsReturnedAndLeavesPlaybackIdle) {
   EXPECT_EQ(stream.calls, (Calls{"open 0"}));
 }
 
-TEST_F(PlayerTest, APhraseRestartsPreparesAndQueuesThenReleasesOnTheDoneNotice) {
+TEST_F(PlayerTest, APhraseIsQueuedThenReleasedOnTheDoneNotice) {
   player.OpenMidiOut(-1);
   stream.calls.clear();
   player.PlayEventList(phrase);
   EXPECT_FALSE(player.PlaybackIdle());
-  EXPECT_EQ(stream.calls, (Calls{"restart", "prepare", "out 2"}));
+  EXPECT_EQ(stream.calls, (Calls{"out 2"}));
   ASSERT_EQ(stream.phrases.size(), 1u);
   EXPECT_EQ(stream.phrases[0][0].event, 0x00503C90u);
   EXPECT_EQ(stream.phrases[0][1].delta, 30u);
@@ -72,7 +72,7 @@ TEST_F(PlayerTest, APhraseRestartsPreparesAndQueuesThenReleasesOnTheDoneNotice) 
   EXPECT_FALSE(player.PlaybackIdle());  // released on the interface thread
   handlePosted();
   EXPECT_TRUE(player.PlaybackIdle());
-  EXPECT_EQ(stream.calls, (Calls{"unprepare", "stop"}));
+  EXPECT_EQ(stream.calls, (Calls{"stop"}));
 }
 
 TEST_F(PlayerTest, AnEmptyPhraseSendsNothing) {
@@ -96,7 +96,7 @@ TEST_F(PlayerTest, ADeviceChangeDuringAPhraseStopsItFirstAndStillNotifies) {
   player.PlayEventList(phrase);
   stream.calls.clear();
   player.ReopenMidiOut(0);
-  EXPECT_EQ(stream.calls, (Calls{"stop", "unprepare", "close", "open 0", "timediv 96"}));
+  EXPECT_EQ(stream.calls, (Calls{"stop", "close", "open 0", "timediv 96"}));
   EXPECT_TRUE(player.PlaybackIdle());
   EXPECT_EQ(posted, 1);  // deferred work of the cut phrase still runs
   handlePosted();

@@ -1,5 +1,5 @@
+#include "engine/Question.h"
 #include "engine/Texts.h"
-#include "output/Question.h"
 #include "tests/engine/LessonFixture.h"
 
 namespace auralis::testing {
@@ -134,6 +134,22 @@ TEST_F(LessonTextsTest, TheViewItemsChooseSolfegeOrLetterNames) {
   EXPECT_EQ(host.instruction, "Identify:  C, E");
   EXPECT_EQ(host.panels[2], "1 of 67");
   EXPECT_EQ(host.panels[3], "1 / 1 / 1");
+}
+
+TEST_F(LessonTextsTest, OnlyLinesOtherThanSingAreFollowedByARepaintOfThePanel) {
+  const struct {
+    void (Lesson::*command)();
+    int repaints;  // the new level's texts and the question shown
+  } cases[] = {
+      {&Lesson::Sing1Click, 1},
+      {&Lesson::Identify1Click, 2},
+      {&Lesson::MimicSing1Click, 2},
+  };
+  for (const auto& c : cases) {
+    const int before = host.notePanelRepaints;
+    (lesson.*c.command)();
+    EXPECT_EQ(host.notePanelRepaints - before, c.repaints) << host.instruction;
+  }
 }
 
 }  // namespace

@@ -5,17 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "engine/Lesson.h"
-#include "input/MicrophoneCapture.h"
-#include "input/PitchReadout.h"
-#include "input/WindowMessages.h"
+#include "app/Core.h"
+#include "platform/FakeMidiInput.h"
 #include "platform/FakeMidiOutStream.h"
 #include "platform/FakeSoundInput.h"
 
 namespace auralis::testing {
-
-inline constexpr unsigned kCharacterMessage = 0x102;  // WM_CHAR
-inline constexpr unsigned kMicrophoneLostMessage = 0x404;
 
 struct Marker {
   int pitchClass;
@@ -23,9 +18,9 @@ struct Marker {
   bool operator==(const Marker&) const = default;
 };
 
-// The window as the input side sees it: it records what it was asked to show, and keeps posted
-// notices in one queue that LiveRig::pump handles in order, as the message loop would.
-class RecordingWindow final : public LessonHost, public CaptureHost, public ReadoutHost {
+// The window as the core sees it: it records what it was asked to show, and keeps posted notices
+// in one queue that LiveRig::pump hands back to the core in order, as the message loop would.
+class RecordingWindow final : public CoreHost, public NoticeQueue {
  public:
   std::string instruction;
   // Every instruction text set, and whether the detector tables were ready at that moment.
@@ -34,10 +29,8 @@ class RecordingWindow final : public LessonHost, public CaptureHost, public Read
   std::vector<std::string> events;  // repaints and feedback sounds
   std::vector<Marker> markers;
   std::vector<char> characters;  // every letter the readout posted
-  std::deque<std::pair<unsigned, int>> queue;
-  const PitchDetector* detector = nullptr;
-  MicrophoneCapture* capture = nullptr;
-  PitchReadout* readout = nullptr;
+  std::deque<Notice> queue;
+  Core* core = nullptr;
 
   void playFeedbackSound(FeedbackSound sound) override {
     static const char* names[] = {"CORRECT", "INCORRECT", "PROMOTE", "DEMOTE"};
@@ -48,53 +41,45 @@ class RecordingWindow final : public LessonHost, public CaptureHost, public Read
   void repaintWindowNow() override { events.emplace_back("repaint window"); }
   void setInstructionText(std::string_view text) override {
     instruction = text;
-    instructions.emplace_back(text, detector != nullptr && detector->tablesBuilt());
+    instructions.emplace_back(text, core != nullptr && core->detector().tablesBuilt());
   }
-  void setStatusText(int, std::string_view) override {}
-  void startMicrophone() override { capture->StartMicrophone(); }
-  void stopMicrophone() override {
-    capture->StopMicrophone();
-    readout->EraseTuningMarker();
+  void setStatusText(int panel, std::string_view text) override {
+    if (panel == kMicPanel) micPanel = text;
   }
-  void showMicStatus() override { capture->ShowMicStatus(); }
+  void startMicrophone() override { core->StartMicrophone(); }
+  void stopMicrophone() override { core->StopMicrophone(); }
+  void showMicStatus() override { core->ShowMicStatus(); }
   void saveMastery(const Mastery&) override {}
   void lessonItemChecked(LessonItem) override {}
-
   std::string instructionText() const override { return instruction; }
-  void setMicPanelText(std::string_view text) override { micPanel = text; }
-  void postCaptureNotice() override { queue.emplace_back(MM_WIM_DATA, 0); }
-  void postMicFrame(int detectedNote) override { queue.emplace_back(WM_MICFRAME, detectedNote); }
-  void postMicrophoneLost(int openCount) override {
-    queue.emplace_back(kMicrophoneLostMessage, openCount);
-  }
-
   void drawTuningMarker(int pitchClass, float offset) override {
     markers.push_back({pitchClass, offset});
   }
-  void postCharacter(char letter) override {
-    characters.push_back(letter);
-    queue.emplace_back(kCharacterMessage, letter);
+  void post(Notice notice) override {
+    if (const auto* character = std::get_if<notice::Character>(&notice))
+      characters.push_back(character->letter);
+    queue.push_back(std::move(notice));
   }
 };
 
-// The input side of the running program over a scripted microphone and MIDI output: capture,
-// the real detector, the readout and the lesson engine.
+// The input side of the running program over a scripted microphone and MIDI output: the core
+// with capture, the real detector, the readout and the lesson engine.
 class LiveRig {
  public:
   RecordingWindow window;
   platform::FakeMidiOutStream midiOut;
   platform::FakeSoundInput microphone;
-  PitchDetector detector;
-  MidiStreamPlayer player{midiOut, [this] { window.queue.emplace_back(WM_PLAYDONE, 0); }};
-  Lesson lesson{window, player};
-  MicrophoneCapture capture{microphone, detector, window};
-  PitchReadout readout{lesson, detector, capture, window};
+  platform::FakeMidiInput keyboard;
+  Core core{window, window, {midiOut, microphone, keyboard}};
+  Lesson& lesson = core.lesson();
+  MidiStreamPlayer& player = core.player();
+  PitchDetector& detector = core.detector();
+  MicrophoneCapture& capture = core.capture();
+  PitchReadout& readout = core.readout();
   std::vector<int> frameNotes;  // the DetectedNote of every WM_MICFRAME handled
 
   LiveRig() {
-    window.detector = &detector;
-    window.capture = &capture;
-    window.readout = &readout;
+    window.core = &core;
     player.midiOutPresent = true;
     player.OpenMidiOut(platform::kDefaultMidiDevice);
   }
@@ -110,13 +95,11 @@ class LiveRig {
   // Runs the message loop until nothing is posted.
   void pump() {
     while (!window.queue.empty()) {
-      const auto [id, param] = window.queue.front();
+      const Notice notice = window.queue.front();
       window.queue.pop_front();
-      if (id == MM_WIM_DATA) capture.CaptureWndProc(id);
-      if (id == WM_MICFRAME) frameNotes.push_back(param);
-      if (id == WM_MICFRAME || id == WM_PLAYDONE) readout.UtilityWndProc(id);
-      if (id == kCharacterMessage) lesson.FormKeyPress(static_cast<char>(param));
-      if (id == kMicrophoneLostMessage) capture.MicrophoneLost(param);
+      if (const auto* frame = std::get_if<notice::MicFrame>(&notice))
+        frameNotes.push_back(frame->frame.DetectedNote);
+      core.UtilityWndProc(notice);
     }
   }
 

@@ -159,15 +159,15 @@ TEST(ReadoutTest, TheMarkerFollowsSmallMovesAndIsErasedOnJumpsAndSilence) {
   }
 }
 
-TEST(ReadoutTest, PlaybackDoneFinishesThePhraseAndOtherMessagesAreIgnored) {
+TEST(ReadoutTest, ThePhraseIsReleasedWhenItsDoneNoticeIsHandledNotWhenPosted) {
   LiveRig rig;
   MidiEventList phrase;
   PushNote(phrase, 69, 0, 0, 80, 30);
   rig.player.PlayEventList(phrase);
   ASSERT_TRUE(rig.midiOut.completePhrase());
-  rig.readout.UtilityWndProc(0x4FF);
+  ASSERT_EQ(rig.window.queue.size(), 1u);
   EXPECT_FALSE(rig.player.PlaybackIdle());
-  rig.readout.UtilityWndProc(WM_PLAYDONE);
+  rig.pump();
   EXPECT_TRUE(rig.player.PlaybackIdle());
 }
 

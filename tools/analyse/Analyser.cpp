@@ -2,14 +2,15 @@
 
 #include <array>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <vector>
 
-#include "engine/Lesson.h"
-#include "input/MicrophoneCapture.h"
-#include "input/PitchReadout.h"
+#include "app/Core.h"
+#include "app/QuietHost.h"
+#include "engine/Levels.h"
 #include "input/WavFile.h"
-#include "input/WindowMessages.h"
+#include "platform/FakeMidiInput.h"
 #include "platform/FakeMidiOutStream.h"
 #include "platform/FakeSoundInput.h"
 
@@ -19,54 +20,35 @@ namespace {
 
 constexpr const char* kUsage = "usage: auralis-analyse [--sensitivity High|Medium|Low] FILE.wav\n";
 
-// A window that shows nothing and hears no sound; it only keeps the notices in their queue
-// order and the letter the readout passed on.
-class QuietWindow final : public LessonHost, public CaptureHost, public ReadoutHost {
+// A window that shows nothing and hears no sound; it keeps the notices in their queue order and
+// notes the letter the readout passed on.
+class AnalyserHost final : public QuietHost {
  public:
-  int captureNotices = 0;
-  int micFrames = 0;
-  char posted = 0;
+  std::deque<Notice> posted;
+  char letter = 0;
 
-  void playFeedbackSound(FeedbackSound) override {}
-  void pause(int) override {}
-  void repaintNotePanel() override {}
-  void repaintWindowNow() override {}
-  void setInstructionText(std::string_view text) override { instruction_ = text; }
-  std::string instructionText() const override { return instruction_; }
-  void setStatusText(int, std::string_view) override {}
-  void startMicrophone() override {}
-  void stopMicrophone() override {}
-  void showMicStatus() override {}
-  void saveMastery(const Mastery&) override {}
-  void lessonItemChecked(LessonItem) override {}
-  void setMicPanelText(std::string_view) override {}
-  void postCaptureNotice() override { ++captureNotices; }
-  void postMicFrame(int) override { ++micFrames; }
-  void drawTuningMarker(int, float) override {}
-  void postCharacter(char letter) override { posted = letter; }
-
- private:
-  std::string instruction_;
+  void post(Notice notice) override {
+    if (const auto* character = std::get_if<notice::Character>(&notice)) letter = character->letter;
+    posted.push_back(std::move(notice));
+  }
 };
 
 // The pieces of the running program that a sung note passes through, over a scripted device.
 class LivePath {
  public:
   LivePath(std::span<const std::int16_t> samples, int threshold)
-      : player_(midiOut_, [] {}),
-        lesson_(window_, player_),
-        capture_(microphone_, detector_, window_),
-        readout_(lesson_, detector_, capture_, window_),
-        total_(samples.size()) {
+      : core_(host_, host_, {midiOut_, microphone_, keyboard_}), total_(samples.size()) {
+    Lesson& lesson = core_.lesson();
+    MicrophoneCapture& capture = core_.capture();
     microphone_.setSamples({samples.begin(), samples.end()});
-    detector_.detectionThreshold = threshold;
-    lesson_.micWanted = true;
-    lesson_.level.ActivePitchClasses.fill(1);
-    lesson_.level.PaceCode = kPaceNone;
-    lesson_.FramesSincePlay = 0;
-    capture_.DetectSoundInput();
-    capture_.OpenMicrophone(platform::kDefaultSoundInput);
-    capture_.StartMicrophone();
+    core_.detector().detectionThreshold = threshold;
+    lesson.micWanted = true;
+    lesson.level.ActivePitchClasses.fill(1);
+    lesson.level.PaceCode = kPaceNone;
+    lesson.FramesSincePlay = 0;
+    capture.DetectSoundInput();
+    capture.OpenMicrophone(platform::kDefaultSoundInput);
+    capture.StartMicrophone();
   }
 
   std::vector<AnalysedFrame> run() {
@@ -75,45 +57,41 @@ class LivePath {
     while (microphone_.deliverBuffer()) handleNotices(frames);
     // The end of the recording stops the microphone with the last part in the buffer.
     microphone_.deliverSamples(microphone_.samplesLeft());
-    capture_.StopMicrophone();
+    core_.capture().StopMicrophone();
     handleNotices(frames);
     return frames;
   }
 
  private:
-  // The interface thread's message loop: each capture notice, then the frame notice it posts.
+  // The interface thread's message loop; every frame notice is recorded with what the readout
+  // made of it.
   void handleNotices(std::vector<AnalysedFrame>& frames) {
-    while (window_.captureNotices > 0) {
-      --window_.captureNotices;
-      capture_.CaptureWndProc(MM_WIM_DATA);
-      while (window_.micFrames > 0) {
-        --window_.micFrames;
-        window_.posted = 0;
-        readout_.UtilityWndProc(WM_MICFRAME);
-        frames.push_back(frameRecord(static_cast<int>(frames.size()) + 1));
-      }
+    while (!host_.posted.empty()) {
+      const Notice notice = host_.posted.front();
+      host_.posted.pop_front();
+      host_.letter = 0;
+      core_.UtilityWndProc(notice);
+      if (const auto* frame = std::get_if<notice::MicFrame>(&notice))
+        frames.push_back(frameRecord(static_cast<int>(frames.size()) + 1, frame->frame));
     }
   }
 
-  AnalysedFrame frameRecord(int number) const {
+  AnalysedFrame frameRecord(int number, const FrameResult& result) const {
     AnalysedFrame frame;
     frame.frame = number;
     frame.seconds = static_cast<double>(total_ - microphone_.samplesLeft()) / kWavSampleRate;
-    frame.result = detector_.result();
-    const int note = frame.result.DetectedNote;
-    frame.nominalHz = note > 0 ? detector_.noteFrequency(note) : 0.0f;
-    frame.accepted = window_.posted;
+    frame.result = result;
+    const int note = result.DetectedNote;
+    frame.nominalHz = note > 0 ? core_.detector().noteFrequency(note) : 0.0f;
+    frame.accepted = host_.letter;
     return frame;
   }
 
-  QuietWindow window_;
+  AnalyserHost host_;
   platform::FakeMidiOutStream midiOut_;
   platform::FakeSoundInput microphone_;
-  PitchDetector detector_;
-  MidiStreamPlayer player_;
-  Lesson lesson_;
-  MicrophoneCapture capture_;
-  PitchReadout readout_;
+  platform::FakeMidiInput keyboard_;
+  Core core_;
   std::size_t total_;
 };
 

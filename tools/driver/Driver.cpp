@@ -6,9 +6,7 @@
 #include <utility>
 
 #include "engine/Notes.h"
-#include "input/MidiKeyboard.h"
 #include "input/WavFile.h"
-#include "input/WindowMessages.h"
 #include "tools/driver/EffectText.h"
 #include "tools/driver/ScriptWords.h"
 
@@ -60,11 +58,13 @@ Driver::Driver(std::ostream& out, std::ostream& err)
       err_(err),
       host_(out),
       stream_(out),
-      // The done notice only queues WM_PLAYDONE; the engine sees it when the queue is drained.
-      player_(stream_, [this] { posted_.push_back({PostedMessage::Kind::PlayDone}); }),
-      lesson_(host_, player_) {
-  player_.midiOutPresent = true;
-  player_.OpenMidiOut(platform::kDefaultMidiDevice);
+      core_(host_, host_, {stream_, microphone_, keyboard_}),
+      lesson_(core_.lesson()) {
+  core_.player().midiOutPresent = true;
+  core_.player().OpenMidiOut(platform::kDefaultMidiDevice);
+  keyboard_.devices = {"Script keyboard"};
+  core_.midiKeyboard().midiInPresent = true;
+  core_.midiKeyboard().OpenMidiIn(0);
   lesson_.UpdateTexts();
   lesson_.UpdateLevelPanels();
   lesson_.setLessonMode(LessonMode::Practice);
@@ -100,33 +100,23 @@ void Driver::runLine(std::string_view line) {
     } catch (const ScriptError& error) {
       throw ScriptError(std::string(command.name) + ": " + error.what());
     }
-    drainPostedMessages();
+    drainPostedNotices();
     return;
   }
   throw ScriptError("unknown command '" + std::string(words[0]) + "'");
 }
 
-void Driver::drainPostedMessages() {
-  while (!posted_.empty()) {
-    const PostedMessage message = posted_.front();
-    posted_.pop_front();
-    switch (message.kind) {
-      case PostedMessage::Kind::PlayDone:
-        lesson_.PlaybackDone();
-        break;
-      case PostedMessage::Kind::MidiKey:
-        lesson_.MidiKeyboardKey(message.key);
-        break;
-      case PostedMessage::Kind::CaptureData:
-        capture_.CaptureWndProc(MM_WIM_DATA);
-        break;
-      case PostedMessage::Kind::MicFrame:
-        readout_.UtilityWndProc(WM_MICFRAME);
-        break;
-      case PostedMessage::Kind::Character:
-        lesson_.FormKeyPress(message.key);
-        break;
-    }
+void Driver::post(Notice notice) {
+  host_.post(std::move(notice));
+  drainPostedNotices();
+}
+
+// The notices posted meanwhile reach the core in order, as the message loop would hand them.
+void Driver::drainPostedNotices() {
+  while (!host_.posted.empty()) {
+    const Notice notice = host_.posted.front();
+    host_.posted.pop_front();
+    core_.UtilityWndProc(notice);
   }
 }
 
@@ -143,50 +133,15 @@ void Driver::audio(Args args) {
   }
   const long long count =
       args.size() > 1 ? parseNumber(args[1], 1, kMaxRepeat, "BUFFERS") : kMaxRepeat;
-  if (!capture_.captureRunning()) {
-    if (!capture_.deviceOpen()) {
-      capture_.DetectSoundInput();
-      capture_.OpenMicrophone(platform::kDefaultSoundInput);
+  MicrophoneCapture& capture = core_.capture();
+  if (!capture.captureRunning()) {
+    if (!capture.deviceOpen()) {
+      capture.DetectSoundInput();
+      capture.OpenMicrophone(platform::kDefaultSoundInput);
     }
-    capture_.StartMicrophone();
+    capture.StartMicrophone();
   }
-  for (long long i = 0; i < count && microphone_.deliverBuffer(); ++i) drainPostedMessages();
-}
-
-std::string Driver::LiveHost::instructionText() const {
-  return driver_.host_.instruction();
-}
-
-void Driver::LiveHost::setInstructionText(std::string_view text) {
-  driver_.host_.setInstructionText(text);
-}
-
-void Driver::LiveHost::repaintWindowNow() {
-  driver_.host_.repaintWindowNow();
-}
-
-void Driver::LiveHost::setMicPanelText(std::string_view text) {
-  driver_.host_.setStatusText(1, text);
-}
-
-void Driver::LiveHost::postCaptureNotice() {
-  driver_.posted_.push_back({PostedMessage::Kind::CaptureData});
-}
-
-void Driver::LiveHost::postMicFrame(int) {
-  driver_.posted_.push_back({PostedMessage::Kind::MicFrame});
-}
-
-void Driver::LiveHost::drawTuningMarker(int pitchClass, float offset) {
-  // The marker is redrawn only when it moves, so only a move is printed.
-  if (pitchClass == markerPitchClass_ && offset == markerOffset_) return;
-  markerPitchClass_ = pitchClass;
-  markerOffset_ = offset;
-  driver_.out_ << "marker " << pitchClass << ' ' << offset << '\n';
-}
-
-void Driver::LiveHost::postCharacter(char letter) {
-  driver_.posted_.push_back({PostedMessage::Kind::Character, letter});
+  for (long long i = 0; i < count && microphone_.deliverBuffer(); ++i) drainPostedNotices();
 }
 
 void Driver::seed(Args args) {
@@ -234,7 +189,7 @@ void Driver::key(Args args) {
 void Driver::type(Args args) {
   for (char ch : args[0]) {
     lesson_.FormKeyPress(ch);
-    drainPostedMessages();
+    drainPostedNotices();
   }
 }
 
@@ -246,14 +201,14 @@ void Driver::tick(Args args) {
   const long long count = args.empty() ? 1 : parseNumber(args[0], 1, kMaxRepeat, "COUNT");
   for (long long i = 0; i < count; ++i) {
     lesson_.Timer1Timer();
-    drainPostedMessages();
+    drainPostedNotices();
   }
 }
 
 void Driver::done(Args args) {
   const long long count = args.empty() ? 1 : parseNumber(args[0], 1, kMaxRepeat, "COUNT");
   // With nothing sounding there is nothing to finish.
-  for (long long i = 0; i < count && stream_.completePhrase(); ++i) drainPostedMessages();
+  for (long long i = 0; i < count && stream_.completePhrase(); ++i) drainPostedNotices();
 }
 
 void Driver::sing(Args args) {
@@ -276,9 +231,8 @@ void Driver::midi(Args args) {
       static_cast<std::uint32_t>(args.size() > 1 ? parseNumber(args[1], 0, 127, "VELOCITY") : 100);
   const auto channel =
       static_cast<std::uint32_t>(args.size() > 2 ? parseNumber(args[2], 0, 15, "CHANNEL") : 0);
-  // The device callback decodes and hands the key to the interface thread.
-  if (auto key = decodeMidiKey((0x90 + channel) | note << 8 | velocity << 16))
-    posted_.push_back({PostedMessage::Kind::MidiKey, *key});
+  // The keyboard's callback decodes and hands the key to the interface thread.
+  keyboard_.send((0x90 + channel) | note << 8 | velocity << 16);
 }
 
 void Driver::setMastery(Args args) {
@@ -338,18 +292,18 @@ void Driver::volume(Args args) {
     throw ScriptError("VELOCITY must be a multiple of 10, not '" + std::string(args[0]) + "'");
   std::array<bool, 12> checked{};
   checked[static_cast<std::size_t>(velocity / 10 - 1)] = true;
-  player_.SetVolumeFromMenu(checked);
+  core_.player().SetVolumeFromMenu(checked);
 }
 
 void Driver::channel(Args args) {
   std::array<bool, 16> checked{};
   checked[static_cast<std::size_t>(parseNumber(args[0], 0, 15, "CHANNEL"))] = true;
-  player_.SetChannelFromMenu(checked);
+  core_.player().SetChannelFromMenu(checked);
 }
 
 void Driver::midiOut(Args args) {
-  player_.midiOutPresent = parseChoice(args[0], {"none", "present"}, "the output") == 1;
-  player_.ReopenMidiOut(platform::kDefaultMidiDevice);
+  core_.player().midiOutPresent = parseChoice(args[0], {"none", "present"}, "the output") == 1;
+  core_.player().ReopenMidiOut(platform::kDefaultMidiDevice);
 }
 
 void Driver::show(Args args) {
@@ -394,7 +348,7 @@ void Driver::showQuestion() {
   out_ << " QuestionNoteCount=" << q.QuestionNoteCount << " AnswerPosition=" << q.AnswerPosition
        << " ExpectedLetter=" << q.ExpectedLetter
        << " RightAnswer=" << lettersOf(q.QuestionNotes, q.QuestionNoteCount)
-       << " PlaybackIdle=" << yesNo(player_.PlaybackIdle())
+       << " PlaybackIdle=" << yesNo(core_.player().PlaybackIdle())
        << " ReplayPending=" << yesNo(lesson_.ReplayPending)
        << " DeferredAnswer=" << yesNo(lesson_.DeferredAnswer);
   if (lesson_.DeferredAnswer) out_ << " DeferredLetter=" << keyName(lesson_.DeferredLetter);

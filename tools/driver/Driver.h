@@ -1,28 +1,17 @@
 #pragma once
 
-#include <deque>
 #include <istream>
 #include <ostream>
 #include <span>
 #include <string_view>
 
-#include "engine/Lesson.h"
-#include "input/MicrophoneCapture.h"
-#include "input/PitchDetector.h"
-#include "input/PitchReadout.h"
-#include "output/MidiStreamPlayer.h"
+#include "app/Core.h"
+#include "platform/FakeMidiInput.h"
 #include "platform/FakeSoundInput.h"
 #include "tools/driver/PrintingHost.h"
 #include "tools/driver/PrintingMidiOutStream.h"
 
 namespace auralis::driver {
-
-// A notice handed to the interface thread, handled in order after each script command.
-struct PostedMessage {
-  enum class Kind { PlayDone, MidiKey, CaptureData, MicFrame, Character };
-  Kind kind;
-  char key = 0;  // MidiKey: the decoded key; Character: the sung letter
-};
 
 // Runs the lesson engine headless from a line-based script (the protocol is docs/driver.md) and
 // prints one line for every effect a user would notice. The MIDI output is a scripted stream whose
@@ -39,31 +28,15 @@ class Driver {
   // continue from one call to the next.
   int run(std::istream& script);
 
-  Lesson& lesson() { return lesson_; }
+  // A notice posted as a device would post it, handled with everything it leads to.
+  void post(Notice notice);
+
+  Core& core() { return core_; }
+  Lesson& lesson() { return core_.lesson(); }
   platform::FakeMidiOutStream& stream() { return stream_; }
 
  private:
   using Args = std::span<const std::string_view>;
-
-  // The capture and readout side of the window: the microphone panel, the tuning marker and the
-  // notices that capture and readout post.
-  class LiveHost final : public CaptureHost, public ReadoutHost {
-   public:
-    explicit LiveHost(Driver& driver) : driver_(driver) {}
-    std::string instructionText() const override;
-    void setInstructionText(std::string_view text) override;
-    void repaintWindowNow() override;
-    void setMicPanelText(std::string_view text) override;
-    void postCaptureNotice() override;
-    void postMicFrame(int detectedNote) override;
-    void drawTuningMarker(int pitchClass, float offset) override;
-    void postCharacter(char letter) override;
-
-   private:
-    Driver& driver_;
-    int markerPitchClass_ = -1;
-    float markerOffset_ = -1.0f;
-  };
 
   struct Command {
     std::string_view name;
@@ -75,7 +48,7 @@ class Driver {
   static const Command kCommands[];
 
   void runLine(std::string_view line);
-  void drainPostedMessages();
+  void drainPostedNotices();
 
   void seed(Args args);
   void mode(Args args);
@@ -107,14 +80,10 @@ class Driver {
   std::ostream& err_;
   PrintingHost host_;
   PrintingMidiOutStream stream_;
-  std::deque<PostedMessage> posted_;
-  MidiStreamPlayer player_;
-  Lesson lesson_;
-  LiveHost liveHost_{*this};
   platform::FakeSoundInput microphone_;
-  PitchDetector detector_;
-  MicrophoneCapture capture_{microphone_, detector_, liveHost_};
-  PitchReadout readout_{lesson_, detector_, capture_, liveHost_};
+  platform::FakeMidiInput keyboard_;
+  Core core_;
+  Lesson& lesson_;
   std::string audioFile_;  // the recording the microphone is hearing
   int lineNumber_ = 0;
 };

@@ -68,6 +68,14 @@ void PrintingHost::lessonItemChecked(LessonItem item) {
   out_ << "lesson item " << lessonItemName(item) << '\n';
 }
 
+void PrintingHost::drawTuningMarker(int pitchClass, float offset) {
+  // The marker is redrawn only when it moves, so only a move is printed.
+  if (pitchClass == markerPitchClass_ && offset == markerOffset_) return;
+  markerPitchClass_ = pitchClass;
+  markerOffset_ = offset;
+  out_ << "marker " << pitchClass << ' ' << offset << '\n';
+}
+
 void PrintingHost::printTexts() {
   printText("instruction", instruction_);
   for (std::size_t panel : {0u, 2u, 3u, 4u}) printText(kPanelLabels[panel], panels_[panel]);

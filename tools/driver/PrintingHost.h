@@ -1,18 +1,21 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 
-#include "engine/LessonHost.h"
+#include "app/CoreHost.h"
+#include "app/Notices.h"
 
 namespace auralis::driver {
 
-// The window as the driver shows it: one line for each thing the engine asks the user to see or
-// hear. The instruction line and the status panels are printed only when their text changes.
-class PrintingHost : public LessonHost {
+// The window as the driver shows it: one line for each thing the core asks the user to see or
+// hear. The instruction line, the status panels and the tuning marker are printed only when they
+// change. Posted notices wait in a queue until the driver hands them back to the core.
+class PrintingHost : public CoreHost, public NoticeQueue {
  public:
   explicit PrintingHost(std::ostream& out) : out_(out) {}
 
@@ -27,8 +30,11 @@ class PrintingHost : public LessonHost {
   void showMicStatus() override;
   void saveMastery(const Mastery& mastery) override;
   void lessonItemChecked(LessonItem item) override;
+  std::string instructionText() const override { return instruction_.value_or(std::string()); }
+  void drawTuningMarker(int pitchClass, float offset) override;
+  void post(Notice notice) override { posted.push_back(std::move(notice)); }
 
-  std::string instruction() const { return instruction_.value_or(std::string()); }
+  std::deque<Notice> posted;
 
   // Prints the instruction line and panels 0, 2, 3 and 4 as they stand, changed or not.
   void printTexts();
@@ -42,6 +48,8 @@ class PrintingHost : public LessonHost {
   bool microphoneOn_ = false;
   std::optional<std::string> instruction_;  // nothing until the engine first sets it
   std::array<std::optional<std::string>, kPanelCount> panels_;
+  int markerPitchClass_ = -1;
+  float markerOffset_ = -1.0f;
 };
 
 }  // namespace auralis::driver

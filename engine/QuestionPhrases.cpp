@@ -2,7 +2,7 @@
 #include <functional>
 
 #include "engine/Notes.h"
-#include "output/Question.h"
+#include "engine/Question.h"
 
 namespace auralis {
 

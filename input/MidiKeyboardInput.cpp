@@ -1,4 +1,4 @@
-#include "app/MidiKeyboardInput.h"
+#include "input/MidiKeyboardInput.h"
 
 #include "input/MidiKeyboard.h"
 

@@ -1,0 +1,98 @@
+#include "app/Core.h"
+
+namespace auralis {
+
+Core::Core(CoreHost& host, NoticeQueue& notices, CoreDevices devices)
+    : host_(host),
+      notices_(notices),
+      player_(devices.midiOut, [this] { notices_.post(notice::PlayDone{}); }),
+      lesson_(host, player_),
+      capture_(devices.soundInput, detector_, *this),
+      readout_(lesson_, detector_, capture_, *this),
+      midiKeyboard_(devices.midiInput, [this](char key, int generation) {
+        notices_.post(notice::MidiKey{key, generation});
+      }) {
+  lesson_.level.currentLevel = kStartingLevel;
+}
+
+void Core::UtilityWndProc(const Notice& notice) {
+  std::visit([this](const auto& n) { handle(n); }, notice);
+}
+
+void Core::handle(const notice::CaptureData&) {
+  capture_.CaptureWndProc();
+}
+
+void Core::handle(const notice::MicFrame& frame) {
+  readout_.ShowPitchReadout(frame.frame);
+}
+
+void Core::handle(const notice::PlayDone&) {
+  lesson_.PlaybackDone();
+}
+
+void Core::handle(const notice::Character& character) {
+  lesson_.FormKeyPress(character.letter);
+}
+
+void Core::handle(const notice::MidiKey& key) {
+  // A key from a device that has been closed since it was struck.
+  if (key.generation != midiKeyboard_.generation()) return;
+  lesson_.MidiKeyboardKey(key.key);
+}
+
+void Core::handle(const notice::MicrophoneLost& lost) {
+  capture_.MicrophoneLost(lost.openCount);
+  if (!capture_.captureRunning()) readout_.EraseTuningMarker();
+}
+
+void Core::StartMicrophone() {
+  capture_.StartMicrophone();
+}
+
+void Core::StopMicrophone() {
+  capture_.StopMicrophone();
+  readout_.EraseTuningMarker();
+}
+
+void Core::ShowMicStatus() {
+  capture_.ShowMicStatus();
+}
+
+std::string Core::instructionText() const {
+  return host_.instructionText();
+}
+
+void Core::setInstructionText(std::string_view text) {
+  host_.setInstructionText(text);
+}
+
+void Core::repaintWindowNow() {
+  host_.repaintWindowNow();
+}
+
+void Core::setMicPanelText(std::string_view text) {
+  host_.setStatusText(kMicPanel, text);
+}
+
+void Core::postCaptureNotice() {
+  notices_.post(notice::CaptureData{});
+}
+
+void Core::postMicFrame(const FrameResult& frame) {
+  notices_.post(notice::MicFrame{frame});
+}
+
+void Core::postMicrophoneLost(int openCount) {
+  notices_.post(notice::MicrophoneLost{openCount});
+}
+
+void Core::drawTuningMarker(int pitchClass, float offset) {
+  host_.drawTuningMarker(pitchClass, offset);
+}
+
+void Core::postCharacter(char letter) {
+  notices_.post(notice::Character{letter});
+}
+
+}  // namespace auralis

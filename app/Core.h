@@ -1,0 +1,89 @@
+#pragma once
+
+#include "app/CoreHost.h"
+#include "app/Notices.h"
+#include "engine/Lesson.h"
+#include "input/MicrophoneCapture.h"
+#include "input/MidiKeyboardInput.h"
+#include "input/PitchDetector.h"
+#include "input/PitchReadout.h"
+#include "output/MidiStreamPlayer.h"
+#include "platform/MidiInput.h"
+#include "platform/MidiOutStream.h"
+#include "platform/SoundInput.h"
+
+namespace auralis {
+
+// The devices the core runs on, real or scripted.
+struct CoreDevices {
+  platform::MidiOutStream& midiOut;
+  platform::SoundInput& soundInput;
+  platform::MidiInput& midiInput;
+};
+
+inline constexpr int kStartingLevel = 5;
+
+// The run's core, composed once: the lesson, the phrase player, the detector, capture, the pitch
+// readout and the MIDI keyboard, and the ordered notices between them. The window, the headless
+// driver, the analyser, the benchmarks and the test rigs all create this object and differ only
+// in the host and the devices they hand it.
+//
+// Everything here runs on the interface thread, except what the devices' callbacks do: they
+// only post a notice.
+class Core final : private CaptureHost, private ReadoutHost {
+ public:
+  Core(CoreHost& host, NoticeQueue& notices, CoreDevices devices);
+  Core(const Core&) = delete;
+  Core& operator=(const Core&) = delete;
+
+  // The messageWindow's procedure: one posted notice, on the interface thread.
+  void UtilityWndProc(const Notice& notice);
+
+  // Listening, as the lesson asks the host for it.
+  void StartMicrophone();
+  // Also erases the tuning marker.
+  void StopMicrophone();
+  void ShowMicStatus();
+
+  Lesson& lesson() { return lesson_; }
+  const Lesson& lesson() const { return lesson_; }
+  MidiStreamPlayer& player() { return player_; }
+  PitchDetector& detector() { return detector_; }
+  const PitchDetector& detector() const { return detector_; }
+  MicrophoneCapture& capture() { return capture_; }
+  const MicrophoneCapture& capture() const { return capture_; }
+  PitchReadout& readout() { return readout_; }
+  MidiKeyboardInput& midiKeyboard() { return midiKeyboard_; }
+
+ private:
+  // CaptureHost
+  std::string instructionText() const override;
+  void setInstructionText(std::string_view text) override;
+  void repaintWindowNow() override;
+  void setMicPanelText(std::string_view text) override;
+  void postCaptureNotice() override;
+  void postMicFrame(const FrameResult& frame) override;
+  void postMicrophoneLost(int openCount) override;
+
+  // ReadoutHost; setMicPanelText serves both.
+  void drawTuningMarker(int pitchClass, float offset) override;
+  void postCharacter(char letter) override;
+
+  void handle(const notice::CaptureData&);
+  void handle(const notice::MicFrame& frame);
+  void handle(const notice::PlayDone&);
+  void handle(const notice::Character& character);
+  void handle(const notice::MidiKey& key);
+  void handle(const notice::MicrophoneLost& lost);
+
+  CoreHost& host_;
+  NoticeQueue& notices_;
+  MidiStreamPlayer player_;
+  Lesson lesson_;
+  PitchDetector detector_;
+  MicrophoneCapture capture_;
+  PitchReadout readout_;
+  MidiKeyboardInput midiKeyboard_;
+};
+
+}  // namespace auralis

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "engine/LessonHost.h"
+
+namespace auralis {
+
+// What the core asks of whoever shows it: the window, the headless driver, a test rig. Besides
+// the lesson's requests, the host shows the microphone panel (status panel 1) and the tuning
+// marker.
+class CoreHost : public LessonHost {
+ public:
+  // The instruction line as it stands, so that capture can put it back after its first start.
+  virtual std::string instructionText() const = 0;
+  // Pitch class 0 to 11 and offset in [0, 1) from the column's left edge; -1 and -1.0 erase.
+  virtual void drawTuningMarker(int pitchClass, float offset) = 0;
+};
+
+}  // namespace auralis

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <variant>
+
+#include "input/PitchDetector.h"
+
+namespace auralis {
+
+// The notices that reach the interface thread, each carrying its own data. They are handled one
+// at a time, in the order posted, by Core::UtilityWndProc.
+namespace notice {
+
+// The sound input device returned a filled buffer (its data notice, MM_WIM_DATA).
+struct CaptureData {};
+
+// WM_MICFRAME: a capture buffer was analysed; the frame's whole result.
+struct MicFrame {
+  FrameResult frame;
+};
+
+// WM_PLAYDONE: the phrase on the MIDI output finished.
+struct PlayDone {};
+
+// A letter accepted by the pitch readout, judged as if it had been typed (a character message).
+struct Character {
+  char letter;
+};
+
+// A decoded key of the MIDI keyboard, struck while the device opened as `generation` was in use.
+struct MidiKey {
+  char key;
+  int generation;
+};
+
+// The sound input device opened as `openCount` stopped working.
+struct MicrophoneLost {
+  int openCount;
+};
+
+}  // namespace notice
+
+using Notice = std::variant<notice::CaptureData, notice::MicFrame, notice::PlayDone,
+                            notice::Character, notice::MidiKey, notice::MicrophoneLost>;
+
+// Carries notices to the interface thread: the window's hidden message object, or a rig's queue.
+class NoticeQueue {
+ public:
+  // Any thread. The notice comes back to Core::UtilityWndProc on the interface thread, after
+  // every notice posted before it.
+  virtual void post(Notice notice) = 0;
+
+ protected:
+  ~NoticeQueue() = default;
+};
+
+}  // namespace auralis

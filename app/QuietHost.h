@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "app/CoreHost.h"
+#include "app/Notices.h"
+
+namespace auralis {
+
+// A host that shows nothing, hears nothing and drops every notice; rigs override what they
+// watch.
+class QuietHost : public CoreHost, public NoticeQueue {
+ public:
+  void playFeedbackSound(FeedbackSound) override {}
+  void pause(int) override {}
+  void repaintNotePanel() override {}
+  void repaintWindowNow() override {}
+  void setInstructionText(std::string_view text) override { instruction_ = text; }
+  void setStatusText(int, std::string_view) override {}
+  void startMicrophone() override {}
+  void stopMicrophone() override {}
+  void showMicStatus() override {}
+  void saveMastery(const Mastery&) override {}
+  void lessonItemChecked(LessonItem) override {}
+  std::string instructionText() const override { return instruction_; }
+  void drawTuningMarker(int, float) override {}
+  void post(Notice) override {}
+
+ private:
+  std::string instruction_;
+};
+
+}  // namespace auralis
