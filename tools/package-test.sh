@@ -46,9 +46,10 @@ check_window() {
   title="$(xdotool getwindowname "$window")"
   [ "$title" = "Auralis (1.0.0)" ] || die "window title \"$title\""
 
-  local X Y WIDTH HEIGHT SCREEN WINDOW
+  # Sets X, Y, WIDTH, HEIGHT, SCREEN and WINDOW.
+  local X Y WIDTH HEIGHT
   eval "$(xdotool getwindowgeometry --shell "$window")"
-  [ "$WIDTH" -ge 775 ] && [ "$HEIGHT" -ge 355 ] || die "window of ${WIDTH}x$HEIGHT"
+  if [ "$WIDTH" -lt 775 ] || [ "$HEIGHT" -lt 355 ]; then die "window of ${WIDTH}x$HEIGHT"; fi
   # The window is painted when its picture holds the tool bar's many colours, not one grey.
   local colours=0
   for _ in $(seq 50); do
