@@ -14,6 +14,6 @@ for name in identify unlock mimic sing meditate practice help; do
   rsvg-convert -w 64 -h 64 -s "$pictures/src/hot.css" "$pictures/src/$name.svg" -o "$pictures/$name-hot.png"
 done
 
-for size in 256 64; do
+for size in 256 128 64 48; do
   rsvg-convert -w "$size" -h "$size" "$pictures/auralis.svg" -o "$pictures/auralis-$size.png"
 done

@@ -21,6 +21,7 @@ for preset in release asan; do
   echo "== test ($preset)"
   tools/with-services.sh ctest --preset "$preset"
 done
+tools/package-test.sh
 
 echo "== fuzz"
 tests/fuzz/run.sh

@@ -1,0 +1,46 @@
+# The Debian package, made from a built release folder:
+#   cmake --build --preset release && (cd build/release && cpack -G DEB)
+# It holds what the install() rules install: the program, its desktop entry, AppStream
+# metainfo, icons, manual page and HTML manual.
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME auralis)
+set(CPACK_PACKAGE_VENDOR "The Auralis developers")
+set(CPACK_PACKAGE_CONTACT "The Auralis developers <auralis@example.org>")
+# The caption drops the fourth component of the version; so does the package.
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "ear trainer: name, sing and play back the notes you hear")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Auralis plays a musical question (one note, two or three notes together or
+in turn, or a white-key second or third) and you answer by singing into a
+microphone, playing a MIDI keyboard, typing note letters or clicking the note
+panel. Its lessons Identify, Mimic, Sing, Unlock and Meditate take you from
+two notes to all twelve, and it remembers how far you have come.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://auralis.example.org/")
+# The libraries the program links are found by dpkg-shlibdeps (package dpkg-dev) and added to
+# these: the SoundFont the built-in synthesiser plays, and Qt's platform plugins, without which
+# no window opens.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "timgm6mb-soundfont, qt6-qpa-plugins")
+# The window's fonts are Times New Roman; Liberation Serif has its measures.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+
+include(CPack)
+
+# The manual's pages: links, anchors and pictures always; a real browser's rendering when one
+# is installed (tools/setup.sh installs chromium), once, in the build without sanitizers.
+if(BUILD_TESTING)
+  add_test(NAME manual_links
+    COMMAND ${PROJECT_SOURCE_DIR}/tools/check-manual.sh --no-render ${PROJECT_SOURCE_DIR}/docs/manual)
+  find_program(AURALIS_CHROMIUM chromium)
+  if(AURALIS_CHROMIUM AND NOT AURALIS_SANITIZE)
+    add_test(NAME manual_rendering
+      COMMAND ${PROJECT_SOURCE_DIR}/tools/check-manual.sh ${PROJECT_SOURCE_DIR}/docs/manual
+              ${CMAKE_BINARY_DIR}/manual-pages)
+  endif()
+endif()
