@@ -34,6 +34,11 @@ void Lesson::FormKeyPress(char ch) {
       break;
   }
   if (!acceptKeyAnswers && MicLetter == kNoMicLetter && ch != 'r' && ch != 'w') return;
+  judgeFrom(ch == MicLetter ? AnswerSource::Sung : AnswerSource::Typed, ch);
+}
+
+void Lesson::judgeFrom(AnswerSource source, char ch) {
+  answerSource_ = source;
   Judge(ch);
 }
 
@@ -42,13 +47,13 @@ void Lesson::MidiKeyboardKey(char key) {
   if (key == ' ') {
     NextQuestion();
   } else {
-    Judge(key);
+    judgeFrom(AnswerSource::Midi, key);
   }
 }
 
 void Lesson::NoteColumnClicked(int column) {
   if (!acceptKeyAnswers || column < 0 || column > 11) return;
-  Judge(NoteLetters[column]);
+  judgeFrom(AnswerSource::Click, NoteLetters[column]);
 }
 
 void Lesson::Judge(char ch) {
@@ -57,6 +62,7 @@ void Lesson::Judge(char ch) {
     // Only the latest letter typed during playback is judged, when the phrase ends.
     DeferredAnswer = true;
     DeferredLetter = ch;
+    deferredSource_ = answerSource_;
     return;
   }
   DeferredAnswer = false;
@@ -92,6 +98,7 @@ void Lesson::judgeAnswerLetter(char ch) {
   // Placed in the question note's octave, or an octave higher when that is nearer.
   q.AnswerNotes[q.AnswerPosition] =
       12 * (asked / 12) + given + ((asked % 12) - given >= 7 ? 12 : 0);
+  recordAnswer(ch, q.AnswerPosition, given == pitchClassOf(asked));
   ++q.AnswerPosition;
   if (q.AnswerPosition < q.QuestionNoteCount) {
     playFeedback(FeedbackSound::Correct);  // an acknowledgment, whatever the letter
@@ -186,15 +193,19 @@ void Lesson::Playnewquestion1Click() {
 
 void Lesson::Levelup1Click() {
   if (lessonMode == LessonMode::Practice) return;
+  const int from = level.currentLevel;
   // Capped at the Identify table; LoadLevel limits it to the mode's own table.
   if (level.currentLevel < identifyLevelCount - 1) ++level.currentLevel;
   enterChangedLevel();
+  recordLevelChange(LevelEventKind::LevelUp, from);
 }
 
 void Lesson::Leveldown1Click() {
   if (lessonMode == LessonMode::Practice) return;
+  const int from = level.currentLevel;
   if (level.currentLevel > 0) --level.currentLevel;
   enterChangedLevel();
+  recordLevelChange(LevelEventKind::LevelDown, from);
 }
 
 void Lesson::enterChangedLevel() {
@@ -234,7 +245,11 @@ void Lesson::Timer1Timer() {
 
 void Lesson::PlaybackDone() {
   player_.MidiStreamDone();
-  if (DeferredAnswer) Judge(DeferredLetter);
+  if (questionPlaying_ && player_.PlaybackIdle()) {
+    questionPlaying_ = false;
+    questionReady();
+  }
+  if (DeferredAnswer) judgeFrom(deferredSource_, DeferredLetter);
   if (ReplayPending) PlayQuestion();
 }
 
@@ -243,6 +258,7 @@ bool Lesson::GenerateQuestion() {
                                   player_.MidiOutChannel};
   if (!auralis::GenerateQuestion(question, phrases, level, settings, random)) return false;
   QuestionAge = 0;
+  questionReady();
   if (level.PaceCode == kPaceMeditate) MeditationTicks = 0;
   return true;
 }
@@ -256,6 +272,7 @@ void Lesson::PlayQuestion() {
   FramesSincePlay = 0;
   if (menus.DisplayAlways) host_.repaintNotePanel();
   player_.PlayEventList(phrases.QuestionPhrase);
+  questionPlaying_ = !player_.PlaybackIdle();
 }
 
 void Lesson::ChooseMeditationNote(int pitchClass) {
@@ -266,10 +283,12 @@ void Lesson::ChooseMeditationNote(int pitchClass) {
 
 void Lesson::PlayAnswerPhrase() {
   player_.PlayEventList(phrases.AnswerPhrase);
+  questionPlaying_ = false;
 }
 
 void Lesson::PlayCorrectionPhrase() {
   player_.PlayEventList(phrases.CorrectionPhrase);
+  questionPlaying_ = false;
 }
 
 }  // namespace auralis

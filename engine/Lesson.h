@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
+#include "engine/AnswerRecord.h"
 #include "engine/FixedText.h"
 #include "engine/LessonHost.h"
 #include "engine/LessonMode.h"
@@ -97,6 +101,17 @@ class Lesson {
   int SungOctave = 0;
   int SungPitchClass = 0;
   int FramesSincePlay = 0;
+  // What the history keeps of the accepted note besides its letter.
+  int SungDetectedNote = 0;
+  int SungOffsetStep = 0;
+  double SungCents = 0.0;
+
+  // Keeps every judged answer letter and every level change, when set. Lessons never depend on
+  // it.
+  AnswerRecorder* recorder = nullptr;
+  // Wall-clock time for the records, and a steady clock for response times; both in ms.
+  std::function<std::int64_t()> utcMilliseconds;
+  std::function<std::int64_t()> steadyMilliseconds;
 
   bool acceptKeyAnswers = true;
   bool acceptMidiAnswers = true;
@@ -115,9 +130,18 @@ class Lesson {
   void playFeedback(FeedbackSound sound) { host_.playFeedbackSound(sound); }
   void pauseUnlessSung(char ch);
   void playIfNotSing();
+  // Judge with the source of the letter remembered for the history.
+  void judgeFrom(AnswerSource source, char ch);
+  void recordAnswer(char ch, int position, bool correct);
+  void recordLevelChange(LevelEventKind kind, int fromLevel);
+  void questionReady();
 
   LessonHost& host_;
   MidiStreamPlayer& player_;
+  AnswerSource answerSource_ = AnswerSource::Typed;
+  AnswerSource deferredSource_ = AnswerSource::Typed;
+  bool questionPlaying_ = false;  // the phrase sounding is the question
+  std::int64_t questionReadyMs_ = 0;
   FixedText text_;
 };
 

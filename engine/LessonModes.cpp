@@ -116,6 +116,7 @@ void Lesson::ResetCorvinmasterylevel1Click() {
   mastery.SingingMastery95Percent = 0;
   mastery.SingingMastery1Minute = 0;
   LoadLevel();
+  recordLevelChange(LevelEventKind::Reset, level.currentLevel);
 }
 
 }  // namespace auralis

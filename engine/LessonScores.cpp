@@ -63,6 +63,7 @@ void Lesson::Promote() {
   LoadLevel();
   host_.repaintNotePanel();
   UpdateTexts();
+  recordLevelChange(LevelEventKind::Promotion, left);
 }
 
 void Lesson::UpdateTexts() {

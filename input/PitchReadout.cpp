@@ -76,6 +76,9 @@ void PitchReadout::ShowPitchReadout(const FrameResult& frame) {
   lesson_.MicLetter = NoteLetters[frame.DetectedPitchClass];
   lesson_.SungPitchClass = frame.DetectedPitchClass;
   lesson_.SungOctave = (note - 3) / 12 + 2;
+  lesson_.SungDetectedNote = note;
+  lesson_.SungOffsetStep = frame.DetectedOffsetStep;
+  lesson_.SungCents = (frame.DetectedOffsetStep - kNominalSubBand) * (100.0 / kSubBands);
   host_.postCharacter(lesson_.MicLetter);
 }
 

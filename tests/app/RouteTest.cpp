@@ -37,6 +37,21 @@ notice::MicFrame heardFrame(int pitchClass) {
   return {frame};
 }
 
+// The history's view of the answers, without their times.
+class AnswerLog : public AnswerRecorder {
+ public:
+  std::vector<std::string> lines;
+  void recordAnswer(const AnswerRecord& a) override {
+    lines.push_back(std::string(1, a.letter) + " source " +
+                    std::to_string(static_cast<int>(a.source)) + " position " +
+                    std::to_string(a.position) + " correct " + std::to_string(a.correct) +
+                    " level " + std::to_string(a.level));
+  }
+  void recordLevelEvent(const LevelEvent& e) override {
+    lines.push_back("level event " + std::to_string(static_cast<int>(e.kind)));
+  }
+};
+
 class SameRoute : public WindowTest {
  protected:
   SameRoute() : driver(driverOut, driverErr) {
@@ -44,7 +59,10 @@ class SameRoute : public WindowTest {
     open();
     cores = {&form->core(), &driver.core()};
     for (Core* core : cores) core->lesson().random.RandomState = 20240611;
+    form->core().lesson().recorder = &windowLog;
+    driver.core().lesson().recorder = &driverLog;
   }
+  ~SameRoute() override { EXPECT_EQ(windowLog.lines, driverLog.lines); }
 
   // The same notice down both routes: the window's posted event, the driver's queue.
   void post(const Notice& notice) {
@@ -76,6 +94,8 @@ class SameRoute : public WindowTest {
   std::ostringstream driverErr;
   driver::Driver driver;
   std::vector<Core*> cores;
+  AnswerLog windowLog;
+  AnswerLog driverLog;
 };
 
 TEST_F(SameRoute, KeysLettersAndDoneNoticesMakeTheSameIdentifyLesson) {
@@ -94,6 +114,7 @@ TEST_F(SameRoute, KeysLettersAndDoneNoticesMakeTheSameIdentifyLesson) {
     expectSameEffects("letter " + std::to_string(round));
   }
   EXPECT_GT(form->lesson().scores.TotalAsked, 0);
+  EXPECT_GE(windowLog.lines.size(), 12u) << "every judged letter is kept";
 }
 
 TEST_F(SameRoute, KeysFromAClosedKeyboardCountOnNeitherRoute) {

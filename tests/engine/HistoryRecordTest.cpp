@@ -1,0 +1,148 @@
+#include <cmath>
+
+#include "tests/engine/LessonFixture.h"
+
+namespace auralis::testing {
+namespace {
+
+class RecordingRecorder : public AnswerRecorder {
+ public:
+  std::vector<AnswerRecord> answers;
+  std::vector<LevelEvent> events;
+  void recordAnswer(const AnswerRecord& answer) override { answers.push_back(answer); }
+  void recordLevelEvent(const LevelEvent& event) override { events.push_back(event); }
+};
+
+class HistoryRecordTest : public LessonFixture {
+ protected:
+  HistoryRecordTest() {
+    lesson.recorder = &recorder;
+    lesson.utcMilliseconds = [] { return std::int64_t{1700000000000}; };
+    lesson.steadyMilliseconds = [this] { return now; };
+  }
+  // Identify at a 0-based level, with the question still sounding.
+  void startIdentifyAt(int levelIndex) {
+    lesson.random.RandomState = 77;
+    lesson.mastery.IdentifyMastery95Percent = levelIndex;
+    lesson.Identify1Click();
+  }
+
+  RecordingRecorder recorder;
+  std::int64_t now = 10000;
+};
+
+TEST_F(HistoryRecordTest, EachLetterIsKeptWithItsPositionSourceAndVerdict) {
+  startIdentifyAt(6);  // two notes
+  finishAllPhrases();
+  ASSERT_EQ(lesson.question.QuestionNoteCount, 2);
+  const std::string right = rightAnswer();
+
+  lesson.NoteColumnClicked(LetterToPitchClass(right[0]));
+  lesson.FormKeyPress(wrongLetterFor(1));
+  finishAllPhrases();  // the correction phrase
+  lesson.MidiKeyboardKey(right[0]);
+
+  ASSERT_EQ(recorder.answers.size(), 3u);
+  const struct {
+    AnswerSource source;
+    int position;
+    bool correct;
+  } expected[] = {
+      {AnswerSource::Click, 0, true},
+      {AnswerSource::Typed, 1, false},
+      {AnswerSource::Midi, 0, true},
+  };
+  for (std::size_t i = 0; i < 3; ++i) {
+    const AnswerRecord& a = recorder.answers[i];
+    EXPECT_EQ(a.source, expected[i].source) << i;
+    EXPECT_EQ(a.position, expected[i].position) << i;
+    EXPECT_EQ(a.correct, expected[i].correct) << i;
+    EXPECT_EQ(a.lesson, LessonMode::Identify);
+    EXPECT_EQ(a.level, 7) << "levels are kept as shown, from 1";
+    EXPECT_EQ(a.questionNoteCount, 2);
+    EXPECT_EQ(a.questionNotes, lesson.question.QuestionNotes);
+    EXPECT_EQ(a.atMs, 1700000000000);
+    EXPECT_TRUE(std::isnan(a.cents)) << "only sung answers have cents";
+  }
+  EXPECT_EQ(recorder.answers[1].letter, wrongLetterFor(1));
+}
+
+TEST_F(HistoryRecordTest, ResponseTimeRunsFromTheEndOfTheQuestionsPlayback) {
+  startIdentifyAt(0);
+  now += 400;  // the question sounds
+  finishAllPhrases();
+  now += 1250;
+  lesson.FormKeyPress(rightAnswer()[0]);
+  ASSERT_EQ(recorder.answers.size(), 1u);
+  EXPECT_EQ(recorder.answers[0].responseMs, 1250);
+}
+
+TEST_F(HistoryRecordTest, ALetterTypedDuringPlaybackKeepsItsSourceAndAnswersAtOnce) {
+  startIdentifyAt(0);
+  lesson.MidiKeyboardKey(rightAnswer()[0]);
+  EXPECT_TRUE(recorder.answers.empty()) << "judged when the phrase ends";
+  now += 900;
+  finishPhrase();
+  ASSERT_EQ(recorder.answers.size(), 1u);
+  EXPECT_EQ(recorder.answers[0].source, AnswerSource::Midi);
+  EXPECT_EQ(recorder.answers[0].responseMs, 0);
+}
+
+TEST_F(HistoryRecordTest, ASungAnswerCarriesWhatTheReadoutHeard) {
+  lesson.random.RandomState = 77;
+  lesson.mastery.MimicMastery95Percent = 0;
+  lesson.MimicSing1Click();
+  finishAllPhrases();
+  const char letter = rightAnswer()[0];
+  lesson.MicLetter = letter;
+  lesson.SungOctave = 5;
+  lesson.SungPitchClass = LetterToPitchClass(letter);
+  lesson.SungDetectedNote = 3 + 12 * 4 + LetterToPitchClass(letter);
+  lesson.SungOffsetStep = 7;
+  lesson.SungCents = 9.5;
+  lesson.FormKeyPress(letter);
+  ASSERT_EQ(recorder.answers.size(), 1u);
+  const AnswerRecord& a = recorder.answers[0];
+  EXPECT_EQ(a.source, AnswerSource::Sung);
+  EXPECT_EQ(a.lesson, LessonMode::Mimic);
+  EXPECT_EQ(a.octave, 5);
+  EXPECT_EQ(a.detectedNote, lesson.SungDetectedNote);
+  EXPECT_EQ(a.offsetStep, 7);
+  EXPECT_DOUBLE_EQ(a.cents, 9.5);
+  EXPECT_TRUE(a.correct);
+}
+
+TEST_F(HistoryRecordTest, LevelChangesAreEventsAndPracticeKeepsNothing) {
+  startIdentifyAt(3);
+  lesson.Levelup1Click();
+  lesson.Leveldown1Click();
+  lesson.Leveldown1Click();
+  lesson.ResetCorvinmasterylevel1Click();
+  lesson.scores = {};
+  lesson.scores.LevelCorrect = lesson.scores.LevelAsked = 20;
+  lesson.Promote();
+  const struct {
+    LevelEventKind kind;
+    int from, to;
+  } expected[] = {
+      {LevelEventKind::LevelUp, 4, 5},   {LevelEventKind::LevelDown, 5, 4},
+      {LevelEventKind::LevelDown, 4, 3}, {LevelEventKind::Reset, 3, 3},
+      {LevelEventKind::Promotion, 3, 4},
+  };
+  ASSERT_EQ(recorder.events.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(recorder.events[i].kind, expected[i].kind) << i;
+    EXPECT_EQ(recorder.events[i].fromLevel, expected[i].from) << i;
+    EXPECT_EQ(recorder.events[i].toLevel, expected[i].to) << i;
+  }
+
+  lesson.Warmup1Click();
+  const std::size_t kept = recorder.answers.size();
+  lesson.FormKeyPress('c');
+  lesson.Levelup1Click();
+  EXPECT_EQ(recorder.answers.size(), kept);
+  EXPECT_EQ(recorder.events.size(), std::size(expected));
+}
+
+}  // namespace
+}  // namespace auralis::testing
