@@ -4,24 +4,34 @@ namespace auralis {
 
 namespace kernels {
 
-// Eight partial sums each keep the additions independent, which lets the compiler use vector
-// registers.
+namespace {
+
+using Entries = std::array<float, kTermsPerBlock> TermBlock::*;
+
+// The eight partial sums over one kind of entries of a row. Eight independent sums let the
+// compiler use vector registers, and summing the cosine and the sine entries in separate passes
+// keeps all eight in registers.
+template <Entries entries>
+std::array<double, kTermsPerBlock> partialSums(const double* samples, int wholeBlocks,
+                                               const TermBlock* row) {
+  std::array<double, kTermsPerBlock> sums{};
+  for (int b = 0; b < wholeBlocks; ++b) {
+    const std::array<float, kTermsPerBlock>& entry = row[b].*entries;
+    const double* x = samples + b * kTermsPerBlock;
+    for (int k = 0; k < kTermsPerBlock; ++k) sums[k] += x[k] * static_cast<double>(entry[k]);
+  }
+  return sums;
+}
+
+}  // namespace
+
 void correlateRowsPortable(const double* samples, int count, const TermBlock* const* rows,
                            int rowCount, Correlation* sums) {
   const int wholeBlocks = count / kTermsPerBlock;
-  for (int r = 0; r < rowCount; ++r) {
-    std::array<double, kTermsPerBlock> re{};
-    std::array<double, kTermsPerBlock> im{};
-    for (int b = 0; b < wholeBlocks; ++b) {
-      const TermBlock& block = rows[r][b];
-      const double* x = samples + b * kTermsPerBlock;
-      for (int k = 0; k < kTermsPerBlock; ++k) {
-        re[k] += x[k] * static_cast<double>(block.cosine[k]);
-        im[k] += x[k] * static_cast<double>(block.sine[k]);
-      }
-    }
-    sums[r] = finishSums(re, im, samples, count, rows[r]);
-  }
+  for (int r = 0; r < rowCount; ++r)
+    sums[r] = finishSums(partialSums<&TermBlock::cosine>(samples, wholeBlocks, rows[r]),
+                         partialSums<&TermBlock::sine>(samples, wholeBlocks, rows[r]), samples,
+                         count, rows[r]);
 }
 
 }  // namespace kernels
@@ -45,7 +55,7 @@ CorrelatorKernel fastestKernel() {
                                                     : CorrelatorKernel::Portable;
 }
 
-void correlateRows(CorrelatorKernel kernel, const double* samples, int count,
+void correlateRows([[maybe_unused]] CorrelatorKernel kernel, const double* samples, int count,
                    const TermBlock* const* rows, int rowCount, Correlation* sums) {
 #if defined(__x86_64__) || defined(__i386__)
   if (kernel == CorrelatorKernel::Avx2Fma) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace auralis {
@@ -53,6 +55,9 @@ using SubBandGrid = std::array<std::array<float, kSubBands>, kDetectorNotes>;
 // sub-band reads one contiguous run.
 struct PitchDetector::Tables {
   Tables(const SubBandGrid& subBand, int tableStride);
+  // The rows of notes firstNote, firstNote + noteStep, ...
+  void fillNotes(const SubBandGrid& subBand, const std::array<float, kWindowSamples>& window,
+                 int firstNote, int noteStep);
 
   const TermBlock* row(int note, int subBand) const {
     return blocks.get() +
@@ -72,18 +77,34 @@ struct PitchDetector::Tables {
 };
 
 // Left uninitialised on purpose: every entry is written, and zeroing 7 MB first would only
-// lengthen the start-up pause.
+// lengthen the start-up pause. The rows are independent, so a second thread fills every other
+// note where the processor has a second core; that halves the pause.
 PitchDetector::Tables::Tables(const SubBandGrid& subBand, int tableStride)
     : stride(tableStride),
       terms(termsAt(tableStride)),
       blocksPerRow((terms + kTermsPerBlock - 1) / kTermsPerBlock),
       blocks(new TermBlock[static_cast<std::size_t>(kDetectorNotes) * kSubBands * blocksPerRow]) {
-  const float k = static_cast<float>(2.0 * std::numbers::pi / kSampleRate);
   std::array<float, kWindowSamples> window;
   for (int t = 0; t < terms; ++t)
     window[t] = static_cast<float>(
         (1.0 - std::cos(2.0 * std::numbers::pi * (t * stride) / kWindowSamples)) * 0.5);
-  for (int i = 0; i < kDetectorNotes; ++i) {
+  std::thread helper;
+  if (std::thread::hardware_concurrency() > 1) {
+    try {
+      helper = std::thread([&] { fillNotes(subBand, window, 1, 2); });
+    } catch (const std::system_error&) {
+      // No thread to be had: this one fills every note.
+    }
+  }
+  fillNotes(subBand, window, 0, helper.joinable() ? 2 : 1);
+  if (helper.joinable()) helper.join();
+}
+
+void PitchDetector::Tables::fillNotes(const SubBandGrid& subBand,
+                                      const std::array<float, kWindowSamples>& window,
+                                      int firstNote, int noteStep) {
+  const float k = static_cast<float>(2.0 * std::numbers::pi / kSampleRate);
+  for (int i = firstNote; i < kDetectorNotes; i += noteStep) {
     for (int j = 0; j < kSubBands; ++j) {
       const double omega = static_cast<double>(subBand[i][j]) * static_cast<double>(k);
       TermBlock* blocksOfRow = row(i, j);
