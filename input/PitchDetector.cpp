@@ -5,7 +5,6 @@
 #include <numbers>
 #include <system_error>
 #include <thread>
-#include <utility>
 
 namespace auralis {
 
@@ -59,13 +58,11 @@ struct PitchDetector::Tables {
   void fillNotes(const SubBandGrid& subBand, const std::array<float, kWindowSamples>& window,
                  int firstNote, int noteStep);
 
-  const TermBlock* row(int note, int subBand) const {
-    return blocks.get() +
-           (static_cast<std::size_t>(subBand) * kDetectorNotes + note) * blocksPerRow;
+  std::size_t rowStart(int note, int subBand) const {
+    return (static_cast<std::size_t>(subBand) * kDetectorNotes + note) * blocksPerRow;
   }
-  TermBlock* row(int note, int subBand) {
-    return const_cast<TermBlock*>(std::as_const(*this).row(note, subBand));
-  }
+  const TermBlock* row(int note, int subBand) const { return &blocks[rowStart(note, subBand)]; }
+  TermBlock* row(int note, int subBand) { return &blocks[rowStart(note, subBand)]; }
   std::size_t bytes() const {
     return sizeof(Tables) + sizeof(TermBlock) * kDetectorNotes * kSubBands * blocksPerRow;
   }
@@ -190,6 +187,7 @@ int PitchDetector::effectiveStride() const {
 const PitchDetector::Tables& PitchDetector::currentTables() const {
   const int stride = effectiveStride();
   if (tables_->stride != stride) {
+    // The old tables go first, so that the two never take memory at once.
     tables_.reset();
     tables_ = std::make_unique<Tables>(state_->subBand, stride);
   }

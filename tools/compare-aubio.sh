@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Compares the CPU time per 1024-sample frame of auralis-analyse with that of aubio's yinfft pitch
-# tracker (aubiopitch -p yinfft -B 2048 -H 1024) on the same long recording of voices and
-# instruments, the two run in turns. Prints the median of each and their ratio.
+# Compares the CPU time per 1024-sample frame of Auralis's pitch detection with that of aubio's
+# yinfft pitch tracker (aubiopitch -p yinfft -B 2048 -H 1024) on the same long recording of
+# voices and instruments, the programs run in turns. Prints each run, then the medians and their
+# ratios to aubio.
 #
 #   tools/compare-aubio.sh [RUNS]     (5 runs by default)
 #
-# Each figure is the user and system CPU time of the whole process divided by the frames it
-# analysed. For auralis-analyse that is the program's whole live path: reading the file, building
-# the detector tables, capture, the detector, the readout and printing a line per frame. aubio-tools
-# is installed here when missing; it is no dependency of Auralis.
+# Every process figure is the user and system CPU time of the whole process divided by the
+# frames it analysed:
+# - auralis-analyse: the program's whole live path, reading the file, building the detector
+#   tables, capture, the detector, the readout and a printed line per frame;
+# - detector_cpu: the detector alone, reading the file and building the tables, once with each
+#   correlator kernel. It also reports the CPU of its detection loop alone, printed as "loop".
+# aubio-tools is installed here when missing; it is no dependency of Auralis.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
@@ -21,8 +25,9 @@ if ! command -v aubiopitch >/dev/null; then
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends aubio-tools
 fi
 cmake --preset release >/dev/null
-cmake --build --preset release --target auralis-analyse >/dev/null
+cmake --build --preset release --target auralis-analyse detector_cpu >/dev/null
 analyser=build/release/tools/analyse/auralis-analyse
+detector=build/release/bench/input/detector_cpu
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -55,28 +60,50 @@ recording="$work/recording.wav"
 # aubiopitch one line per hop.
 analyser_frames=$("$analyser" "$recording" | grep -vc '^#')
 aubio_frames=$(aubiopitch -p yinfft -B 2048 -H 1024 "$recording" | wc -l)
+kernels=(avx2fma portable)
+grep -qw fma /proc/cpuinfo && grep -qw avx2 /proc/cpuinfo || kernels=(portable)
 
-# User plus system CPU seconds of one run of a command, its output discarded.
-cpu_seconds() {
-  local TIMEFORMAT='%U %S'
-  { time "$@" >/dev/null 2>&1; } 2>&1 | awk '{print $1 + $2}'
+# Microseconds of user plus system CPU per frame for one run of a command, its output kept in
+# $work/out.
+per_frame() {
+  local frames=$1 TIMEFORMAT='%U %S'
+  shift
+  { time "$@" >"$work/out" 2>/dev/null; } 2>&1 | awk -v n="$frames" '{printf "%.2f", ($1 + $2) / n * 1e6}'
 }
 
 median() {
-  sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+  sort -g | awk '{v[NR] = $1} END {printf "%.2f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
 }
 
 echo "recording: $(soxi -D "$recording") s; frames: auralis-analyse $analyser_frames, aubiopitch $aubio_frames"
-analyser_runs=()
-aubio_runs=()
+declare -A runs
 for ((run = 1; run <= runs; run++)); do
-  a=$(cpu_seconds "$analyser" "$recording")
-  b=$(cpu_seconds aubiopitch -p yinfft -B 2048 -H 1024 "$recording")
-  analyser_runs+=("$(awk -v s="$a" -v n="$analyser_frames" 'BEGIN {printf "%.2f", s / n * 1e6}')")
-  aubio_runs+=("$(awk -v s="$b" -v n="$aubio_frames" 'BEGIN {printf "%.2f", s / n * 1e6}')")
-  echo "run $run: auralis-analyse ${analyser_runs[-1]} us/frame, aubiopitch yinfft ${aubio_runs[-1]} us/frame"
+  line="run $run:"
+  figure=$(per_frame "$analyser_frames" "$analyser" "$recording")
+  runs[analyse]+="$figure "
+  line+=" auralis-analyse $figure"
+  for kernel in "${kernels[@]}"; do
+    figure=$(per_frame "$analyser_frames" "$detector" --kernel "$kernel" "$recording")
+    loop=$(awk '{print $6}' "$work/out")
+    runs[$kernel]+="$figure "
+    runs[$kernel-loop]+="$loop "
+    line+=", detector $kernel $figure (loop $loop)"
+  done
+  figure=$(per_frame "$aubio_frames" aubiopitch -p yinfft -B 2048 -H 1024 "$recording")
+  runs[aubio]+="$figure "
+  echo "$line, aubiopitch yinfft $figure us/frame"
 done
-ours=$(printf '%s\n' "${analyser_runs[@]}" | median)
-theirs=$(printf '%s\n' "${aubio_runs[@]}" | median)
-echo "median CPU per frame: auralis-analyse $ours us, aubiopitch yinfft $theirs us"
-awk -v a="$ours" -v b="$theirs" 'BEGIN {printf "ratio auralis-analyse / aubiopitch: %.2f\n", a / b}'
+
+aubio=$(tr ' ' '\n' <<<"${runs[aubio]}" | grep . | median)
+report() {
+  local value
+  value=$(tr ' ' '\n' <<<"${runs[$2]}" | grep . | median)
+  awk -v name="$1" -v a="$value" -v b="$aubio" 'BEGIN {printf "  %-44s %8.2f us  %5.2f x aubio\n", name, a, a / b}'
+}
+echo "median CPU per frame:"
+report "auralis-analyse, whole process" analyse
+for kernel in "${kernels[@]}"; do
+  report "detector_cpu --kernel $kernel, whole process" "$kernel"
+  report "detector_cpu --kernel $kernel, loop only" "$kernel-loop"
+done
+printf '  %-44s %8.2f us\n' "aubiopitch -p yinfft, whole process" "$aubio"
