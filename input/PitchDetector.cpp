@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <system_error>
+#include <thread>
 
 namespace auralis {
 
 namespace {
 
-constexpr int kTableEntries = kDetectorNotes * kSubBands * kWindowSamples;
 constexpr double kSampleRate = 44100.0;
 constexpr double kBaseFrequency = 27.5;  // A0
 constexpr float kCeilingHz = 7000.0f;    // above this the decimated correlators would alias
@@ -26,69 +27,106 @@ bool belowCeiling(float frequency) {
   return frequency >= 0.0f && frequency <= kCeilingHz;
 }
 
-std::size_t rowOffset(int note, int subBand) {
-  return (static_cast<std::size_t>(note) * kSubBands + static_cast<std::size_t>(subBand)) *
-         kWindowSamples;
-}
-
-// Each table row holds every third sample from 0, then every third from 1, then from 2. The
-// correlators read every third sample, so at that stride a row is read straight through and
-// the tables they touch in one frame stay in cache.
-constexpr int kLayoutStride = 3;
-constexpr int kLayoutRun = (kWindowSamples + kLayoutStride - 1) / kLayoutStride;  // 683
-
-std::size_t rowPosition(int n) {
-  return static_cast<std::size_t>((n % kLayoutStride) * kLayoutRun + n / kLayoutStride);
+// The correlators read n = 0, stride, 2 stride, ... below 2048: 683 terms at stride 3.
+int termsAt(int stride) {
+  return (kWindowSamples + stride - 1) / stride;
 }
 
 // Takes every stride-th sample once per frame, so the correlators multiply doubles only.
-int widenSamples(const std::int16_t* window, int stride, double* out) {
-  int count = 0;
-  for (int n = 0; n < kWindowSamples; n += stride) out[count++] = window[n];
-  return count;
+void widenSamples(const std::int16_t* window, int stride, double* out) {
+  for (int n = 0; n < kWindowSamples; n += stride) *out++ = window[n];
 }
 
-struct Correlation {
-  double re;
-  double im;
-};
-
-// Sums of the sample-by-table products in double. Eight partial sums each keep the additions
-// independent, which lets the compiler use vector registers.
-Correlation correlate(const double* samples, int count, const float* cosine, const float* sine) {
-  constexpr int kLanes = 8;
-  std::array<double, kLanes> re{};
-  std::array<double, kLanes> im{};
-  int t = 0;
-  for (; t + kLanes <= count; t += kLanes) {
-    for (int k = 0; k < kLanes; ++k) {
-      re[k] += samples[t + k] * static_cast<double>(cosine[t + k]);
-      im[k] += samples[t + k] * static_cast<double>(sine[t + k]);
-    }
-  }
-  Correlation sum{0.0, 0.0};
-  for (int k = 0; k < kLanes; ++k) {
-    sum.re += re[k];
-    sum.im += im[k];
-  }
-  for (; t < count; ++t) {
-    sum.re += samples[t] * static_cast<double>(cosine[t]);
-    sum.im += samples[t] * static_cast<double>(sine[t]);
-  }
-  return sum;
+double magnitudeOf(Correlation sum, int stride) {
+  const double divisor = kWindowSamples / stride;
+  const double re = sum.re / divisor;
+  const double im = sum.im / divisor;
+  const double power = re * re + im * im;
+  return power > 0 ? std::sqrt(power) : 0.0;
 }
+
+using SubBandGrid = std::array<std::array<float, kSubBands>, kDetectorNotes>;
 
 }  // namespace
 
+// cos(n w) x window and -sin(n w) x window for the terms read at one stride, by sub-band, note
+// and term. The rows of one sub-band lie side by side, so the coarse pass over the nominal
+// sub-band reads one contiguous run.
 struct PitchDetector::Tables {
-  std::array<float, kWindowSamples> window;
-  std::array<float, kTableEntries> cosine;  // cos(n w) x window, by note, sub-band, sample
-  std::array<float, kTableEntries> sine;    // -sin(n w) x window, in the same layout
+  Tables(const SubBandGrid& subBand, int tableStride);
+  // The rows of notes firstNote, firstNote + noteStep, ...
+  void fillNotes(const SubBandGrid& subBand, const std::array<float, kWindowSamples>& window,
+                 int firstNote, int noteStep);
+
+  std::size_t rowStart(int note, int subBand) const {
+    return (static_cast<std::size_t>(subBand) * kDetectorNotes + note) * blocksPerRow;
+  }
+  const TermBlock* row(int note, int subBand) const { return &blocks[rowStart(note, subBand)]; }
+  TermBlock* row(int note, int subBand) { return &blocks[rowStart(note, subBand)]; }
+  std::size_t bytes() const {
+    return sizeof(Tables) + sizeof(TermBlock) * kDetectorNotes * kSubBands * blocksPerRow;
+  }
+
+  int stride;
+  int terms;
+  int blocksPerRow;
+  std::unique_ptr<TermBlock[]> blocks;
 };
+
+// Left uninitialised on purpose: every entry is written, and zeroing 7 MB first would only
+// lengthen the start-up pause. The rows are independent, so a second thread fills every other
+// note where the processor has a second core; that halves the pause.
+PitchDetector::Tables::Tables(const SubBandGrid& subBand, int tableStride)
+    : stride(tableStride),
+      terms(termsAt(tableStride)),
+      blocksPerRow((terms + kTermsPerBlock - 1) / kTermsPerBlock),
+      blocks(new TermBlock[static_cast<std::size_t>(kDetectorNotes) * kSubBands * blocksPerRow]) {
+  std::array<float, kWindowSamples> window;
+  for (int t = 0; t < terms; ++t)
+    window[t] = static_cast<float>(
+        (1.0 - std::cos(2.0 * std::numbers::pi * (t * stride) / kWindowSamples)) * 0.5);
+  std::thread helper;
+  if (std::thread::hardware_concurrency() > 1) {
+    try {
+      helper = std::thread([&] { fillNotes(subBand, window, 1, 2); });
+    } catch (const std::system_error&) {
+      // No thread to be had: this one fills every note.
+    }
+  }
+  fillNotes(subBand, window, 0, helper.joinable() ? 2 : 1);
+  if (helper.joinable()) helper.join();
+}
+
+void PitchDetector::Tables::fillNotes(const SubBandGrid& subBand,
+                                      const std::array<float, kWindowSamples>& window,
+                                      int firstNote, int noteStep) {
+  const float k = static_cast<float>(2.0 * std::numbers::pi / kSampleRate);
+  for (int i = firstNote; i < kDetectorNotes; i += noteStep) {
+    for (int j = 0; j < kSubBands; ++j) {
+      const double omega = static_cast<double>(subBand[i][j]) * static_cast<double>(k);
+      TermBlock* blocksOfRow = row(i, j);
+      for (int t = 0; t < terms; ++t) {
+        const double phase = (t * stride) * omega;
+        const double weight = window[t];
+        TermBlock& block = blocksOfRow[t / kTermsPerBlock];
+        block.cosine[t % kTermsPerBlock] = static_cast<float>(std::cos(phase) * weight);
+        block.sine[t % kTermsPerBlock] = static_cast<float>(-std::sin(phase) * weight);
+      }
+      // The entries past the last term are never summed; zero keeps them defined.
+      for (int t = terms; t < blocksPerRow * kTermsPerBlock; ++t) {
+        blocksOfRow[t / kTermsPerBlock].cosine[t % kTermsPerBlock] = 0.0f;
+        blocksOfRow[t / kTermsPerBlock].sine[t % kTermsPerBlock] = 0.0f;
+      }
+    }
+  }
+}
 
 struct PitchDetector::State {
   std::array<float, kDetectorNotes> frequency{};
-  std::array<std::array<float, kSubBands>, kDetectorNotes> subBand{};
+  SubBandGrid subBand{};
+  // The notes that the coarse pass evaluates: those at or below the ceiling.
+  std::array<int, kDetectorNotes> coarseNotes{};
+  int coarseCount = 0;
 
   std::array<float, kDetectorNotes> magnitude{};
   std::array<float, kDetectorNotes> strongestMagnitude{};
@@ -104,7 +142,7 @@ struct PitchDetector::State {
   std::array<double, kWindowSamples> widened{};
 };
 
-PitchDetector::PitchDetector() : state_(std::make_unique<State>()) {
+PitchDetector::PitchDetector() : state_(std::make_unique<State>()), kernel_(fastestKernel()) {
   State& s = *state_;
   const double twelfth = 1.0 / 12.0;
   const double halfStep = std::pow(2.0, 1.0 / 24.0);
@@ -114,6 +152,7 @@ PitchDetector::PitchDetector() : state_(std::make_unique<State>()) {
     for (int j = 0; j < kSubBands; ++j)
       s.subBand[i][j] =
           static_cast<float>(frequency / halfStep * std::pow(2.0, j * twelfth * twelfth));
+    if (belowCeiling(frequency)) s.coarseNotes[s.coarseCount++] = i;
   }
 }
 
@@ -124,77 +163,67 @@ bool PitchDetector::tablesBuilt() const {
 }
 
 std::size_t PitchDetector::tableBytes() const {
-  return tables_ ? sizeof(Tables) : 0;
+  return tables_ ? tables_->bytes() : 0;
+}
+
+bool PitchDetector::useKernel(CorrelatorKernel kernel) {
+  if (!kernelAvailable(kernel)) return false;
+  kernel_ = kernel;
+  return true;
+}
+
+CorrelatorKernel PitchDetector::kernel() const {
+  return kernel_;
 }
 
 void PitchDetector::BuildDetectorTables() {
-  if (tables_) return;
-  // Left uninitialised on purpose: every entry is written below, and zeroing 21 MB first would
-  // only lengthen the start-up pause.
-  std::unique_ptr<Tables> tables(new Tables);
-  const float k = static_cast<float>(2.0 * std::numbers::pi / kSampleRate);
-  for (int n = 0; n < kWindowSamples; ++n)
-    tables->window[n] =
-        static_cast<float>((1.0 - std::cos(2.0 * std::numbers::pi * n / kWindowSamples)) * 0.5);
-  for (int i = 0; i < kDetectorNotes; ++i) {
-    for (int j = 0; j < kSubBands; ++j) {
-      const double omega = static_cast<double>(state_->subBand[i][j]) * static_cast<double>(k);
-      float* cosine = tables->cosine.data() + rowOffset(i, j);
-      float* sine = tables->sine.data() + rowOffset(i, j);
-      for (int n = 0; n < kWindowSamples; ++n) {
-        const double phase = n * omega;
-        const double window = tables->window[n];
-        cosine[rowPosition(n)] = static_cast<float>(std::cos(phase) * window);
-        sine[rowPosition(n)] = static_cast<float>(-std::sin(phase) * window);
-      }
-    }
-  }
-  tables_ = std::move(tables);
+  if (!tables_) tables_ = std::make_unique<Tables>(state_->subBand, effectiveStride());
 }
 
 int PitchDetector::effectiveStride() const {
   return std::clamp(DetectorStride, 1, kWindowSamples);
 }
 
-double PitchDetector::correlatorMagnitude(const double* samples, int count, int stride, int note,
-                                          int subBand) const {
-  const float* cosine = tables_->cosine.data() + rowOffset(note, subBand);
-  const float* sine = tables_->sine.data() + rowOffset(note, subBand);
-  Correlation sum;
-  if (stride == kLayoutStride) {
-    sum = correlate(samples, count, cosine, sine);
-  } else {
-    // Any other stride gathers its entries into order first; only tests use other strides.
-    std::array<float, kWindowSamples> cosineTerms;
-    std::array<float, kWindowSamples> sineTerms;
-    for (int t = 0; t < count; ++t) {
-      cosineTerms[t] = cosine[rowPosition(t * stride)];
-      sineTerms[t] = sine[rowPosition(t * stride)];
-    }
-    sum = correlate(samples, count, cosineTerms.data(), sineTerms.data());
+const PitchDetector::Tables& PitchDetector::currentTables() const {
+  const int stride = effectiveStride();
+  if (tables_->stride != stride) {
+    // The old tables go first, so that the two never take memory at once.
+    tables_.reset();
+    tables_ = std::make_unique<Tables>(state_->subBand, stride);
   }
-  const double divisor = kWindowSamples / stride;
-  const double re = sum.re / divisor;
-  const double im = sum.im / divisor;
-  const double power = re * re + im * im;
-  return power > 0 ? std::sqrt(power) : 0.0;
+  return *tables_;
+}
+
+void PitchDetector::correlate(const Tables& tables, const double* samples,
+                              const TermBlock* const* rows, int rowCount,
+                              double* magnitudes) const {
+  std::array<Correlation, kDetectorNotes> sums;
+  correlateRows(kernel_, samples, tables.terms, rows, rowCount, sums.data());
+  for (int r = 0; r < rowCount; ++r) magnitudes[r] = magnitudeOf(sums[r], tables.stride);
 }
 
 double PitchDetector::BandMagnitude(const std::int16_t* window, int note, int subBand) const {
   if (!tables_ || !onGrid(note) || subBand < 0 || subBand >= kSubBands) return 0.0;
+  const Tables& tables = currentTables();
   std::array<double, kWindowSamples> widened;
-  const int stride = effectiveStride();
-  const int count = widenSamples(window, stride, widened.data());
-  return correlatorMagnitude(widened.data(), count, stride, note, subBand);
+  widenSamples(window, tables.stride, widened.data());
+  const TermBlock* row = tables.row(note, subBand);
+  double magnitude = 0.0;
+  correlate(tables, widened.data(), &row, 1, &magnitude);
+  return magnitude;
 }
 
-void PitchDetector::refine(int note, int count, int stride) {
+void PitchDetector::refine(const Tables& tables, int note) {
   State& s = *state_;
+  std::array<const TermBlock*, kSubBands> rows;
+  for (int j = 0; j < kSubBands; ++j) rows[j] = tables.row(note, j);
+  std::array<double, kSubBands> bands;
+  correlate(tables, s.widened.data(), rows.data(), kSubBands, bands.data());
   s.magnitude[note] = 0.0f;
   double largest = 0.0;
   float strongest = 0.0f;
   for (int j = 0; j < kSubBands; ++j) {
-    const double m = correlatorMagnitude(s.widened.data(), count, stride, note, j);
+    const double m = bands[j];
     s.magnitude[note] = static_cast<float>(s.magnitude[note] + m);
     if (m > largest) {
       largest = m;
@@ -211,13 +240,15 @@ void PitchDetector::DetectPitch(const std::int16_t* window) {
     s.result = FrameResult{};
     return;
   }
-  const int stride = effectiveStride();
-  const int count = widenSamples(window, stride, s.widened.data());
+  const Tables& tables = currentTables();
+  widenSamples(window, tables.stride, s.widened.data());
 
-  for (int i = 0; i < kDetectorNotes; ++i)
-    if (belowCeiling(s.frequency[i]))
-      s.magnitude[i] = static_cast<float>(
-          correlatorMagnitude(s.widened.data(), count, stride, i, kNominalSubBand));
+  std::array<const TermBlock*, kDetectorNotes> rows;
+  for (int c = 0; c < s.coarseCount; ++c) rows[c] = tables.row(s.coarseNotes[c], kNominalSubBand);
+  std::array<double, kDetectorNotes> coarse;
+  correlate(tables, s.widened.data(), rows.data(), s.coarseCount, coarse.data());
+  for (int c = 0; c < s.coarseCount; ++c)
+    s.magnitude[s.coarseNotes[c]] = static_cast<float>(coarse[c]);
 
   // A candidate needs its octave and twelfth present and the notes an octave and a twelfth below
   // it weak; this keeps a voice's harmonics from being taken for the note.
@@ -238,7 +269,7 @@ void PitchDetector::DetectPitch(const std::int16_t* window) {
     // The note below is refined too because a voice between two notes often peaks in the upper
     // one's coarse band; the note above keeps its single coarse magnitude.
     for (const int n : {candidate - 1, candidate})
-      if (belowCeiling(s.frequency[n])) refine(n, count, stride);
+      if (belowCeiling(s.frequency[n])) refine(tables, n);
     int top = 0;
     for (int n = candidate + 1; n >= candidate - 1; --n) {
       const int v = static_cast<int>(s.magnitude[n]);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "input/CorrelatorKernels.h"
+
 namespace auralis {
 
 inline constexpr int kDetectorNotes = 108;   // semitones from A0 = 27.5 Hz; MIDI = index + 21
@@ -39,10 +41,17 @@ class PitchDetector {
   PitchDetector& operator=(const PitchDetector&) = delete;
 
   bool tablesBuilt() const;
-  // The first call builds the tables (about 21 MB); later calls return at once.
+  // The first call builds the tables (about 7 MB at stride 3); later calls return at once. The
+  // tables hold only the terms that the correlators read at DetectorStride; an analysis at
+  // another stride rebuilds them for that stride first.
   void BuildDetectorTables();
   // Bytes held by the correlation tables once built; 0 before.
   std::size_t tableBytes() const;
+
+  // The correlator kernel in use: the fastest that this processor runs, unless a test or a
+  // benchmark forces another. Returns false, and keeps the kernel, when it cannot run here.
+  bool useKernel(CorrelatorKernel kernel);
+  CorrelatorKernel kernel() const;
 
   // One capture buffer of 1024 samples. The first buffer after resetBuffersSinceStart() is only
   // stored; every later one is analysed together with the buffer before it.
@@ -80,13 +89,18 @@ class PitchDetector {
  private:
   struct Tables;
   struct State;
-  double correlatorMagnitude(const double* samples, int count, int stride, int note,
-                             int subBand) const;
-  void refine(int note, int count, int stride);
+  // The tables for the current stride, rebuilt first if they were built for another.
+  const Tables& currentTables() const;
+  void correlate(const Tables& tables, const double* samples, const TermBlock* const* rows,
+                 int rowCount, double* magnitudes) const;
+  void refine(const Tables& tables, int note);
   int effectiveStride() const;
 
   std::unique_ptr<State> state_;
-  std::unique_ptr<Tables> tables_;
+  // Rebuilt from a const analysis when the stride changed: the tables are a cache of values
+  // fixed by the note grid and the stride.
+  mutable std::unique_ptr<Tables> tables_;
+  CorrelatorKernel kernel_;
 };
 
 }  // namespace auralis

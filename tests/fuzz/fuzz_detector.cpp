@@ -10,7 +10,7 @@
 namespace {
 
 auralis::PitchDetector& sharedDetector() {
-  // The tables take about 21 MB and tens of milliseconds: build them once per process.
+  // The tables take about 7 MB and some milliseconds: build them once per process.
   static auralis::PitchDetector* const detector = [] {
     auto* built = new auralis::PitchDetector;
     built->BuildDetectorTables();
