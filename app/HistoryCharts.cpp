@@ -51,6 +51,15 @@ double niceStep(double range) {
   return 10 * power;
 }
 
+// The smallest round number at least `value`: 1, 1.25, 1.5, 2, 2.5, 3, 4, 5, 6 or 7.5 times a
+// power of ten.
+double roundUp(double value) {
+  const double power = std::pow(10.0, std::floor(std::log10(std::max(value, 1.0))));
+  for (double factor : {1.0, 1.25, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 7.5})
+    if (factor * power >= value) return factor * power;
+  return 10 * power;
+}
+
 double slotWidth(const QRect& plot, int count) {
   return static_cast<double>(plot.width()) / count;
 }
@@ -312,9 +321,10 @@ void DailyChart::paintPlot(QPainter& painter, const QRect& plot) {
   drawValueAxis(painter, plot, 100, 25, QStringLiteral("%"));
   double slowest = 0;
   for (const DayStats& d : days_) slowest = std::max(slowest, d.medianResponseMs);
-  const double step = niceStep(slowest);
-  const double top = std::max(step, std::ceil(slowest / step) * step);
-  drawValueAxis(painter, plot, top, top / 4, QStringLiteral(" ms"), true);
+  // The times share the percentages' four grid lines.
+  const double quarter = roundUp(slowest / 4);
+  const double top = 4 * quarter;
+  drawValueAxis(painter, plot, top, quarter, QStringLiteral(" ms"), true);
 
   const DayAxis axis(days_.front().day, days_.back().day, plot);
   std::vector<QPointF> accuracy;

@@ -5,7 +5,7 @@
 namespace auralis {
 
 HistoryFeature::HistoryFeature(QWidget* mainWindow, QString databasePath)
-    : QObject(mainWindow), mainWindow_(mainWindow), store_(std::move(databasePath)) {
+    : mainWindow_(mainWindow), store_(std::move(databasePath)) {
   connect(&store_, &HistoryStore::notice, this, [this](const QString& text) { showNotice(text); });
 }
 
@@ -45,10 +45,14 @@ void HistoryFeature::showNoticesIn(QStatusBar* bar) {
   notice_->setMaximumWidth(kNoticePanelWidth);
   notice_->hide();
   bar->addPermanentWidget(notice_);
+  if (!pendingNotice_.isEmpty()) showNotice(pendingNotice_);
 }
 
 void HistoryFeature::showNotice(const QString& text) {
-  if (notice_ == nullptr) return;
+  if (notice_ == nullptr) {
+    pendingNotice_ = text;
+    return;
+  }
   notice_->setToolTip(text);
   notice_->setText(
       QFontMetrics(notice_->font()).elidedText(text, Qt::ElideRight, kNoticePanelWidth));

@@ -17,7 +17,8 @@ namespace auralis {
 
 // The answer history as the main window offers it: the store that records every judged answer,
 // View > Statistics..., File > Export history..., a tool bar button, and a status bar panel that
-// tells of the store's faults.
+// tells of the store's faults. Owned by the main window (a member or held by a smart pointer),
+// declared before the lesson that records into it.
 class HistoryFeature : public QObject {
  public:
   explicit HistoryFeature(QWidget* mainWindow, QString databasePath = historyDatabasePath());
@@ -48,6 +49,7 @@ class HistoryFeature : public QObject {
   QAction* solfegeItem_ = nullptr;
   QPointer<StatisticsWindow> statistics_;
   QLabel* notice_ = nullptr;
+  QString pendingNotice_;  // arrived before the status bar was given
 };
 
 inline constexpr int kNoticePanelWidth = 420;

@@ -7,6 +7,8 @@
 #include <QVariantList>
 #include <atomic>
 #include <cmath>
+#include <map>
+#include <utility>
 
 #include "app/HistorySchema.h"
 
@@ -24,39 +26,39 @@ struct Where {
   QVariantList values;
 };
 
-// The rows a filter selects, of a table with the columns session, at and lesson.
-Where whereOf(const HistoryFilter& filter, const QString& extra = {}) {
-  QStringList terms;
-  QVariantList values;
+// The rows a filter selects, of a table with the columns session, day and lesson, and any
+// further terms.
+Where whereOf(const HistoryFilter& filter, QStringList terms = {}, QVariantList values = {}) {
   if (filter.range == HistoryRange::Session) {
-    terms << QStringLiteral("session = ?");
-    values << qlonglong(filter.sessionId);
+    terms.prepend(QStringLiteral("session = ?"));
+    values.prepend(qlonglong(filter.sessionId));
   } else if (const QDateTime start = rangeStart(filter.range, filter.now); start.isValid()) {
-    terms << QStringLiteral("at >= ?");
-    values << isoUtc(start.toMSecsSinceEpoch());
+    terms.prepend(QStringLiteral("day >= ?"));
+    values.prepend(start.date().toString(Qt::ISODate));
   }
   if (filter.lesson) {
-    terms << QStringLiteral("lesson = ?");
-    values << lessonName(*filter.lesson);
+    terms.prepend(QStringLiteral("lesson = ?"));
+    values.prepend(lessonName(*filter.lesson));
   }
-  if (!extra.isEmpty()) terms << extra;
   if (terms.isEmpty()) return {};
   return {QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND ")), values};
 }
 
-// Runs a SELECT whose text holds `%1` for each WHERE clause, in order; an inactive query when
-// the file is missing or not ours.
-QSqlQuery select(const QSqlDatabase& db, QString sql, const std::vector<Where>& clauses) {
-  QSqlQuery query(db);
+// Prepares a SELECT whose text holds `%1` for the WHERE clause; false when the file is missing
+// or not one of ours.
+bool prepare(QSqlQuery& query, const QString& sql, const Where& where) {
   query.setForwardOnly(true);
-  QVariantList values;
-  for (const Where& clause : clauses) {
-    sql = sql.arg(clause.sql);
-    values << clause.values;
-  }
-  if (!db.isOpen() || !query.prepare(sql)) return query;
+  return query.prepare(sql.arg(where.sql));
+}
+
+bool run(QSqlQuery& query, const QVariantList& values) {
   for (int i = 0; i < values.size(); ++i) query.bindValue(i, values[i]);
-  query.exec();
+  return query.exec();
+}
+
+QSqlQuery select(const QSqlDatabase& db, const QString& sql, const Where& where) {
+  QSqlQuery query(db);
+  if (db.isOpen() && prepare(query, sql, where)) run(query, where.values);
   return query;
 }
 
@@ -114,12 +116,14 @@ bool HistoryQueries::isOpen() const {
   return db().isOpen();
 }
 
+// Every query groups by lesson first, the order of its index, and adds the lessons up here.
+
 NoteAnswers HistoryQueries::noteAnswers(const HistoryFilter& filter) const {
   NoteAnswers result;
   QSqlQuery q = select(db(),
                        QStringLiteral("SELECT expected, answered, COUNT(*), SUM(correct)"
-                                      " FROM answers%1 GROUP BY expected, answered"),
-                       {whereOf(filter)});
+                                      " FROM answers%1 GROUP BY lesson, expected, answered"),
+                       whereOf(filter));
   while (q.next()) {
     const int expected = q.value(0).toInt();
     const int answered = q.value(1).toInt();
@@ -132,57 +136,88 @@ NoteAnswers HistoryQueries::noteAnswers(const HistoryFilter& filter) const {
   return result;
 }
 
-std::vector<DayStats> HistoryQueries::days(const HistoryFilter& filter) const {
-  // The median is the middle row of each day in response-time order, or the mean of the middle
-  // two.
-  QSqlQuery q =
-      select(db(),
-             QStringLiteral("SELECT day, n, c, AVG(response_ms) FROM ("
-                            " SELECT day, response_ms,"
-                            "  ROW_NUMBER() OVER (PARTITION BY day ORDER BY response_ms) AS rank,"
-                            "  COUNT(*) OVER (PARTITION BY day) AS n,"
-                            "  SUM(correct) OVER (PARTITION BY day) AS c"
-                            " FROM answers%1)"
-                            " WHERE rank IN ((n + 1) / 2, (n + 2) / 2) GROUP BY day ORDER BY day"),
-             {whereOf(filter)});
-  std::vector<DayStats> result;
-  while (q.next())
-    result.push_back({QDate::fromString(q.value(0).toString(), Qt::ISODate), q.value(1).toInt(),
-                      q.value(2).toInt(), q.value(3).toDouble()});
-  return result;
-}
+Progress HistoryQueries::progress(const HistoryFilter& filter) const {
+  std::map<QString, DayStats> byDay;
+  std::map<std::pair<QString, QString>, int> highest;  // lesson and day: level
+  QSqlQuery totals = select(db(),
+                            QStringLiteral("SELECT lesson, day, COUNT(*), SUM(correct), MAX(level)"
+                                           " FROM answers%1 GROUP BY lesson, day"),
+                            whereOf(filter));
+  while (totals.next()) {
+    const QString day = totals.value(1).toString();
+    DayStats& stats = byDay[day];
+    stats.asked += totals.value(2).toInt();
+    stats.correct += totals.value(3).toInt();
+    highest[{totals.value(0).toString(), day}] = totals.value(4).toInt();
+  }
+  QSqlQuery events = select(db(),
+                            QStringLiteral("SELECT lesson, day, MAX(to_level) FROM level_events%1"
+                                           " GROUP BY lesson, day"),
+                            whereOf(filter));
+  while (events.next()) {
+    int& level = highest[{events.value(0).toString(), events.value(1).toString()}];
+    level = std::max(level, events.value(2).toInt());
+  }
 
-std::vector<LevelPoint> HistoryQueries::levels(const HistoryFilter& filter) const {
-  QSqlQuery q = select(db(),
-                       QStringLiteral("SELECT lesson, d, MAX(l) FROM ("
-                                      " SELECT lesson, day AS d, level AS l FROM answers%1"
-                                      " UNION ALL"
-                                      " SELECT lesson, date(at, 'localtime'), to_level"
-                                      " FROM level_events%2)"
-                                      " GROUP BY lesson, d ORDER BY lesson, d"),
-                       {whereOf(filter), whereOf(filter)});
-  std::vector<LevelPoint> result;
-  while (q.next()) {
-    const auto lesson = lessonNamed(q.value(0).toString());
-    if (!lesson) continue;
-    result.push_back(
-        {*lesson, QDate::fromString(q.value(1).toString(), Qt::ISODate), q.value(2).toInt()});
+  Progress result;
+  for (auto& [text, stats] : byDay) {
+    stats.day = QDate::fromString(text, Qt::ISODate);
+    result.days.push_back(stats);
+  }
+  addMedians(filter, result.days);
+  for (const auto& [key, level] : highest) {
+    const auto lesson = lessonNamed(key.first);
+    if (lesson)
+      result.levels.push_back({*lesson, QDate::fromString(key.second, Qt::ISODate), level});
   }
   return result;
 }
 
+// The median is the middle answer of the day in response-time order, or the mean of the middle
+// two: an index holds each day's answers in that order, so it is found by counting along it.
+void HistoryQueries::addMedians(const HistoryFilter& filter, std::vector<DayStats>& days) const {
+  QSqlQuery middle(db());
+  const Where ofDay = whereOf(filter, {QStringLiteral("day = ?")});
+  if (!prepare(middle,
+               QStringLiteral("SELECT response_ms FROM answers%1"
+                              " ORDER BY response_ms LIMIT ? OFFSET ?"),
+               ofDay))
+    return;
+  for (DayStats& day : days) {
+    QVariantList values = ofDay.values;
+    values << day.day.toString(Qt::ISODate) << 2 - day.asked % 2 << (day.asked - 1) / 2;
+    if (!run(middle, values)) continue;
+    double sum = 0;
+    int count = 0;
+    for (; middle.next(); ++count) sum += middle.value(0).toDouble();
+    if (count > 0) day.medianResponseMs = sum / count;
+  }
+}
+
 std::array<Intonation, 12> HistoryQueries::intonation(const HistoryFilter& filter) const {
-  std::array<Intonation, 12> result{};
+  struct Sums {
+    int count = 0;
+    double cents = 0;
+    double squares = 0;
+  };
+  std::array<Sums, 12> sums{};
   QSqlQuery q = select(db(),
-                       QStringLiteral("SELECT answered, COUNT(*), AVG(cents), AVG(cents * cents)"
-                                      " FROM answers%1 GROUP BY answered"),
-                       {whereOf(filter, QStringLiteral("cents IS NOT NULL"))});
+                       QStringLiteral("SELECT answered, COUNT(*), SUM(cents), SUM(cents * cents)"
+                                      " FROM answers%1 GROUP BY lesson, answered"),
+                       whereOf(filter, {QStringLiteral("cents IS NOT NULL")}));
   while (q.next()) {
     const int note = q.value(0).toInt();
     if (!isPitchClass(note)) continue;
-    const double mean = q.value(2).toDouble();
-    const double variance = q.value(3).toDouble() - mean * mean;
-    result[note] = {q.value(1).toInt(), mean, std::sqrt(std::max(0.0, variance))};
+    sums[note].count += q.value(1).toInt();
+    sums[note].cents += q.value(2).toDouble();
+    sums[note].squares += q.value(3).toDouble();
+  }
+  std::array<Intonation, 12> result{};
+  for (int note = 0; note < 12; ++note) {
+    const Sums& s = sums[note];
+    if (s.count == 0) continue;
+    const double mean = s.cents / s.count;
+    result[note] = {s.count, mean, std::sqrt(std::max(0.0, s.squares / s.count - mean * mean))};
   }
   return result;
 }

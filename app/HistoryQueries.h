@@ -49,6 +49,12 @@ struct LevelPoint {
   int level;
 };
 
+// What changed from day to day: one pass over the history serves both charts.
+struct Progress {
+  std::vector<DayStats> days;
+  std::vector<LevelPoint> levels;  // by lesson, then day
+};
+
 // Cents off the true pitch of the notes sung, per sung pitch class; positive is sharp.
 struct Intonation {
   int count = 0;
@@ -67,8 +73,7 @@ class HistoryQueries {
 
   bool isOpen() const;
   NoteAnswers noteAnswers(const HistoryFilter& filter) const;
-  std::vector<DayStats> days(const HistoryFilter& filter) const;
-  std::vector<LevelPoint> levels(const HistoryFilter& filter) const;
+  Progress progress(const HistoryFilter& filter) const;
   std::array<Intonation, 12> intonation(const HistoryFilter& filter) const;
   // Every answer as comma-separated values with a header line; false when the file cannot be
   // written.
@@ -76,6 +81,7 @@ class HistoryQueries {
 
  private:
   QSqlDatabase db() const;
+  void addMedians(const HistoryFilter& filter, std::vector<DayStats>& days) const;
   QString name_;
 };
 

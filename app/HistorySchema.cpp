@@ -17,8 +17,8 @@ QString textOf(std::string_view text) {
 }
 
 // Each step brings the schema from its index to the next version; only ever append.
-// The pitch-class columns `expected` and `answered` and the local `day` are kept beside the
-// contract columns so that the statistics aggregate in SQL, on indexes.
+// The pitch classes `expected` and `answered` and the local `day` are kept beside the other
+// columns so that the statistics aggregate in SQL, on indexes.
 constexpr std::initializer_list<const char*> kToVersion1 = {
     "CREATE TABLE sessions ("
     " id INTEGER PRIMARY KEY,"
@@ -42,18 +42,23 @@ constexpr std::initializer_list<const char*> kToVersion1 = {
     " offset_step INTEGER,"
     " expected INTEGER NOT NULL,"
     " answered INTEGER NOT NULL)",
-    "CREATE INDEX answers_by_time ON answers(at, lesson, expected, answered, correct)",
-    "CREATE INDEX answers_by_session ON answers(session)",
+    // Each chart reads one of these alone, grouping in the index's order, so that no query
+    // sorts the whole history.
+    "CREATE INDEX answers_by_note ON answers(lesson, expected, answered, correct, day)",
+    "CREATE INDEX answers_by_lesson_day ON answers(lesson, day, response_ms, correct, level)",
     "CREATE INDEX answers_by_day ON answers(day, response_ms)",
+    "CREATE INDEX answers_sung ON answers(lesson, answered, cents, day) WHERE cents IS NOT NULL",
+    "CREATE INDEX answers_by_session ON answers(session)",
     "CREATE TABLE level_events ("
     " id INTEGER PRIMARY KEY,"
     " session INTEGER NOT NULL REFERENCES sessions(id),"
     " at TEXT NOT NULL,"
+    " day TEXT NOT NULL,"
     " lesson TEXT NOT NULL,"
     " from_level INTEGER NOT NULL,"
     " to_level INTEGER NOT NULL,"
     " kind TEXT NOT NULL)",
-    "CREATE INDEX level_events_by_time ON level_events(at)",
+    "CREATE INDEX level_events_by_lesson_day ON level_events(lesson, day, to_level)",
 };
 
 const std::array<std::initializer_list<const char*>, kHistorySchemaVersion> kMigrations = {

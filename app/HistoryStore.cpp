@@ -133,15 +133,16 @@ class HistoryStore::Writer {
               "is, and the answers of this run are not kept."));
           return;
         case Opened::Damaged:
-          setAside();
-          break;
+          if (attempt == 0 && setAside()) break;
+          close();
+          notKept(QStringLiteral("the damaged file %1 cannot be moved aside.").arg(store_.path_));
+          return;
         case Opened::Failed:
           close();
           notKept(failure_);
           return;
       }
     }
-    notKept(failure_);
   }
 
   Opened fail(const QSqlError& error) {
@@ -186,8 +187,8 @@ class HistoryStore::Writer {
             " source, correct, response_ms, cents, octave, detected_note, offset_step, expected,"
             " answered) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) &&
         insertEvent_->prepare(QStringLiteral(
-            "INSERT INTO level_events(session, at, lesson, from_level, to_level, kind)"
-            " VALUES (?, ?, ?, ?, ?, ?)"));
+            "INSERT INTO level_events(session, at, day, lesson, from_level, to_level, kind)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?)"));
     if (!ok) failure_ = insertAnswer_->lastError().text() + insertEvent_->lastError().text();
     return ok;
   }
@@ -202,20 +203,21 @@ class HistoryStore::Writer {
   }
 
   // Moves the damaged file aside, with its journal, which belongs to it and must not be applied
-  // to the new file.
-  void setAside() {
+  // to the new file. False when the file cannot be moved.
+  bool setAside() {
     close();
     const QString& path = store_.path_;
     QString aside = corruptCopyPath(path, QDateTime::currentDateTime());
     for (int n = 2; QFileInfo::exists(aside); ++n)
       aside = corruptCopyPath(path, QDateTime::currentDateTime()) + QStringLiteral("-%1").arg(n);
-    QFile::rename(path, aside);
+    if (!QFile::rename(path, aside)) return false;
     if (QFileInfo::exists(path + QStringLiteral("-wal")))
       QFile::rename(path + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
     QFile::remove(path + QStringLiteral("-shm"));
     store_.postNotice(QStringLiteral("The answer history was damaged. It has been moved to %1 "
                                      "and a new history has been started.")
                           .arg(QFileInfo(aside).fileName()));
+    return true;
   }
 
   void notKept(const QString& reason) {
@@ -237,10 +239,7 @@ class HistoryStore::Writer {
     }
     if (isDamage(*error)) {
       // A file damaged while the program runs: start a new one and keep this batch there.
-      setAside();
-      store_.state_ = HistoryState::Opening;
-      if (tryOpen() == Opened::Ready) {
-        store_.state_ = HistoryState::Ready;
+      if (setAside() && tryOpen() == Opened::Ready) {
         if (!write(batch)) store_.postChanged();
         return;
       }
@@ -284,8 +283,9 @@ class HistoryStore::Writer {
     if (item.kind == Item::Kind::Event) {
       const LevelEvent& e = item.event;
       QSqlQuery& q = *insertEvent_;
-      const QVariantList values = {session,     isoUtc(e.atMs), lessonName(e.lesson),
-                                   e.fromLevel, e.toLevel,      levelEventName(e.kind)};
+      const QVariantList values = {
+          session,     isoUtc(e.atMs), localDay(e.atMs),      lessonName(e.lesson),
+          e.fromLevel, e.toLevel,      levelEventName(e.kind)};
       for (int i = 0; i < values.size(); ++i) q.bindValue(i, values[i]);
       if (!q.exec()) return q.lastError();
       return std::nullopt;

@@ -164,8 +164,9 @@ void StatisticsWindow::refresh() {
   const NoteAnswers answers = queries.noteAnswers(f);
   accuracy_->setData(answers.perNote);
   confusion_->setData(answers.confusion);
-  daily_->setData(queries.days(f));
-  levels_->setData(queries.levels(f));
+  Progress progress = queries.progress(f);
+  daily_->setData(std::move(progress.days));
+  levels_->setData(std::move(progress.levels));
   intonation_->setData(queries.intonation(f));
   const int asked = answers.asked();
   const QLocale locale;

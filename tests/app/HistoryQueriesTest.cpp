@@ -122,7 +122,7 @@ TEST_F(HistoryQueriesTest, EachDayHasItsAccuracyAndMedianResponseTime) {
   };
   record({at(2, 900, true), at(2, 500, false), at(2, 700, true), at(0, 10000, false),
           at(0, 100, true), at(0, 500, true), at(0, 300, true)});
-  const std::vector<DayStats> days = HistoryQueries(path()).days(filter());
+  const std::vector<DayStats> days = HistoryQueries(path()).progress(filter()).days;
   struct Row {
     int daysAgo;
     int asked;
@@ -146,7 +146,7 @@ TEST_F(HistoryQueriesTest, TheLevelReachedIsTheHighestOfEachLessonAndDay) {
           answer(noon(0), 60, 'c', true, LessonMode::Mimic, 2)});
   store->recordLevelEvent({noon(0, 9), LessonMode::Identify, 4, 6, LevelEventKind::Promotion});
   settle();
-  const std::vector<LevelPoint> points = HistoryQueries(path()).levels(filter());
+  const std::vector<LevelPoint> points = HistoryQueries(path()).progress(filter()).levels;
   struct Row {
     LessonMode lesson;
     int daysAgo;
@@ -211,7 +211,7 @@ TEST_F(HistoryQueriesTest, AMissingFileShowsNothing) {
   const HistoryQueries queries(dir.path() + QStringLiteral("/none/history.sqlite"));
   EXPECT_FALSE(queries.isOpen());
   EXPECT_EQ(queries.noteAnswers(filter()).asked(), 0);
-  EXPECT_TRUE(queries.days(filter()).empty());
+  EXPECT_TRUE(queries.progress(filter()).days.empty());
   EXPECT_FALSE(QFile::exists(dir.path() + QStringLiteral("/none/history.sqlite")));
 }
 
