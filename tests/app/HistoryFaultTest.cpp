@@ -61,17 +61,21 @@ const std::vector<Damage> kDamages = {
 
 class HistoryFaults : public HistoryTest {
  protected:
-  // Runs the writer program to its end; its output lines.
-  QStringList runWriter(const QStringList& arguments, int* exitCode) {
+  // Runs the writer program to its end: it must go on through the fault to the end, and tell
+  // of it once.
+  void expectAnswersDroppedWithOneNotice(const QStringList& arguments) {
     QProcess writer;
     writer.start(QStringLiteral(AURALIS_HISTORY_WRITER), arguments);
-    EXPECT_TRUE(writer.waitForFinished(60000));
-    *exitCode = writer.exitStatus() == QProcess::NormalExit ? writer.exitCode() : -1;
-    return QString::fromLocal8Bit(writer.readAllStandardOutput())
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  }
-  static QStringList noticesIn(const QStringList& lines) {
-    return lines.filter(QRegularExpression(QStringLiteral("^notice: ")));
+    ASSERT_TRUE(writer.waitForFinished(60000));
+    const QStringList lines = QString::fromLocal8Bit(writer.readAllStandardOutput())
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const std::string output = lines.join('\n').toStdString();
+    EXPECT_EQ(writer.exitStatus(), QProcess::NormalExit) << output;
+    EXPECT_EQ(writer.exitCode(), 0) << output;
+    EXPECT_TRUE(lines.contains(QStringLiteral("done"))) << output;
+    const QStringList told = lines.filter(QRegularExpression(QStringLiteral("^notice: ")));
+    ASSERT_EQ(told.size(), 1) << output;
+    EXPECT_TRUE(told[0].startsWith(QStringLiteral("notice: Answers are not being kept"))) << output;
   }
 };
 
@@ -170,15 +174,8 @@ TEST_F(HistoryFaults, AReadOnlyFolderOrFileDropsAnswersWithOneNotice) {
     QFile::setPermissions(folder, c.folder);
     const int before = c.existingFile ? countOf(file) : 0;
 
-    int exitCode = 0;
-    const QStringList lines = runWriter(
-        {QStringLiteral("count"), file, QStringLiteral("50"), QStringLiteral("--as-nobody")},
-        &exitCode);
-    EXPECT_EQ(exitCode, 0) << lines.join('\n').toStdString();
-    EXPECT_TRUE(lines.contains(QStringLiteral("done")));
-    const QStringList told = noticesIn(lines);
-    ASSERT_EQ(told.size(), 1) << lines.join('\n').toStdString();
-    EXPECT_TRUE(told[0].startsWith(QStringLiteral("notice: Answers are not being kept")));
+    expectAnswersDroppedWithOneNotice(
+        {QStringLiteral("count"), file, QStringLiteral("50"), QStringLiteral("--as-nobody")});
     if (c.existingFile) {
       EXPECT_EQ(countOf(file), before) << "the file is not changed";
     }
@@ -187,15 +184,8 @@ TEST_F(HistoryFaults, AReadOnlyFolderOrFileDropsAnswersWithOneNotice) {
 }
 
 TEST_F(HistoryFaults, AFullDiskDropsAnswersWithOneNoticeAndTheFileStaysWhole) {
-  int exitCode = 0;
-  const QStringList lines = runWriter({QStringLiteral("count"), path(), QStringLiteral("20000"),
-                                       QStringLiteral("--file-limit"), QStringLiteral("262144")},
-                                      &exitCode);
-  EXPECT_EQ(exitCode, 0) << lines.join('\n').toStdString();
-  EXPECT_TRUE(lines.contains(QStringLiteral("done")));
-  const QStringList told = noticesIn(lines);
-  ASSERT_EQ(told.size(), 1) << lines.join('\n').toStdString();
-  EXPECT_TRUE(told[0].startsWith(QStringLiteral("notice: Answers are not being kept")));
+  expectAnswersDroppedWithOneNotice({QStringLiteral("count"), path(), QStringLiteral("20000"),
+                                     QStringLiteral("--file-limit"), QStringLiteral("262144")});
   const HistoryFile file(path());
   EXPECT_EQ(file.value(QStringLiteral("PRAGMA integrity_check")).toString(), "ok");
   EXPECT_LT(file.value(QStringLiteral("SELECT COUNT(*) FROM answers")).toInt(), 20000);
