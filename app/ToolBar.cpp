@@ -79,6 +79,19 @@ void ToolBar::setIndent(int pixels) const {
   indent->setFixedWidth(std::max(0, pixels));
 }
 
+QToolButton* ToolBar::appendButton(const char* component, const char* caption,
+                                   const char* picture) {
+  QWidget* gap = separator(ToolBar1, "");
+  QToolButton* b = button(ToolBar1, component, caption, picture, false);
+  auto* layout = static_cast<QHBoxLayout*>(ToolBar1->layout());
+  // Before the closing stretch.
+  layout->insertWidget(layout->count() - 1, gap);
+  layout->insertWidget(layout->count() - 1, b);
+  row_.push_back(gap);
+  row_.push_back(b);
+  return b;
+}
+
 ToolBar buildToolBar(QWidget* parent) {
   loadResources();
   ToolBar t;

@@ -34,6 +34,8 @@ struct ToolBar {
   // From the left of toolButtonIdentify to the right of toolButtonHelp, hidden items left out.
   int rowWidth() const;
   void setIndent(int pixels) const;
+  // A push button after a separator at the end of the row, drawn like the others.
+  QToolButton* appendButton(const char* component, const char* caption, const char* picture);
 
  private:
   friend ToolBar buildToolBar(QWidget* parent);

@@ -7,10 +7,10 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target engine_bench input_bench platform_bench app_bench
+cmake --build --preset release --target engine_bench input_bench platform_bench app_bench history_bench
 
 bench=build/release/bench
-for program in engine/engine_bench input/input_bench; do
+for program in engine/engine_bench input/input_bench app/history_bench; do
   echo "== $program"
   "$bench/$program" "$@"
 done

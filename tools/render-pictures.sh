@@ -7,8 +7,8 @@ set -euo pipefail
 pictures="$(cd "$(dirname "$0")/../resources/pictures" && pwd)"
 command -v rsvg-convert >/dev/null || { echo "rsvg-convert not found (apt-get install librsvg2-bin)" >&2; exit 1; }
 
-# In tool bar order: Identify, Unlock, Mimic, Sing, Meditate, Practice Singing, Help.
-for name in identify unlock mimic sing meditate practice help; do
+# In tool bar order: Identify, Unlock, Mimic, Sing, Meditate, Practice Singing, Help, Statistics.
+for name in identify unlock mimic sing meditate practice help statistics; do
   rsvg-convert -w 64 -h 64 "$pictures/src/$name.svg" -o "$pictures/$name.png"
   # The same drawing under the mouse: see src/hot.css.
   rsvg-convert -w 64 -h 64 -s "$pictures/src/hot.css" "$pictures/src/$name.svg" -o "$pictures/$name-hot.png"

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
-  qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation fonts-dejavu-core librtaudio-dev librtmidi-dev libfluidsynth-dev timgm6mb-soundfont
+  qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev fonts-liberation fonts-dejavu-core librtaudio-dev librtmidi-dev libfluidsynth-dev timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth pulseaudio pulseaudio-utils jackd2 sox
   # The package and its checks: cpack's dependency scan, the metadata validators, the installed

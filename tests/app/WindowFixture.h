@@ -39,6 +39,8 @@ class WindowTest : public ::testing::Test {
  protected:
   WindowTest() {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, configDir.path());
+    // The answer history too stays out of the user's own.
+    qputenv("XDG_DATA_HOME", dataDir.path().toLocal8Bit());
     previousFolder = QDir::currentPath();
     QDir::setCurrent(workDir.path());
   }
@@ -100,6 +102,7 @@ class WindowTest : public ::testing::Test {
   int phrasesPlayed() const { return static_cast<int>(midiOut.phrases.size()); }
 
   QTemporaryDir configDir;
+  QTemporaryDir dataDir;
   QTemporaryDir workDir;
   QString previousFolder;
   platform::FakeMidiOutStream midiOut;

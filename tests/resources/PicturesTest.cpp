@@ -17,7 +17,7 @@ namespace {
 
 // The tool bar's pictures in button order; each has a highlighted form named "<name>-hot".
 const std::vector<std::string> kToolPictures = {"identify", "unlock",   "mimic", "sing",
-                                                "meditate", "practice", "help"};
+                                                "meditate", "practice", "help",  "statistics"};
 
 // prefix -> alias -> file, as the resource file lists them.
 using ResourceList = std::map<std::string, std::map<std::string, std::string>>;

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "app/HistoryQueries.h"
+
+class QPainter;
+
+namespace auralis {
+
+// A titled chart that draws itself to fit its size; "No answers" when it has nothing to show.
+class ChartView : public QWidget {
+ public:
+  ChartView(const QString& title, QWidget* parent);
+  // The twelve pitch classes as the charts name them.
+  void setNoteNames(const QStringList& names);
+  const QStringList& noteNames() const { return noteNames_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  virtual bool hasData() const = 0;
+  virtual void paintPlot(QPainter& painter, const QRect& plot) = 0;
+  // Margins around the plot for the axis labels: left, top, right, bottom.
+  virtual QMargins plotMargins() const;
+  // Horizontal grid lines with their values at the left (or right) edge of the plot.
+  void drawValueAxis(QPainter& painter, const QRect& plot, double top, double step,
+                     const QString& unit, bool right = false) const;
+  // One label centred under each of `count` equal slots.
+  void drawSlotLabels(QPainter& painter, const QRect& plot, const QStringList& labels) const;
+  QStringList noteNames_;
+
+ private:
+  QString title_;
+};
+
+class AccuracyChart : public ChartView {
+ public:
+  explicit AccuracyChart(QWidget* parent);
+  void setData(const std::array<NoteCounts, 12>& notes);
+
+ protected:
+  bool hasData() const override;
+  void paintPlot(QPainter& painter, const QRect& plot) override;
+
+ private:
+  std::array<NoteCounts, 12> notes_{};
+};
+
+class ConfusionChart : public ChartView {
+ public:
+  explicit ConfusionChart(QWidget* parent);
+  void setData(const std::array<std::array<int, 12>, 12>& confusion);
+
+ protected:
+  bool hasData() const override;
+  void paintPlot(QPainter& painter, const QRect& plot) override;
+  QMargins plotMargins() const override;
+
+ private:
+  std::array<std::array<int, 12>, 12> confusion_{};
+};
+
+class DailyChart : public ChartView {
+ public:
+  explicit DailyChart(QWidget* parent);
+  void setData(std::vector<DayStats> days);
+
+ protected:
+  bool hasData() const override;
+  void paintPlot(QPainter& painter, const QRect& plot) override;
+  QMargins plotMargins() const override;
+
+ private:
+  std::vector<DayStats> days_;
+};
+
+class LevelChart : public ChartView {
+ public:
+  explicit LevelChart(QWidget* parent);
+  void setData(std::vector<LevelPoint> points);
+
+ protected:
+  bool hasData() const override;
+  void paintPlot(QPainter& painter, const QRect& plot) override;
+
+ private:
+  std::vector<LevelPoint> points_;
+};
+
+class IntonationChart : public ChartView {
+ public:
+  explicit IntonationChart(QWidget* parent);
+  void setData(const std::array<Intonation, 12>& notes);
+
+ protected:
+  bool hasData() const override;
+  void paintPlot(QPainter& painter, const QRect& plot) override;
+
+ private:
+  std::array<Intonation, 12> notes_{};
+};
+
+// The colour of an accuracy from 0 (red) through amber to 1 (green).
+QColor accuracyColour(double accuracy);
+// A heat-map cell: white for 0, deep blue for 1.
+QColor heatColour(double share);
+// Sharp notes red, flat notes blue, within `inTuneCents` green.
+QColor intonationColour(double meanCents);
+inline constexpr double kInTuneCents = 10;
+
+}  // namespace auralis

@@ -1,0 +1,76 @@
+#include "app/HistoryFeature.h"
+
+#include <QFontMetrics>
+
+namespace auralis {
+
+HistoryFeature::HistoryFeature(QWidget* mainWindow, QString databasePath)
+    : mainWindow_(mainWindow), store_(std::move(databasePath)) {
+  connect(&store_, &HistoryStore::notice, this, [this](const QString& text) { showNotice(text); });
+}
+
+// The statistics window reads the store; it goes first.
+HistoryFeature::~HistoryFeature() {
+  delete statistics_;
+}
+
+void HistoryFeature::addHistoryActions(MainMenu& menus, ToolBar& toolBar) {
+  solfegeItem_ = menus.Solfege1;
+  Statistics1 = new QAction(QStringLiteral("S&tatistics..."), menus.mnuView);
+  Statistics1->setObjectName(QStringLiteral("Statistics1"));
+  const QList<QAction*> viewItems = menus.mnuView->actions();
+  // After the visible view items, before the hidden options.
+  menus.mnuView->insertSeparator(viewItems.value(3));
+  menus.mnuView->insertAction(viewItems.value(3), Statistics1);
+
+  ExportHistory1 = new QAction(QStringLiteral("&Export history..."), menus.mnuFile);
+  ExportHistory1->setObjectName(QStringLiteral("ExportHistory1"));
+  menus.mnuFile->insertAction(menus.Quit1, ExportHistory1);
+  menus.mnuFile->insertSeparator(menus.Quit1);
+
+  toolButtonStatistics = toolBar.appendButton("toolButtonStatistics", "Statistics", "statistics");
+
+  connect(Statistics1, &QAction::triggered, this, [this] { showStatistics(); });
+  connect(toolButtonStatistics, &QToolButton::clicked, this, [this] { showStatistics(); });
+  connect(ExportHistory1, &QAction::triggered, this,
+          [this] { exportHistoryDialog(mainWindow_, store_.databasePath()); });
+  connect(solfegeItem_, &QAction::toggled, this, [this](bool solfege) {
+    if (statistics_) statistics_->setSolfegeNames(solfege);
+  });
+}
+
+void HistoryFeature::showNoticesIn(QStatusBar* bar) {
+  notice_ = new QLabel(bar);
+  notice_->setObjectName(QStringLiteral("historyNotice"));
+  notice_->setMaximumWidth(kNoticePanelWidth);
+  notice_->hide();
+  bar->addPermanentWidget(notice_);
+  if (!pendingNotice_.isEmpty()) showNotice(pendingNotice_);
+}
+
+void HistoryFeature::showNotice(const QString& text) {
+  if (notice_ == nullptr) {
+    pendingNotice_ = text;
+    return;
+  }
+  notice_->setToolTip(text);
+  notice_->setText(
+      QFontMetrics(notice_->font()).elidedText(text, Qt::ElideRight, kNoticePanelWidth));
+  notice_->show();
+}
+
+void HistoryFeature::showStatistics() {
+  if (!statistics_) {
+    // A window of its own, beside the main window rather than on top of it.
+    statistics_ = new StatisticsWindow(store_);
+    statistics_->setAttribute(Qt::WA_DeleteOnClose);
+  } else {
+    statistics_->refresh();
+  }
+  statistics_->setSolfegeNames(solfegeItem_ == nullptr || solfegeItem_->isChecked());
+  statistics_->show();
+  statistics_->raise();
+  statistics_->activateWindow();
+}
+
+}  // namespace auralis

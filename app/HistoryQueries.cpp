@@ -1,0 +1,247 @@
+#include "app/HistoryQueries.h"
+
+#include <QSaveFile>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QTextStream>
+#include <QVariantList>
+#include <atomic>
+#include <cmath>
+#include <map>
+#include <utility>
+
+#include "app/HistorySchema.h"
+
+namespace auralis {
+
+namespace {
+
+QString connectionName() {
+  static std::atomic<int> count{0};
+  return QStringLiteral("auralis-history-reader-%1").arg(++count);
+}
+
+struct Where {
+  QString sql;
+  QVariantList values;
+};
+
+// The rows a filter selects, of a table with the columns session, day and lesson, and any
+// further terms.
+Where whereOf(const HistoryFilter& filter, QStringList terms = {}, QVariantList values = {}) {
+  if (filter.range == HistoryRange::Session) {
+    terms.prepend(QStringLiteral("session = ?"));
+    values.prepend(qlonglong(filter.sessionId));
+  } else if (const QDateTime start = rangeStart(filter.range, filter.now); start.isValid()) {
+    terms.prepend(QStringLiteral("day >= ?"));
+    values.prepend(start.date().toString(Qt::ISODate));
+  }
+  if (filter.lesson) {
+    terms.prepend(QStringLiteral("lesson = ?"));
+    values.prepend(lessonName(*filter.lesson));
+  }
+  if (terms.isEmpty()) return {};
+  return {QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND ")), values};
+}
+
+// Prepares a SELECT whose text holds `%1` for the WHERE clause; false when the file is missing
+// or not one of ours.
+bool prepare(QSqlQuery& query, const QString& sql, const Where& where) {
+  query.setForwardOnly(true);
+  return query.prepare(sql.arg(where.sql));
+}
+
+bool run(QSqlQuery& query, const QVariantList& values) {
+  for (int i = 0; i < values.size(); ++i) query.bindValue(i, values[i]);
+  return query.exec();
+}
+
+QSqlQuery select(const QSqlDatabase& db, const QString& sql, const Where& where) {
+  QSqlQuery query(db);
+  if (db.isOpen() && prepare(query, sql, where)) run(query, where.values);
+  return query;
+}
+
+bool isPitchClass(int value) {
+  return value >= 0 && value < 12;
+}
+
+}  // namespace
+
+int NoteAnswers::asked() const {
+  int sum = 0;
+  for (const NoteCounts& note : perNote) sum += note.asked;
+  return sum;
+}
+
+int NoteAnswers::correct() const {
+  int sum = 0;
+  for (const NoteCounts& note : perNote) sum += note.correct;
+  return sum;
+}
+
+QDateTime rangeStart(HistoryRange range, const QDateTime& now) {
+  const QDate today = now.toLocalTime().date();
+  switch (range) {
+    case HistoryRange::Today:
+      return today.startOfDay();
+    case HistoryRange::Last7Days:
+      return today.addDays(-6).startOfDay();
+    case HistoryRange::Last30Days:
+      return today.addDays(-29).startOfDay();
+    case HistoryRange::Session:
+    case HistoryRange::All:
+      break;
+  }
+  return {};
+}
+
+HistoryQueries::HistoryQueries(const QString& databasePath) : name_(connectionName()) {
+  QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+  db.setDatabaseName(databasePath);
+  db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000"));
+  db.open();
+}
+
+HistoryQueries::~HistoryQueries() {
+  QSqlDatabase::database(name_, false).close();
+  QSqlDatabase::removeDatabase(name_);
+}
+
+QSqlDatabase HistoryQueries::db() const {
+  return QSqlDatabase::database(name_, false);
+}
+
+bool HistoryQueries::isOpen() const {
+  return db().isOpen();
+}
+
+// Every query groups by lesson first, the order of its index, and adds the lessons up here.
+
+NoteAnswers HistoryQueries::noteAnswers(const HistoryFilter& filter) const {
+  NoteAnswers result;
+  QSqlQuery q = select(db(),
+                       QStringLiteral("SELECT expected, answered, COUNT(*), SUM(correct)"
+                                      " FROM answers%1 GROUP BY lesson, expected, answered"),
+                       whereOf(filter));
+  while (q.next()) {
+    const int expected = q.value(0).toInt();
+    const int answered = q.value(1).toInt();
+    if (!isPitchClass(expected) || !isPitchClass(answered)) continue;
+    const int count = q.value(2).toInt();
+    result.confusion[expected][answered] += count;
+    result.perNote[expected].asked += count;
+    result.perNote[expected].correct += q.value(3).toInt();
+  }
+  return result;
+}
+
+Progress HistoryQueries::progress(const HistoryFilter& filter) const {
+  std::map<QString, DayStats> byDay;
+  std::map<std::pair<QString, QString>, int> highest;  // lesson and day: level
+  QSqlQuery totals = select(db(),
+                            QStringLiteral("SELECT lesson, day, COUNT(*), SUM(correct), MAX(level)"
+                                           " FROM answers%1 GROUP BY lesson, day"),
+                            whereOf(filter));
+  while (totals.next()) {
+    const QString day = totals.value(1).toString();
+    DayStats& stats = byDay[day];
+    stats.asked += totals.value(2).toInt();
+    stats.correct += totals.value(3).toInt();
+    highest[{totals.value(0).toString(), day}] = totals.value(4).toInt();
+  }
+  QSqlQuery events = select(db(),
+                            QStringLiteral("SELECT lesson, day, MAX(to_level) FROM level_events%1"
+                                           " GROUP BY lesson, day"),
+                            whereOf(filter));
+  while (events.next()) {
+    int& level = highest[{events.value(0).toString(), events.value(1).toString()}];
+    level = std::max(level, events.value(2).toInt());
+  }
+
+  Progress result;
+  for (auto& [text, stats] : byDay) {
+    stats.day = QDate::fromString(text, Qt::ISODate);
+    result.days.push_back(stats);
+  }
+  addMedians(filter, result.days);
+  for (const auto& [key, level] : highest) {
+    const auto lesson = lessonNamed(key.first);
+    if (lesson)
+      result.levels.push_back({*lesson, QDate::fromString(key.second, Qt::ISODate), level});
+  }
+  return result;
+}
+
+// The median is the middle answer of the day in response-time order, or the mean of the middle
+// two: an index holds each day's answers in that order, so it is found by counting along it.
+void HistoryQueries::addMedians(const HistoryFilter& filter, std::vector<DayStats>& days) const {
+  QSqlQuery middle(db());
+  const Where ofDay = whereOf(filter, {QStringLiteral("day = ?")});
+  if (!prepare(middle,
+               QStringLiteral("SELECT response_ms FROM answers%1"
+                              " ORDER BY response_ms LIMIT ? OFFSET ?"),
+               ofDay))
+    return;
+  for (DayStats& day : days) {
+    QVariantList values = ofDay.values;
+    values << day.day.toString(Qt::ISODate) << 2 - day.asked % 2 << (day.asked - 1) / 2;
+    if (!run(middle, values)) continue;
+    double sum = 0;
+    int count = 0;
+    for (; middle.next(); ++count) sum += middle.value(0).toDouble();
+    if (count > 0) day.medianResponseMs = sum / count;
+  }
+}
+
+std::array<Intonation, 12> HistoryQueries::intonation(const HistoryFilter& filter) const {
+  struct Sums {
+    int count = 0;
+    double cents = 0;
+    double squares = 0;
+  };
+  std::array<Sums, 12> sums{};
+  QSqlQuery q = select(db(),
+                       QStringLiteral("SELECT answered, COUNT(*), SUM(cents), SUM(cents * cents)"
+                                      " FROM answers%1 GROUP BY lesson, answered"),
+                       whereOf(filter, {QStringLiteral("cents IS NOT NULL")}));
+  while (q.next()) {
+    const int note = q.value(0).toInt();
+    if (!isPitchClass(note)) continue;
+    sums[note].count += q.value(1).toInt();
+    sums[note].cents += q.value(2).toDouble();
+    sums[note].squares += q.value(3).toDouble();
+  }
+  std::array<Intonation, 12> result{};
+  for (int note = 0; note < 12; ++note) {
+    const Sums& s = sums[note];
+    if (s.count == 0) continue;
+    const double mean = s.cents / s.count;
+    result[note] = {s.count, mean, std::sqrt(std::max(0.0, s.squares / s.count - mean * mean))};
+  }
+  return result;
+}
+
+bool HistoryQueries::exportCsv(const QString& fileName) const {
+  QSaveFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+  QTextStream out(&file);
+  // No value holds a comma, a quote or a line break, so none needs quoting.
+  const QString columns = QStringLiteral(
+      "at,lesson,level,question,answer,source,correct,response_ms,cents,session,position,octave,"
+      "detected_note,offset_step");
+  out << columns << '\n';
+  QSqlQuery q = select(db(), QStringLiteral("SELECT %1 FROM answers ORDER BY id").arg(columns), {});
+  const int count = static_cast<int>(columns.count(QLatin1Char(',')) + 1);
+  while (q.next()) {
+    for (int i = 0; i < count; ++i) {
+      if (i > 0) out << ',';
+      if (!q.isNull(i)) out << q.value(i).toString();
+    }
+    out << '\n';
+  }
+  out.flush();
+  return out.status() == QTextStream::Ok && file.commit();
+}
+
+}  // namespace auralis

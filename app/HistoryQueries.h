@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/LessonMode.h"
+
+namespace auralis {
+
+enum class HistoryRange { Session, Today, Last7Days, Last30Days, All };
+
+struct HistoryFilter {
+  HistoryRange range = HistoryRange::All;
+  std::optional<LessonMode> lesson;  // every lesson when empty
+  std::int64_t sessionId = 0;        // the run that Session means
+  QDateTime now = QDateTime::currentDateTime();
+};
+
+struct NoteCounts {
+  int asked = 0;
+  int correct = 0;
+};
+
+// For each question pitch class, how often each pitch class was answered, and how often right.
+struct NoteAnswers {
+  std::array<NoteCounts, 12> perNote{};
+  std::array<std::array<int, 12>, 12> confusion{};  // [question][answered]
+  int asked() const;
+  int correct() const;
+};
+
+struct DayStats {
+  QDate day;
+  int asked = 0;
+  int correct = 0;
+  double medianResponseMs = 0;
+};
+
+// The highest level a lesson reached on a day.
+struct LevelPoint {
+  LessonMode lesson;
+  QDate day;
+  int level;
+};
+
+// What changed from day to day: one pass over the history serves both charts.
+struct Progress {
+  std::vector<DayStats> days;
+  std::vector<LevelPoint> levels;  // by lesson, then day
+};
+
+// Cents off the true pitch of the notes sung, per sung pitch class; positive is sharp.
+struct Intonation {
+  int count = 0;
+  double meanCents = 0;
+  double spreadCents = 0;  // standard deviation
+};
+
+// The questions behind the statistics window. Each opens the file read-only for itself, so a
+// file set aside or cleared meanwhile is never held; every sum is taken in SQL on the indexes.
+class HistoryQueries {
+ public:
+  explicit HistoryQueries(const QString& databasePath);
+  ~HistoryQueries();
+  HistoryQueries(const HistoryQueries&) = delete;
+  HistoryQueries& operator=(const HistoryQueries&) = delete;
+
+  bool isOpen() const;
+  NoteAnswers noteAnswers(const HistoryFilter& filter) const;
+  Progress progress(const HistoryFilter& filter) const;
+  std::array<Intonation, 12> intonation(const HistoryFilter& filter) const;
+  // Every answer as comma-separated values with a header line; false when the file cannot be
+  // written.
+  bool exportCsv(const QString& fileName) const;
+
+ private:
+  QSqlDatabase db() const;
+  void addMedians(const HistoryFilter& filter, std::vector<DayStats>& days) const;
+  QString name_;
+};
+
+// The first instant a range covers: local midnight of its first day; invalid for Session and All.
+QDateTime rangeStart(HistoryRange range, const QDateTime& now);
+
+}  // namespace auralis

@@ -1,0 +1,130 @@
+#include "app/HistorySchema.h"
+
+#include <QDateTime>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QTimeZone>
+#include <algorithm>
+#include <initializer_list>
+
+namespace auralis {
+
+namespace {
+
+QString textOf(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Each step brings the schema from its index to the next version; only ever append.
+// The pitch classes `expected` and `answered` and the local `day` are kept beside the other
+// columns so that the statistics aggregate in SQL, on indexes.
+constexpr std::initializer_list<const char*> kToVersion1 = {
+    "CREATE TABLE sessions ("
+    " id INTEGER PRIMARY KEY,"
+    " started TEXT NOT NULL)",
+    "CREATE TABLE answers ("
+    " id INTEGER PRIMARY KEY,"
+    " session INTEGER NOT NULL REFERENCES sessions(id),"
+    " at TEXT NOT NULL,"
+    " day TEXT NOT NULL,"
+    " lesson TEXT NOT NULL,"
+    " level INTEGER NOT NULL,"
+    " question TEXT NOT NULL,"
+    " position INTEGER NOT NULL,"
+    " answer TEXT NOT NULL,"
+    " source TEXT NOT NULL,"
+    " correct INTEGER NOT NULL,"
+    " response_ms INTEGER NOT NULL,"
+    " cents REAL,"
+    " octave INTEGER,"
+    " detected_note INTEGER,"
+    " offset_step INTEGER,"
+    " expected INTEGER NOT NULL,"
+    " answered INTEGER NOT NULL)",
+    // Each chart reads one of these alone, grouping in the index's order, so that no query
+    // sorts the whole history.
+    "CREATE INDEX answers_by_note ON answers(lesson, expected, answered, correct, day)",
+    "CREATE INDEX answers_by_lesson_day ON answers(lesson, day, response_ms, correct, level)",
+    "CREATE INDEX answers_by_day ON answers(day, response_ms)",
+    "CREATE INDEX answers_sung ON answers(lesson, answered, cents, day) WHERE cents IS NOT NULL",
+    "CREATE INDEX answers_by_session ON answers(session)",
+    "CREATE TABLE level_events ("
+    " id INTEGER PRIMARY KEY,"
+    " session INTEGER NOT NULL REFERENCES sessions(id),"
+    " at TEXT NOT NULL,"
+    " day TEXT NOT NULL,"
+    " lesson TEXT NOT NULL,"
+    " from_level INTEGER NOT NULL,"
+    " to_level INTEGER NOT NULL,"
+    " kind TEXT NOT NULL)",
+    "CREATE INDEX level_events_by_lesson_day ON level_events(lesson, day, to_level)",
+};
+
+const std::array<std::initializer_list<const char*>, kHistorySchemaVersion> kMigrations = {
+    kToVersion1};
+
+}  // namespace
+
+QString lessonName(LessonMode lesson) {
+  for (const LessonName& row : kLessonNames)
+    if (row.lesson == lesson) return textOf(row.name);
+  return QStringLiteral("practice");
+}
+
+std::optional<LessonMode> lessonNamed(const QString& name) {
+  for (const LessonName& row : kLessonNames)
+    if (name == textOf(row.name)) return row.lesson;
+  return std::nullopt;
+}
+
+QString sourceName(AnswerSource source) {
+  return textOf(kSourceNames[static_cast<std::size_t>(source)]);
+}
+
+QString levelEventName(LevelEventKind kind) {
+  return textOf(kLevelEventNames[static_cast<std::size_t>(kind)]);
+}
+
+QString isoUtc(std::int64_t msSinceEpoch) {
+  return QDateTime::fromMSecsSinceEpoch(msSinceEpoch, QTimeZone::utc())
+      .toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+}
+
+QString localDay(std::int64_t msSinceEpoch) {
+  return QDateTime::fromMSecsSinceEpoch(msSinceEpoch).date().toString(Qt::ISODate);
+}
+
+QString questionText(const AnswerRecord& answer) {
+  QStringList notes;
+  const int count =
+      std::min(answer.questionNoteCount, static_cast<int>(answer.questionNotes.size()));
+  for (int i = 0; i < count; ++i) notes << QString::number(answer.questionNotes[i]);
+  return notes.join(QLatin1Char(' '));
+}
+
+bool migrateHistory(QSqlDatabase& db, int from, QString* error) {
+  if (!db.transaction()) {
+    *error = db.lastError().text();
+    return false;
+  }
+  QSqlQuery query(db);
+  for (int version = from; version < kHistorySchemaVersion; ++version) {
+    for (const char* statement : kMigrations[static_cast<std::size_t>(version)]) {
+      if (!query.exec(QString::fromLatin1(statement))) {
+        *error = query.lastError().text();
+        db.rollback();
+        return false;
+      }
+    }
+  }
+  if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(kHistorySchemaVersion)) ||
+      !db.commit()) {
+    *error = query.lastError().isValid() ? query.lastError().text() : db.lastError().text();
+    db.rollback();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace auralis

@@ -1,0 +1,371 @@
+#include "app/HistoryStore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "app/HistoryPaths.h"
+#include "app/HistorySchema.h"
+#include "engine/Notes.h"
+
+namespace auralis {
+
+namespace {
+
+// SQLite's primary result codes that say the file itself is damaged.
+constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteFull = 13;
+constexpr int kSqliteNotADatabase = 26;
+
+int primaryCode(const QSqlError& error) {
+  return error.nativeErrorCode().toInt() & 0xff;
+}
+
+bool isDamage(const QSqlError& error) {
+  const int code = primaryCode(error);
+  return code == kSqliteCorrupt || code == kSqliteNotADatabase;
+}
+
+QString connectionName() {
+  static std::atomic<int> count{0};
+  return QStringLiteral("auralis-history-writer-%1").arg(++count);
+}
+
+QVariant nullable(bool present, const QVariant& value) {
+  return present ? value : QVariant(value.metaType());
+}
+
+struct Item {
+  enum class Kind { Answer, Event, Clear } kind;
+  AnswerRecord answer;
+  LevelEvent event;
+};
+
+enum class Opened { Ready, Damaged, Newer, Failed };
+
+}  // namespace
+
+class HistoryStore::Writer {
+ public:
+  explicit Writer(HistoryStore& store) : store_(store), name_(connectionName()) {
+    queue_.reserve(64);
+    thread_ = std::thread([this] { run(); });
+  }
+
+  ~Writer() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+
+  void push(const Item& item) {
+    {
+      std::lock_guard lock(mutex_);
+      queue_.push_back(item);
+      ++queued_;
+    }
+    wake_.notify_one();
+  }
+
+  void flush() {
+    std::unique_lock lock(mutex_);
+    const std::uint64_t target = queued_;
+    drained_.wait(lock, [&] { return done_ >= target; });
+  }
+
+ private:
+  void run() {
+    open();
+    std::vector<Item> batch;
+    batch.reserve(64);
+    for (;;) {
+      {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [&] { return !queue_.empty() || stopping_; });
+        if (queue_.empty()) break;
+        batch.swap(queue_);
+      }
+      if (store_.state() == HistoryState::Ready) writeOrRecover(batch);
+      {
+        std::lock_guard lock(mutex_);
+        done_ += batch.size();
+      }
+      drained_.notify_all();
+      batch.clear();
+    }
+    close();
+  }
+
+  void open() {
+    const QString folder = QFileInfo(store_.path_).absolutePath();
+    if (!QDir().mkpath(folder)) {
+      notKept(QStringLiteral("the folder %1 cannot be created.").arg(folder));
+      return;
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      switch (tryOpen()) {
+        case Opened::Ready:
+          store_.state_ = HistoryState::Ready;
+          return;
+        case Opened::Newer:
+          close();
+          store_.state_ = HistoryState::Newer;
+          store_.postNotice(QStringLiteral(
+              "The answer history was written by a newer version of Auralis. It is left as it "
+              "is, and the answers of this run are not kept."));
+          return;
+        case Opened::Damaged:
+          if (attempt == 0 && setAside()) break;
+          close();
+          notKept(QStringLiteral("the damaged file %1 cannot be moved aside.").arg(store_.path_));
+          return;
+        case Opened::Failed:
+          close();
+          notKept(failure_);
+          return;
+      }
+    }
+  }
+
+  Opened fail(const QSqlError& error) {
+    failure_ = error.text();
+    return isDamage(error) ? Opened::Damaged : Opened::Failed;
+  }
+
+  Opened tryOpen() {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+    db.setDatabaseName(store_.path_);
+    // Another running copy of the program may hold the write lock for a moment.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) return fail(db.lastError());
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+      return fail(query.lastError());
+    const int version = query.value(0).toInt();
+    // Nothing may be written to a newer program's file, not even the journal mode.
+    if (version > kHistorySchemaVersion) return Opened::Newer;
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")) ||
+        !query.exec(QStringLiteral("PRAGMA synchronous = NORMAL")))
+      return fail(query.lastError());
+    if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next())
+      return fail(query.lastError());
+    if (query.value(0).toString() != QStringLiteral("ok")) return Opened::Damaged;
+    query.finish();
+    if (version < kHistorySchemaVersion && !migrateHistory(db, version, &failure_))
+      return Opened::Failed;
+    query.prepare(QStringLiteral("INSERT INTO sessions(started) VALUES (?)"));
+    query.addBindValue(isoUtc(QDateTime::currentMSecsSinceEpoch()));
+    if (!query.exec()) return fail(query.lastError());
+    store_.sessionId_ = query.lastInsertId().toLongLong();
+    return prepareStatements(db) ? Opened::Ready : Opened::Failed;
+  }
+
+  bool prepareStatements(const QSqlDatabase& db) {
+    insertAnswer_.emplace(db);
+    insertEvent_.emplace(db);
+    const bool ok =
+        insertAnswer_->prepare(QStringLiteral(
+            "INSERT INTO answers(session, at, day, lesson, level, question, position, answer,"
+            " source, correct, response_ms, cents, octave, detected_note, offset_step, expected,"
+            " answered) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) &&
+        insertEvent_->prepare(QStringLiteral(
+            "INSERT INTO level_events(session, at, day, lesson, from_level, to_level, kind)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    if (!ok) failure_ = insertAnswer_->lastError().text() + insertEvent_->lastError().text();
+    return ok;
+  }
+
+  void close() {
+    insertAnswer_.reset();
+    insertEvent_.reset();
+    if (QSqlDatabase::contains(name_)) {
+      QSqlDatabase::database(name_, false).close();
+      QSqlDatabase::removeDatabase(name_);
+    }
+  }
+
+  // Moves the damaged file aside, with its journal, which belongs to it and must not be applied
+  // to the new file. False when the file cannot be moved.
+  bool setAside() {
+    close();
+    const QString& path = store_.path_;
+    QString aside = corruptCopyPath(path, QDateTime::currentDateTime());
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+      aside = corruptCopyPath(path, QDateTime::currentDateTime()) + QStringLiteral("-%1").arg(n);
+    if (!QFile::rename(path, aside)) return false;
+    if (QFileInfo::exists(path + QStringLiteral("-wal")))
+      QFile::rename(path + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
+    QFile::remove(path + QStringLiteral("-shm"));
+    store_.postNotice(QStringLiteral("The answer history was damaged. It has been moved to %1 "
+                                     "and a new history has been started.")
+                          .arg(QFileInfo(aside).fileName()));
+    return true;
+  }
+
+  void notKept(const QString& reason) {
+    store_.state_ = HistoryState::Unavailable;
+    tellNotKept(reason);
+  }
+
+  void tellNotKept(const QString& reason) {
+    if (toldNotKept_) return;
+    toldNotKept_ = true;
+    store_.postNotice(QStringLiteral("Answers are not being kept: %1").arg(reason));
+  }
+
+  void writeOrRecover(const std::vector<Item>& batch) {
+    const std::optional<QSqlError> error = write(batch);
+    if (!error) {
+      store_.postChanged();
+      return;
+    }
+    if (isDamage(*error)) {
+      // A file damaged while the program runs: start a new one and keep this batch there.
+      if (setAside() && tryOpen() == Opened::Ready) {
+        if (!write(batch)) store_.postChanged();
+        return;
+      }
+      close();
+      notKept(failure_);
+      return;
+    }
+    // A full disk or a lost folder may come back: later answers try again.
+    tellNotKept(primaryCode(*error) == kSqliteFull ? QStringLiteral("the disk is full.")
+                                                   : error->text());
+  }
+
+  std::optional<QSqlError> write(const std::vector<Item>& batch) {
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    if (!db.transaction()) return db.lastError();
+    for (const Item& item : batch) {
+      const std::optional<QSqlError> error = writeItem(db, item);
+      if (error) {
+        db.rollback();
+        return error;
+      }
+    }
+    if (!db.commit()) {
+      const QSqlError error = db.lastError();
+      db.rollback();
+      return error;
+    }
+    return std::nullopt;
+  }
+
+  std::optional<QSqlError> writeItem(const QSqlDatabase& db, const Item& item) {
+    const qlonglong session = store_.sessionId();
+    if (item.kind == Item::Kind::Clear) {
+      QSqlQuery query(db);
+      for (const QString& statement :
+           {QStringLiteral("DELETE FROM answers"), QStringLiteral("DELETE FROM level_events"),
+            QStringLiteral("DELETE FROM sessions WHERE id <> %1").arg(session)})
+        if (!query.exec(statement)) return query.lastError();
+      return std::nullopt;
+    }
+    if (item.kind == Item::Kind::Event) {
+      const LevelEvent& e = item.event;
+      QSqlQuery& q = *insertEvent_;
+      const QVariantList values = {
+          session,     isoUtc(e.atMs), localDay(e.atMs),      lessonName(e.lesson),
+          e.fromLevel, e.toLevel,      levelEventName(e.kind)};
+      for (int i = 0; i < values.size(); ++i) q.bindValue(i, values[i]);
+      if (!q.exec()) return q.lastError();
+      return std::nullopt;
+    }
+    const AnswerRecord& a = item.answer;
+    const bool sung = a.source == AnswerSource::Sung;
+    const int position = std::clamp(a.position, 0, static_cast<int>(a.questionNotes.size()) - 1);
+    QSqlQuery& q = *insertAnswer_;
+    const QVariantList values = {session,
+                                 isoUtc(a.atMs),
+                                 localDay(a.atMs),
+                                 lessonName(a.lesson),
+                                 a.level,
+                                 questionText(a),
+                                 a.position,
+                                 QString(QLatin1Char(a.letter)),
+                                 sourceName(a.source),
+                                 a.correct ? 1 : 0,
+                                 a.responseMs,
+                                 nullable(sung && !std::isnan(a.cents), a.cents),
+                                 nullable(sung, a.octave),
+                                 nullable(sung, a.detectedNote),
+                                 nullable(sung, a.offsetStep),
+                                 pitchClassOf(a.questionNotes[static_cast<std::size_t>(position)]),
+                                 LetterToPitchClass(a.letter)};
+    for (int i = 0; i < values.size(); ++i) q.bindValue(i, values[i]);
+    if (!q.exec()) return q.lastError();
+    return std::nullopt;
+  }
+
+  HistoryStore& store_;
+  const QString name_;
+  std::thread thread_;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable drained_;
+  std::vector<Item> queue_;
+  std::uint64_t queued_ = 0;
+  std::uint64_t done_ = 0;
+  bool stopping_ = false;
+
+  // The writer thread's own.
+  std::optional<QSqlQuery> insertAnswer_;
+  std::optional<QSqlQuery> insertEvent_;
+  QString failure_;
+  bool toldNotKept_ = false;
+};
+
+HistoryStore::HistoryStore(QString databasePath, QObject* parent)
+    : QObject(parent), path_(std::move(databasePath)), writer_(std::make_unique<Writer>(*this)) {}
+
+HistoryStore::~HistoryStore() {
+  writer_.reset();
+}
+
+void HistoryStore::recordAnswer(const AnswerRecord& answer) {
+  writer_->push({Item::Kind::Answer, answer, {}});
+}
+
+void HistoryStore::recordLevelEvent(const LevelEvent& event) {
+  writer_->push({Item::Kind::Event, {}, event});
+}
+
+void HistoryStore::clearHistory() {
+  writer_->push({Item::Kind::Clear, {}, {}});
+}
+
+void HistoryStore::flush() {
+  writer_->flush();
+}
+
+void HistoryStore::postNotice(const QString& text) {
+  QMetaObject::invokeMethod(
+      this, [this, text] { Q_EMIT notice(text); }, Qt::QueuedConnection);
+}
+
+void HistoryStore::postChanged() {
+  QMetaObject::invokeMethod(
+      this, [this] { Q_EMIT changed(); }, Qt::QueuedConnection);
+}
+
+}  // namespace auralis

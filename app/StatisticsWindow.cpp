@@ -1,0 +1,196 @@
+#include "app/StatisticsWindow.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <cmath>
+
+#include "app/HistorySchema.h"
+#include "engine/Notes.h"
+
+namespace auralis {
+
+namespace {
+
+struct RangeItem {
+  HistoryRange range;
+  const char* caption;
+};
+constexpr std::array<RangeItem, 5> kRangeItems = {{
+    {HistoryRange::Session, "This session"},
+    {HistoryRange::Today, "Today"},
+    {HistoryRange::Last7Days, "Last 7 days"},
+    {HistoryRange::Last30Days, "Last 30 days"},
+    {HistoryRange::All, "All"},
+}};
+
+// New answers are drawn at most this often while the window is open.
+constexpr int kRefreshDelayMs = 500;
+
+QString textOf(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+QStringList noteNamesFor(bool solfege) {
+  QStringList names;
+  for (std::string_view name : solfege ? SolfegeSharpNames : LetterSharpNames)
+    names << textOf(name);
+  return names;
+}
+
+void exportHistoryDialog(QWidget* parent, const QString& databasePath) {
+  const QString fileName = QFileDialog::getSaveFileName(
+      parent, QStringLiteral("Export history"), QStringLiteral("auralis-history.csv"),
+      QStringLiteral("Comma-separated values (*.csv)"));
+  if (fileName.isEmpty()) return;
+  if (!HistoryQueries(databasePath).exportCsv(fileName))
+    QMessageBox::warning(parent, QStringLiteral("Export history"),
+                         QStringLiteral("The history could not be written to %1.").arg(fileName));
+}
+
+StatisticsWindow::StatisticsWindow(HistoryStore& store, QWidget* parent)
+    : QMainWindow(parent), store_(store) {
+  setObjectName(QStringLiteral("StatisticsWindow"));
+  setWindowTitle(QStringLiteral("Statistics"));
+  resize(kStatisticsWidth, kStatisticsHeight);
+  buildMenus();
+
+  auto* central = new QWidget(this);
+  auto* grid = new QGridLayout(central);
+  grid->setContentsMargins(8, 8, 8, 8);
+  grid->setSpacing(8);
+  grid->addWidget(buildFilters(), 0, 0, 1, 3);
+  accuracy_ = new AccuracyChart(central);
+  confusion_ = new ConfusionChart(central);
+  intonation_ = new IntonationChart(central);
+  daily_ = new DailyChart(central);
+  levels_ = new LevelChart(central);
+  grid->addWidget(accuracy_, 1, 0);
+  grid->addWidget(confusion_, 1, 1);
+  grid->addWidget(intonation_, 1, 2);
+  grid->addWidget(daily_, 2, 0, 1, 2);
+  grid->addWidget(levels_, 2, 2);
+  grid->setRowStretch(1, 1);
+  grid->setRowStretch(2, 1);
+  for (int column = 0; column < 3; ++column) grid->setColumnStretch(column, 1);
+  setCentralWidget(central);
+
+  auto* pending = new QTimer(this);
+  pending->setSingleShot(true);
+  pending->setInterval(kRefreshDelayMs);
+  connect(pending, &QTimer::timeout, this, [this] {
+    if (isVisible()) refresh();
+  });
+  connect(&store_, &HistoryStore::changed, pending, qOverload<>(&QTimer::start));
+  refresh();
+}
+
+void StatisticsWindow::buildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  QAction* exportItem = file->addAction(QStringLiteral("&Export history..."));
+  exportItem->setObjectName(QStringLiteral("ExportHistory1"));
+  connect(exportItem, &QAction::triggered, this, [this] { exportHistory(); });
+  QAction* clearItem = file->addAction(QStringLiteral("C&lear history..."));
+  clearItem->setObjectName(QStringLiteral("ClearHistory1"));
+  connect(clearItem, &QAction::triggered, this, [this] { clearHistory(); });
+  file->addSeparator();
+  QAction* closeItem = file->addAction(QStringLiteral("&Close"));
+  closeItem->setShortcut(QKeySequence::Close);
+  connect(closeItem, &QAction::triggered, this, &QWidget::close);
+}
+
+QWidget* StatisticsWindow::buildFilters() {
+  auto* row = new QWidget(this);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  range_ = new QComboBox(row);
+  range_->setObjectName(QStringLiteral("rangeBox"));
+  for (const RangeItem& item : kRangeItems)
+    range_->addItem(QString::fromLatin1(item.caption), static_cast<int>(item.range));
+  range_->setCurrentIndex(static_cast<int>(kRangeItems.size()) - 1);
+  lesson_ = new QComboBox(row);
+  lesson_->setObjectName(QStringLiteral("lessonBox"));
+  lesson_->addItem(QStringLiteral("All lessons"), -1);
+  for (const LessonName& item : kLessonNames)
+    lesson_->addItem(textOf(item.caption), static_cast<int>(item.lesson));
+  summary_ = new QLabel(row);
+  summary_->setObjectName(QStringLiteral("summary"));
+  layout->addWidget(new QLabel(QStringLiteral("Range:"), row));
+  layout->addWidget(range_);
+  layout->addSpacing(12);
+  layout->addWidget(new QLabel(QStringLiteral("Lesson:"), row));
+  layout->addWidget(lesson_);
+  layout->addSpacing(24);
+  layout->addWidget(summary_, 1);
+  for (QComboBox* box : {range_, lesson_})
+    connect(box, &QComboBox::currentIndexChanged, this, [this] { refresh(); });
+  return row;
+}
+
+void StatisticsWindow::setSolfegeNames(bool solfege) {
+  const QStringList names = noteNamesFor(solfege);
+  for (ChartView* chart : std::initializer_list<ChartView*>{accuracy_, confusion_, intonation_})
+    chart->setNoteNames(names);
+}
+
+void StatisticsWindow::setRange(HistoryRange range) {
+  range_->setCurrentIndex(range_->findData(static_cast<int>(range)));
+}
+
+void StatisticsWindow::setLesson(std::optional<LessonMode> lesson) {
+  lesson_->setCurrentIndex(lesson_->findData(lesson ? static_cast<int>(*lesson) : -1));
+}
+
+HistoryFilter StatisticsWindow::filter() const {
+  HistoryFilter f;
+  f.range = static_cast<HistoryRange>(range_->currentData().toInt());
+  const int lesson = lesson_->currentData().toInt();
+  if (lesson >= 0) f.lesson = static_cast<LessonMode>(lesson);
+  f.sessionId = store_.sessionId();
+  return f;
+}
+
+void StatisticsWindow::refresh() {
+  const HistoryFilter f = filter();
+  const HistoryQueries queries(store_.databasePath());
+  const NoteAnswers answers = queries.noteAnswers(f);
+  accuracy_->setData(answers.perNote);
+  confusion_->setData(answers.confusion);
+  Progress progress = queries.progress(f);
+  daily_->setData(std::move(progress.days));
+  levels_->setData(std::move(progress.levels));
+  intonation_->setData(queries.intonation(f));
+  const int asked = answers.asked();
+  const QLocale locale;
+  summary_->setText(
+      asked == 0 ? QStringLiteral("No answers")
+                 : QStringLiteral("%1 %2, %3% correct")
+                       .arg(locale.toString(asked))
+                       .arg(asked == 1 ? QStringLiteral("answer") : QStringLiteral("answers"))
+                       .arg(std::lround(100.0 * answers.correct() / asked)));
+}
+
+void StatisticsWindow::exportHistory() {
+  exportHistoryDialog(this, store_.databasePath());
+}
+
+void StatisticsWindow::clearHistory() {
+  QMessageBox ask(QMessageBox::Warning, QStringLiteral("Clear history"),
+                  QStringLiteral("Remove every answer kept so far? This cannot be undone."),
+                  QMessageBox::Cancel, this);
+  QPushButton* clear = ask.addButton(QStringLiteral("Clear history"), QMessageBox::DestructiveRole);
+  ask.setDefaultButton(QMessageBox::Cancel);
+  ask.exec();
+  if (ask.clickedButton() != static_cast<QAbstractButton*>(clear)) return;
+  store_.clearHistory();
+}
+
+}  // namespace auralis

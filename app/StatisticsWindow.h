@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QStringList>
+
+#include "app/HistoryCharts.h"
+#include "app/HistoryQueries.h"
+#include "app/HistoryStore.h"
+
+class QComboBox;
+
+namespace auralis {
+
+inline constexpr int kStatisticsWidth = 1100;
+inline constexpr int kStatisticsHeight = 700;
+
+// "Statistics": what the history holds for a range of time and a lesson, as five charts.
+class StatisticsWindow : public QMainWindow {
+ public:
+  explicit StatisticsWindow(HistoryStore& store, QWidget* parent = nullptr);
+
+  // Names the notes as solfege (DO, DI, ...) or as letters (C, C#, ...).
+  void setSolfegeNames(bool solfege);
+  void setRange(HistoryRange range);
+  void setLesson(std::optional<LessonMode> lesson);
+  HistoryFilter filter() const;
+  // Reads the file again and redraws.
+  void refresh();
+  // Asks for a file name and writes the history there as CSV.
+  void exportHistory();
+  // Asks first; Cancel is the default.
+  void clearHistory();
+
+  QComboBox* rangeBox() const { return range_; }
+  QComboBox* lessonBox() const { return lesson_; }
+  QString summary() const { return summary_->text(); }
+  QStringList noteNames() const { return accuracy_->noteNames(); }
+
+ private:
+  void buildMenus();
+  QWidget* buildFilters();
+
+  HistoryStore& store_;
+  QComboBox* range_ = nullptr;
+  QComboBox* lesson_ = nullptr;
+  QLabel* summary_ = nullptr;
+  AccuracyChart* accuracy_ = nullptr;
+  ConfusionChart* confusion_ = nullptr;
+  DailyChart* daily_ = nullptr;
+  LevelChart* levels_ = nullptr;
+  IntonationChart* intonation_ = nullptr;
+};
+
+// The twelve pitch classes named as the note panel's view names them.
+QStringList noteNamesFor(bool solfege);
+
+// Asks for a file name and writes the history there; tells the user when it cannot.
+void exportHistoryDialog(QWidget* parent, const QString& databasePath);
+
+}  // namespace auralis

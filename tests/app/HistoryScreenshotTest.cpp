@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QLocale>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdlib>
+#include <random>
+
+#include "app/StatisticsWindow.h"
+#include "engine/Notes.h"
+#include "tests/app/ScreenshotDisplay.h"
+
+namespace auralis::testing {
+namespace {
+
+constexpr std::int64_t kDayMs = 24 * 3600 * 1000;
+
+// Two weeks of practice that gets better: Identify climbing, Mimic sung a little sharp on the
+// sharps and flat on F and B, neighbours confused more than far notes.
+int recordTwoWeeks(HistoryStore& store, int* correctCount) {
+  std::mt19937 random(611);
+  std::uniform_real_distribution<double> unit(0, 1);
+  std::normal_distribution<double> wobble(0, 8);
+  const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+  int count = 0;
+  *correctCount = 0;
+  for (int day = 13; day >= 0; --day) {
+    const double skill = 0.55 + 0.03 * (13 - day);
+    for (int i = 0; i < 60; ++i) {
+      const bool mimic = i % 3 == 0;
+      const int note = 60 + static_cast<int>(unit(random) * 12);
+      const bool correct = unit(random) < skill - (isBlackKey(pitchClassOf(note)) ? 0.15 : 0);
+      const int miss = unit(random) < 0.7 ? (unit(random) < 0.5 ? 1 : -1) : 5;
+      AnswerRecord a;
+      a.atMs = now - day * kDayMs - (60 - i) * 20000;
+      a.lesson = mimic ? LessonMode::Mimic : LessonMode::Identify;
+      a.level = mimic ? 2 + (13 - day) / 4 : 3 + (13 - day) / 2;
+      a.questionNotes = {note};
+      a.questionNoteCount = 1;
+      a.letter = NoteLetters[pitchClassOf(correct ? note : note + miss)];
+      a.correct = correct;
+      a.responseMs = static_cast<int>(2200 - 90 * (13 - day) + 600 * unit(random));
+      if (mimic) {
+        const int sungClass = LetterToPitchClass(a.letter);
+        a.source = AnswerSource::Sung;
+        a.cents = (isBlackKey(sungClass) ? 14 : 0) - (sungClass == 5 || sungClass == 11 ? 17 : 0) +
+                  wobble(random);
+        a.octave = 5;
+        a.detectedNote = 60 + sungClass - 21;
+      }
+      store.recordAnswer(a);
+      ++count;
+      *correctCount += correct;
+    }
+  }
+  store.flush();
+  return count;
+}
+
+int pixelsOf(const QImage& image, const QColor& colour) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) count += image.pixelColor(x, y) == colour;
+  return count;
+}
+
+TEST(HistoryScreenshots, TheStatisticsWindowShowsTwoWeeksOfPractice) {
+  if (screenshotDisplayMissing) {
+    if (std::getenv("CI") != nullptr) FAIL() << "no X display; the tests need DISPLAY";
+    GTEST_SKIP() << "no X display: run under tools/with-services.sh or xvfb-run -a";
+  }
+  QTemporaryDir dir;
+  HistoryStore store(dir.path() + QStringLiteral("/history.sqlite"));
+  int correct = 0;
+  const int asked = recordTwoWeeks(store, &correct);
+
+  StatisticsWindow window(store);
+  window.setSolfegeNames(true);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  window.repaint();
+  QCoreApplication::processEvents();
+  QTest::qWait(50);
+  const QImage shot = window.screen()->grabWindow(window.winId()).toImage();
+  QDir().mkpath(QStringLiteral(AURALIS_SCREENSHOT_DIR));
+  shot.save(QStringLiteral(AURALIS_SCREENSHOT_DIR "/statistics.png"));
+
+  EXPECT_EQ(window.summary(), QStringLiteral("%1 answers, %2% correct")
+                                  .arg(QLocale().toString(asked))
+                                  .arg(std::lround(100.0 * correct / asked)));
+  EXPECT_GT(pixelsOf(shot, intonationColour(30)), 20) << "sharp notes";
+  EXPECT_GT(pixelsOf(shot, intonationColour(-30)), 20) << "flat notes";
+  EXPECT_GT(pixelsOf(shot, intonationColour(0)), 20) << "notes in tune";
+}
+
+}  // namespace
+}  // namespace auralis::testing

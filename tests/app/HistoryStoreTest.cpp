@@ -1,0 +1,201 @@
+#include <QDir>
+#include <QTimeZone>
+#include <cmath>
+
+#include "app/HistoryPaths.h"
+#include "app/HistorySchema.h"
+#include "tests/app/HistoryFixture.h"
+
+namespace auralis::testing {
+namespace {
+
+TEST_F(HistoryTest, EveryFieldOfEverySourceComesBackAsRecorded) {
+  struct Case {
+    AnswerSource source;
+    const char* sourceName;
+    LessonMode lesson;
+    const char* lessonName;
+  };
+  const std::vector<Case> cases = {
+      {AnswerSource::Typed, "typed", LessonMode::Identify, "identify"},
+      {AnswerSource::Click, "click", LessonMode::Unlock, "unlock"},
+      {AnswerSource::Midi, "midi", LessonMode::Meditate, "meditate"},
+      {AnswerSource::Sung, "sung", LessonMode::Sing, "sing"},
+  };
+  HistoryStore& s = openStore();
+  // 2024-06-15 09:15:02.123 UTC
+  const std::int64_t at = 1718442902123;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    AnswerRecord a;
+    a.atMs = at + static_cast<std::int64_t>(i);
+    a.lesson = cases[i].lesson;
+    a.level = 12 + static_cast<int>(i);
+    a.questionNotes = {60, 64, 67};
+    a.questionNoteCount = 3;
+    a.position = 1;
+    a.letter = 'D';
+    a.source = cases[i].source;
+    a.correct = i % 2 == 0;
+    a.responseMs = 1234;
+    a.octave = 5;
+    a.detectedNote = 42;
+    a.offsetStep = -3;
+    a.cents = -12.5;
+    s.recordAnswer(a);
+  }
+  settle();
+
+  const HistoryFile file(path());
+  const auto rows = file.rows(QStringLiteral(
+      "SELECT at, lesson, level, question, answer, source, correct, response_ms, cents, position,"
+      " octave, detected_note, offset_step, expected, answered, session FROM answers ORDER BY id"));
+  ASSERT_EQ(rows.size(), cases.size());
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(cases[i].sourceName);
+    const QVariantList& r = rows[i];
+    const bool sung = cases[i].source == AnswerSource::Sung;
+    EXPECT_EQ(r[0].toString(), QStringLiteral("2024-06-15T09:15:02.12%1Z").arg(3 + i));
+    EXPECT_EQ(r[1].toString(), cases[i].lessonName);
+    EXPECT_EQ(r[2].toInt(), 12 + static_cast<int>(i));
+    EXPECT_EQ(r[3].toString(), "60 64 67");
+    EXPECT_EQ(r[4].toString(), "D");
+    EXPECT_EQ(r[5].toString(), cases[i].sourceName);
+    EXPECT_EQ(r[6].toInt(), i % 2 == 0 ? 1 : 0);
+    EXPECT_EQ(r[7].toInt(), 1234);
+    EXPECT_EQ(r[8].isNull(), !sung) << "cents only for sung answers";
+    if (sung) {
+      EXPECT_DOUBLE_EQ(r[8].toDouble(), -12.5);
+    }
+    EXPECT_EQ(r[9].toInt(), 1);
+    EXPECT_EQ(r[10].isNull(), !sung);
+    EXPECT_EQ(r[11].isNull(), !sung);
+    EXPECT_EQ(r[12].isNull(), !sung);
+    if (sung) {
+      EXPECT_EQ(r[10].toInt(), 5);
+      EXPECT_EQ(r[11].toInt(), 42);
+      EXPECT_EQ(r[12].toInt(), -3);
+    }
+    EXPECT_EQ(r[13].toInt(), 4) << "E, the question note at the answered position";
+    EXPECT_EQ(r[14].toInt(), 3) << "D sharp, the letter answered";
+    EXPECT_EQ(r[15].toLongLong(), s.sessionId());
+  }
+}
+
+TEST_F(HistoryTest, ASungAnswerWithoutAPitchKeepsNoCents) {
+  HistoryStore& s = openStore();
+  AnswerRecord a = sung(noon(0), 60, 'c', std::nan(""));
+  s.recordAnswer(a);
+  settle();
+  EXPECT_TRUE(HistoryFile(path()).value(QStringLiteral("SELECT cents FROM answers")).isNull());
+}
+
+TEST_F(HistoryTest, LevelChangesAreKeptWithTheirKind) {
+  const std::vector<std::pair<LevelEventKind, const char*>> kinds = {
+      {LevelEventKind::Promotion, "promotion"},
+      {LevelEventKind::LevelUp, "level-up"},
+      {LevelEventKind::LevelDown, "level-down"},
+      {LevelEventKind::Reset, "reset"}};
+  HistoryStore& s = openStore();
+  for (std::size_t i = 0; i < kinds.size(); ++i)
+    s.recordLevelEvent({noon(0, static_cast<int>(i)), LessonMode::Mimic, static_cast<int>(i) + 1,
+                        static_cast<int>(i) + 2, kinds[i].first});
+  settle();
+  const auto rows = HistoryFile(path()).rows(
+      QStringLiteral("SELECT lesson, from_level, to_level, kind, session FROM level_events"
+                     " ORDER BY id"));
+  ASSERT_EQ(rows.size(), kinds.size());
+  for (std::size_t i = 0; i < kinds.size(); ++i) {
+    EXPECT_EQ(rows[i][0].toString(), "mimic");
+    EXPECT_EQ(rows[i][1].toInt(), static_cast<int>(i) + 1);
+    EXPECT_EQ(rows[i][2].toInt(), static_cast<int>(i) + 2);
+    EXPECT_EQ(rows[i][3].toString(), kinds[i].second);
+    EXPECT_EQ(rows[i][4].toLongLong(), s.sessionId());
+  }
+}
+
+TEST_F(HistoryTest, ANewFileGetsTheCurrentSchemaAndEachRunASession) {
+  openStore().recordAnswer(answer(noon(1), 60, 'c', true));
+  settle();
+  const std::int64_t first = store->sessionId();
+  closeStore();
+  openStore().recordAnswer(answer(noon(0), 62, 'd', true));
+  settle();
+  EXPECT_GT(store->sessionId(), first);
+  const HistoryFile file(path());
+  EXPECT_EQ(file.value(QStringLiteral("PRAGMA user_version")).toInt(), kHistorySchemaVersion);
+  EXPECT_EQ(file.value(QStringLiteral("PRAGMA journal_mode")).toString(), "wal");
+  EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM sessions")).toInt(), 2);
+  EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM answers")).toInt(), 2);
+  EXPECT_TRUE(notices.empty());
+}
+
+TEST_F(HistoryTest, AnswersQueuedAtExitAreWritten) {
+  HistoryStore& s = openStore();
+  for (int i = 0; i < 500; ++i) s.recordAnswer(answer(noon(0) + i, 60 + i % 12, 'c', i % 3 == 0));
+  closeStore();
+  EXPECT_EQ(HistoryFile(path()).value(QStringLiteral("SELECT COUNT(*) FROM answers")).toInt(), 500);
+}
+
+TEST_F(HistoryTest, ClearingRemovesEveryAnswerEventAndEarlierSession) {
+  openStore().recordAnswer(answer(noon(3), 60, 'c', true));
+  closeStore();
+  HistoryStore& s = openStore();
+  s.recordAnswer(answer(noon(0), 60, 'c', true));
+  s.recordLevelEvent({noon(0), LessonMode::Identify, 1, 2, LevelEventKind::Promotion});
+  s.clearHistory();
+  s.recordAnswer(answer(noon(0, 5), 62, 'd', true));
+  settle();
+  const HistoryFile file(path());
+  EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM answers")).toInt(), 1);
+  EXPECT_EQ(file.value(QStringLiteral("SELECT answer FROM answers")).toString(), "d");
+  EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM level_events")).toInt(), 0);
+  EXPECT_EQ(file.value(QStringLiteral("SELECT id FROM sessions")).toLongLong(), s.sessionId());
+}
+
+TEST_F(HistoryTest, TheChangedNoticeFollowsWrittenAnswers) {
+  HistoryStore& s = openStore();
+  int changes = 0;
+  QObject::connect(&s, &HistoryStore::changed, [&] { ++changes; });
+  s.recordAnswer(answer(noon(0), 60, 'c', true));
+  settle();
+  EXPECT_GE(changes, 1);
+}
+
+TEST(HistoryPaths, TheFileLivesUnderAnAbsoluteDataHomeOnly) {
+  struct Case {
+    const char* dataHome;  // null: unset
+    QString expected;
+  };
+  const QString home = QDir::homePath() + QStringLiteral("/.local/share/Auralis/history.sqlite");
+  const std::vector<Case> cases = {
+      {"/srv/data", QStringLiteral("/srv/data/Auralis/history.sqlite")},
+      {"/srv/data/", QStringLiteral("/srv/data/Auralis/history.sqlite")},
+      {nullptr, home},
+      {"", home},
+      {"relative/data", home},
+  };
+  const QByteArray saved = qgetenv("XDG_DATA_HOME");
+  const bool wasSet = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+  for (const Case& c : cases) {
+    if (c.dataHome == nullptr) {
+      qunsetenv("XDG_DATA_HOME");
+    } else {
+      qputenv("XDG_DATA_HOME", c.dataHome);
+    }
+    EXPECT_EQ(historyDatabasePath(), c.expected) << (c.dataHome ? c.dataHome : "(unset)");
+  }
+  if (wasSet) {
+    qputenv("XDG_DATA_HOME", saved);
+  } else {
+    qunsetenv("XDG_DATA_HOME");
+  }
+}
+
+TEST(HistoryPaths, ADamagedFileIsSetAsideUnderItsLocalTime) {
+  EXPECT_EQ(corruptCopyPath(QStringLiteral("/d/history.sqlite"),
+                            QDateTime(QDate(2024, 6, 5), QTime(7, 8, 9))),
+            "/d/history.sqlite.corrupt-20240605-070809");
+}
+
+}  // namespace
+}  // namespace auralis::testing

@@ -1,0 +1,168 @@
+#include <QApplication>
+#include <QFile>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "app/HistoryFeature.h"
+#include "tests/app/HistoryFixture.h"
+
+namespace auralis::testing {
+namespace {
+
+// A main window with the program's menus and tool bar, and the history added to them.
+class StatisticsWindowTest : public HistoryTest {
+ protected:
+  void SetUp() override {
+    menus = buildMainMenu(window.menuBar());
+    toolBar = buildToolBar(&window);
+    widthBefore = toolBar.rowWidth();
+  }
+  void TearDown() override {
+    feature.reset();
+    QCoreApplication::sendPostedEvents();
+  }
+  HistoryFeature& addFeature(const QString& file) {
+    feature = std::make_unique<HistoryFeature>(&window, file);
+    feature->addHistoryActions(menus, toolBar);
+    feature->showNoticesIn(window.statusBar());
+    return *feature;
+  }
+  // Answers of today, and one from ten days ago, in the file before the window opens.
+  void recordSome() {
+    openStore();
+    for (const AnswerRecord& a :
+         {answer(nowMs() - 10 * 24 * 3600 * 1000LL, 60, 'c', true),
+          answer(nowMs(), 62, 'd', true, LessonMode::Mimic), answer(nowMs(), 64, 'c', false)})
+      store->recordAnswer(a);
+    closeStore();
+  }
+  static std::int64_t nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+
+  // Answers the next modal dialog by `press`, once it shows.
+  static void whenDialogShows(std::function<void(QMessageBox&)> press) {
+    QTimer::singleShot(0, [press] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      press(*box);
+    });
+  }
+
+  QMainWindow window;
+  MainMenu menus;
+  ToolBar toolBar;
+  int widthBefore = 0;
+  std::unique_ptr<HistoryFeature> feature;
+};
+
+TEST_F(StatisticsWindowTest, TheMenusAndTheToolBarOpenTheStatistics) {
+  HistoryFeature& f = addFeature(path());
+  const QList<QAction*> view = menus.mnuView->actions();
+  EXPECT_EQ(view.indexOf(f.Statistics1), view.indexOf(menus.Piano1) + 2) << "after a separator";
+  const QList<QAction*> file = menus.mnuFile->actions();
+  EXPECT_LT(file.indexOf(f.ExportHistory1), file.indexOf(menus.Quit1));
+  EXPECT_EQ(toolBar.rowWidth(), widthBefore + kSeparatorWidth + kToolButtonSize);
+  EXPECT_FALSE(f.toolButtonStatistics->icon().isNull());
+
+  EXPECT_EQ(f.statisticsWindow(), nullptr);
+  f.toolButtonStatistics->click();
+  ASSERT_NE(f.statisticsWindow(), nullptr);
+  EXPECT_TRUE(f.statisticsWindow()->isVisible());
+  StatisticsWindow* shown = f.statisticsWindow();
+  f.Statistics1->trigger();
+  EXPECT_EQ(f.statisticsWindow(), shown) << "one window, shown again";
+}
+
+TEST_F(StatisticsWindowTest, NotesAreNamedAsTheViewNamesThem) {
+  HistoryFeature& f = addFeature(path());
+  f.Statistics1->trigger();
+  struct Case {
+    QAction* MainMenu::*item;
+    const char* c;
+    const char* cSharp;
+  };
+  const std::vector<Case> cases = {{&MainMenu::Notes1, "C", "C#"},
+                                   {&MainMenu::Solfege1, "DO", "DI"},
+                                   {&MainMenu::Piano1, "C", "C#"}};
+  EXPECT_EQ(f.statisticsWindow()->noteNames().value(0), "DO") << "Solfege is checked at first";
+  for (const Case& c : cases) {
+    (menus.*c.item)->trigger();
+    EXPECT_EQ(f.statisticsWindow()->noteNames().value(0), c.c);
+    EXPECT_EQ(f.statisticsWindow()->noteNames().value(1), c.cSharp);
+  }
+}
+
+TEST_F(StatisticsWindowTest, RangeAndLessonChooseWhatTheSummaryCounts) {
+  recordSome();
+  HistoryFeature& f = addFeature(path());
+  f.showStatistics();
+  StatisticsWindow& w = *f.statisticsWindow();
+  struct Case {
+    HistoryRange range;
+    std::optional<LessonMode> lesson;
+    const char* summary;
+  };
+  const std::vector<Case> cases = {
+      {HistoryRange::All, std::nullopt, "3 answers, 67% correct"},
+      {HistoryRange::Today, std::nullopt, "2 answers, 50% correct"},
+      {HistoryRange::Today, LessonMode::Mimic, "1 answer, 100% correct"},
+      {HistoryRange::Session, std::nullopt, "No answers"},
+      {HistoryRange::Last30Days, LessonMode::Identify, "2 answers, 50% correct"},
+  };
+  for (const Case& c : cases) {
+    w.setRange(c.range);
+    w.setLesson(c.lesson);
+    EXPECT_EQ(w.summary(), c.summary);
+  }
+}
+
+TEST_F(StatisticsWindowTest, NewAnswersAppearWhileTheWindowIsOpen) {
+  HistoryFeature& f = addFeature(path());
+  f.showStatistics();
+  EXPECT_EQ(f.statisticsWindow()->summary(), "No answers");
+  f.recorder().recordAnswer(answer(nowMs(), 60, 'c', true));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return f.statisticsWindow()->summary() == "1 answer, 100% correct"; }, 5000));
+}
+
+TEST_F(StatisticsWindowTest, ClearingAsksFirstAndCancelIsTheDefault) {
+  recordSome();
+  HistoryFeature& f = addFeature(path());
+  f.showStatistics();
+  StatisticsWindow& w = *f.statisticsWindow();
+
+  whenDialogShows([](QMessageBox& box) {
+    EXPECT_EQ(box.defaultButton(), box.button(QMessageBox::Cancel));
+    QTest::keyClick(&box, Qt::Key_Return);
+  });
+  w.clearHistory();
+  f.store().flush();
+  w.refresh();
+  EXPECT_EQ(w.summary(), "3 answers, 67% correct") << "Return keeps the history";
+
+  whenDialogShows([](QMessageBox& box) {
+    for (QAbstractButton* b : box.buttons())
+      if (box.buttonRole(b) == QMessageBox::DestructiveRole) b->click();
+  });
+  w.clearHistory();
+  f.store().flush();
+  w.refresh();
+  EXPECT_EQ(w.summary(), "No answers");
+}
+
+TEST_F(StatisticsWindowTest, AFaultIsToldInTheStatusBar) {
+  QFile blocker(dir.path() + QStringLiteral("/blocker"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  HistoryFeature& f = addFeature(dir.path() + QStringLiteral("/blocker/Auralis/history.sqlite"));
+  f.recorder().recordAnswer(answer(nowMs(), 60, 'c', true));
+  f.store().flush();
+  QCoreApplication::sendPostedEvents();
+  EXPECT_FALSE(f.noticePanel()->isHidden());
+  EXPECT_TRUE(f.noticePanel()->toolTip().startsWith("Answers are not being kept"));
+}
+
+}  // namespace
+}  // namespace auralis::testing
