@@ -61,6 +61,7 @@ TForm1::TForm1(Services services, QWidget* parent)
       feedbackSounds_(services_.feedbackSounds),
       core_(*this, messageWindow_, {services_.midiOut, services_.soundInput, services_.midiInput}) {
   if (!services_.pause) services_.pause = blockingPause;
+  lesson().recorder = &history_.recorder();
   SeedRandomFromClock(lesson().random);
   buildWindow();
   FormCreate();
@@ -122,6 +123,8 @@ void TForm1::buildWindow() {
   setCentralWidget(central);
 
   statusPanels_ = std::make_unique<StatusPanels>(statusBar());
+  history_.addHistoryActions(menus_, toolBar_);
+  history_.showNoticesIn(statusBar());
 }
 
 void TForm1::FormCreate() {

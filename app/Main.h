@@ -10,6 +10,7 @@
 #include "app/Core.h"
 #include "app/FeedbackSounds.h"
 #include "app/HelpPage.h"
+#include "app/HistoryFeature.h"
 #include "app/Menus.h"
 #include "app/MessageWindow.h"
 #include "app/SettingsStore.h"
@@ -82,6 +83,7 @@ class TForm1 : public QMainWindow, private CoreHost {
   NotePanel* notePanel() const { return PaintBox1_; }
   QTimer& timer() { return Timer1_; }
   const QString& versionText() const { return versionText_; }
+  HistoryFeature& history() { return history_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -121,6 +123,7 @@ class TForm1 : public QMainWindow, private CoreHost {
   Services services_;
   MessageWindow messageWindow_;  // before everything that posts to it
   FeedbackSounds feedbackSounds_;
+  HistoryFeature history_{this};  // outlives the lesson that records into it
   Core core_;
   SettingsStore settingsStore_;
   QTimer Timer1_;

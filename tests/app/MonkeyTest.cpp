@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <random>
 
 #include "tests/app/WindowFixture.h"
@@ -18,8 +19,11 @@ class Monkey : public WindowTest {
     window.show();
     window.FormActivate();
     QCoreApplication::processEvents();
+    // Quitting ends the run, and the export asks for a file in a dialog of its own.
+    const QAction* left[] = {menus().Quit1, window.history().ExportHistory1};
     for (QAction* action : window.findChildren<QAction*>())
-      if (action != menus().Quit1 && !action->menu() && !action->isSeparator())
+      if (std::find(std::begin(left), std::end(left), action) == std::end(left) &&
+          !action->menu() && !action->isSeparator())
         actions.push_back(action);
   }
 
