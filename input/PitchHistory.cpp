@@ -1,0 +1,43 @@
+#include "input/PitchHistory.h"
+
+#include <cmath>
+#include <limits>
+
+namespace auralis {
+
+namespace {
+
+constexpr float kGap = std::numeric_limits<float>::quiet_NaN();
+
+}  // namespace
+
+PitchHistory::PitchHistory() {
+  values_.fill(kGap);
+}
+
+void PitchHistory::add(std::optional<double> semitones) {
+  values_[next_] = semitones ? static_cast<float>(*semitones) : kGap;
+  next_ = next_ + 1 == kPitchHistoryFrames ? 0 : next_ + 1;
+  if (size_ < kPitchHistoryFrames) ++size_;
+}
+
+void PitchHistory::clear() {
+  values_.fill(kGap);
+  next_ = 0;
+  size_ = 0;
+}
+
+std::optional<double> PitchHistory::at(int i) const {
+  if (i < 0 || i >= size_) return std::nullopt;
+  int slot = next_ - size_ + i;
+  if (slot < 0) slot += kPitchHistoryFrames;
+  const float value = values_[slot];
+  if (std::isnan(value)) return std::nullopt;
+  return value;
+}
+
+std::optional<double> PitchHistory::latest() const {
+  return at(size_ - 1);
+}
+
+}  // namespace auralis
