@@ -6,6 +6,7 @@
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "engine/Notes.h"
 
@@ -22,10 +23,6 @@ constexpr int kDeviationPixels = 16;
 constexpr int kSungNamePixels = 26;
 constexpr int kPadding = 6;
 constexpr int kNameSpacing = 3;
-// Consecutive frames further apart than this are a leap, not a glide, and are not joined.
-constexpr double kLeapSemitones = 1.5;
-constexpr double kSungLineWidth = 2.0;
-constexpr double kNowDotRadius = 3.0;
 
 QColor qColorOf(display::Rgb rgb) {
   return {rgb.red, rgb.green, rgb.blue};
@@ -33,6 +30,20 @@ QColor qColorOf(display::Rgb rgb) {
 
 QString latin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The colour laid over a pixel with the given coverage, 0 to 1.
+QRgb blended(QRgb under, display::Rgb over, double cover) {
+  const auto mix = [cover](int below, int above) {
+    return static_cast<int>(below + (above - below) * cover + 0.5);
+  };
+  return qRgb(mix(qRed(under), over.red), mix(qGreen(under), over.green),
+              mix(qBlue(under), over.blue));
+}
+
+// The rows a span touches, the last exclusive.
+std::pair<int, int> rowsOf(const display::TraceSpan& span) {
+  return {static_cast<int>(std::floor(span.top)), static_cast<int>(std::ceil(span.bottom))};
 }
 
 // The band between two pitches, across the plot.
@@ -102,16 +113,64 @@ QSize PitchGraph::sizeHint() const {
   return {765, 180};
 }
 
-void PitchGraph::paintEvent(QPaintEvent*) {
+void PitchGraph::paintEvent(QPaintEvent* event) {
+  updatePicture();
   QPainter painter(this);
-  painter.fillRect(rect(), qColorOf(kGraphPalette.background));
+  painter.drawImage(event->rect(), picture_, event->rect());
+}
+
+void PitchGraph::updatePicture() {
+  if (picture_.size() != size()) {
+    grid_ = QImage(size(), QImage::Format_RGB32);
+    picture_ = QImage(size(), QImage::Format_RGB32);
+    trace_.resize(display::traceCapacityFor(width()));
+    gridRange_.reset();
+  }
+  if (picture_.isNull()) return;
   const PitchGraphLayout layout = graphLayout();
-  if (layout.plotWidth() <= 0 || layout.height <= 0) return;
   const GraphMarks marks = display::graphMarksOf(questionNotes(), history_);
-  paintRows(painter, layout, marks);
-  paintNames(painter, layout, marks);
-  paintSungLine(painter, layout);
-  paintDeviation(painter, layout);
+  if (gridRange_ != layout.range || !(gridMarks_ == marks)) {
+    paintGrid(layout, marks);
+  } else {
+    // The spans lie inside the picture, so their pixels are copied without a clip.
+    const std::size_t stride = picture_.bytesPerLine() / sizeof(QRgb);
+    QRgb* picture = reinterpret_cast<QRgb*>(picture_.bits());
+    const QRgb* grid = reinterpret_cast<const QRgb*>(grid_.constBits());
+    for (int i = 0; i < traceCount_; ++i) {
+      const auto [top, bottom] = rowsOf(trace_[i]);
+      for (int y = top; y < bottom; ++y) {
+        const std::size_t at = y * stride + trace_[i].column;
+        picture[at] = grid[at];
+      }
+    }
+  }
+  if (layout.plotWidth() <= 0 || layout.height <= 0) return;
+  paintSungLine(layout);
+  paintDeviation(layout);
+}
+
+void PitchGraph::restoreGrid(const QRect& area) {
+  const QRect inside = area.intersected(picture_.rect());
+  const auto bytes = static_cast<std::size_t>(inside.width()) * sizeof(QRgb);
+  for (int y = inside.top(); y <= inside.bottom(); ++y)
+    std::memcpy(picture_.scanLine(y) + inside.left() * sizeof(QRgb),
+                grid_.constScanLine(y) + inside.left() * sizeof(QRgb), bytes);
+}
+
+void PitchGraph::paintGrid(const PitchGraphLayout& layout, const GraphMarks& marks) {
+  static int n = 0;
+  if (qEnvironmentVariableIsSet("PG_COUNT")) fprintf(stderr, "grid %d\n", ++n);
+  grid_.fill(qColorOf(kGraphPalette.background));
+  if (layout.plotWidth() > 0 && layout.height > 0) {
+    QPainter painter(&grid_);
+    paintRows(painter, layout, marks);
+    paintNames(painter, layout, marks);
+  }
+  std::memcpy(picture_.bits(), grid_.constBits(), static_cast<std::size_t>(grid_.sizeInBytes()));
+  gridRange_ = layout.range;
+  gridMarks_ = marks;
+  traceCount_ = 0;
+  deviationShown_.reset();
 }
 
 void PitchGraph::paintRows(QPainter& painter, const PitchGraphLayout& layout,
@@ -131,18 +190,17 @@ void PitchGraph::paintRows(QPainter& painter, const PitchGraphLayout& layout,
     const display::Rgb line = marks.questionRow(note)   ? kGraphPalette.questionLine
                               : pitchClassOf(note) == 0 ? kGraphPalette.octaveLine
                                                         : kGraphPalette.noteLine;
-    painter.setPen(qColorOf(line));
     const int y = static_cast<int>(std::lround(layout.yOf(note)));
-    painter.drawLine(layout.plotLeft, y, layout.plotRight - 1, y);
+    painter.fillRect(layout.plotLeft, y, layout.plotWidth(), 1, qColorOf(line));
   }
   painter.restore();
-  painter.setPen(qColorOf(kGraphPalette.octaveLine));
-  painter.drawLine(layout.plotLeft, 0, layout.plotLeft, layout.height - 1);
-  painter.drawLine(layout.plotRight, 0, layout.plotRight, layout.height - 1);
+  const QColor border = qColorOf(kGraphPalette.octaveLine);
+  painter.fillRect(layout.plotLeft, 0, 1, layout.height, border);
+  painter.fillRect(layout.plotRight, 0, 1, layout.height, border);
 }
 
 void PitchGraph::paintNames(QPainter& painter, const PitchGraphLayout& layout,
-                            const GraphMarks& marks) {
+                            const GraphMarks& marks) const {
   painter.setFont(nameFont_);
   const int textHeight = nameHeight();
   for (int note = layout.lowestNote(); note <= layout.highestNote(); ++note) {
@@ -155,47 +213,41 @@ void PitchGraph::paintNames(QPainter& painter, const PitchGraphLayout& layout,
   }
 }
 
-void PitchGraph::paintSungLine(QPainter& painter, const PitchGraphLayout& layout) {
-  painter.save();
-  painter.setClipRect(layout.plotLeft, 0, layout.plotWidth(), layout.height);
-  painter.setRenderHint(QPainter::Antialiasing);
-  const QColor colour = qColorOf(kGraphPalette.sungLine);
-  painter.setPen(QPen(colour, kSungLineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-  int count = 0;
-  double previous = 0.0;
-  const auto drawRun = [&] {
-    if (count == 1) painter.drawPoint(linePoints_[0]);
-    if (count > 1) painter.drawPolyline(linePoints_.data(), count);
-    count = 0;
-  };
-  const int size = history_.size();
-  for (int i = 0; i < size; ++i) {
-    const auto value = history_.at(i);
-    if (!value || (count > 0 && std::abs(*value - previous) > kLeapSemitones)) drawRun();
-    if (!value) continue;
-    linePoints_[count++] = QPointF(layout.xOfFrame(i, size), layout.yOf(*value));
-    previous = *value;
+// Writes the line's pixels straight into the picture: a path stroked by the painter would cost
+// more than the rest of the frame together.
+void PitchGraph::paintSungLine(const PitchGraphLayout& layout) {
+  traceCount_ = display::traceSpansOf(history_, layout, trace_);
+  const std::size_t stride = picture_.bytesPerLine() / sizeof(QRgb);
+  QRgb* picture = reinterpret_cast<QRgb*>(picture_.bits());
+  const display::Rgb colour = kGraphPalette.sungLine;
+  const QRgb solid = qRgb(colour.red, colour.green, colour.blue);
+  for (int i = 0; i < traceCount_; ++i) {
+    const display::TraceSpan& span = trace_[i];
+    const auto [top, bottom] = rowsOf(span);
+    QRgb* pixel = picture + top * stride + span.column;
+    // Only the end rows are partly covered.
+    for (int y = top; y < bottom; ++y, pixel += stride) {
+      const bool whole = y > span.top && y + 1 < span.bottom;
+      *pixel = whole ? solid
+                     : blended(*pixel, colour,
+                               std::min(span.bottom, y + 1.0) -
+                                   std::max(span.top, static_cast<double>(y)));
+    }
   }
-  drawRun();
-  if (const auto latest = history_.latest()) {
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(colour);
-    painter.drawEllipse(QPointF(layout.xOfFrame(size - 1, size), layout.yOf(*latest)),
-                        kNowDotRadius, kNowDotRadius);
-  }
-  painter.restore();
 }
 
-void PitchGraph::paintDeviation(QPainter& painter, const PitchGraphLayout& layout) {
+void PitchGraph::paintDeviation(const PitchGraphLayout& layout) {
   const std::optional<display::Deviation> shown = display::shownDeviation(history_);
+  if (shown == deviationShown_ && deviationShown_) return;
+  const QRect strip(layout.plotRight + 1, 0, layout.width - layout.plotRight - 1, layout.height);
+  restoreGrid(strip);
+  deviationShown_ = shown;
   if (!shown) return;
-  if (shown != deviationShown_) {
-    deviation_.setText(QString::fromStdString(display::deviationText(shown->cents)));
-    deviation_.prepare(QTransform(), deviationFont_);
-    sungName_.setText(latin1(display::graphNameOf(view_, shown->note)));
-    sungName_.prepare(QTransform(), sungNameFont_);
-    deviationShown_ = shown;
-  }
+  deviation_.setText(QString::fromStdString(display::deviationText(shown->cents)));
+  deviation_.prepare(QTransform(), deviationFont_);
+  sungName_.setText(latin1(display::graphNameOf(view_, shown->note)));
+  sungName_.prepare(QTransform(), sungNameFont_);
+  QPainter painter(&picture_);
   painter.setPen(qColorOf(display::deviationInTune(shown->cents) ? kGraphPalette.inTuneText
                                                                  : kGraphPalette.outOfTuneText));
   // The nearest note's name over its deviation, centred in the strip right of the plot.

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QFont>
-#include <QPointF>
+#include <QImage>
 #include <QStaticText>
 #include <QWidget>
 #include <array>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "display/PitchGraphLayout.h"
 #include "input/PitchEstimate.h"
@@ -17,6 +18,9 @@ namespace auralis {
 // The last ten seconds of sung pitch as a line over a semitone grid, with the question's notes,
 // the readout's in-tune band and the current deviation in cents. It moves on with every frame
 // handed to it and stands still between frames.
+//
+// It repaints at the frame rate, so it keeps its picture: the grid is drawn again only when the
+// view, the marks or the size change, and a frame rewrites only the pixels of the sung line.
 class PitchGraph : public QWidget {
  public:
   explicit PitchGraph(QWidget* parent = nullptr);
@@ -42,12 +46,15 @@ class PitchGraph : public QWidget {
 
  private:
   std::span<const int> questionNotes() const;
+  void updatePicture();
+  void paintGrid(const display::PitchGraphLayout& layout, const display::GraphMarks& marks);
   void paintRows(QPainter& painter, const display::PitchGraphLayout& layout,
                  const display::GraphMarks& marks) const;
   void paintNames(QPainter& painter, const display::PitchGraphLayout& layout,
-                  const display::GraphMarks& marks);
-  void paintSungLine(QPainter& painter, const display::PitchGraphLayout& layout);
-  void paintDeviation(QPainter& painter, const display::PitchGraphLayout& layout);
+                  const display::GraphMarks& marks) const;
+  void paintSungLine(const display::PitchGraphLayout& layout);
+  void paintDeviation(const display::PitchGraphLayout& layout);
+  void restoreGrid(const QRect& area);
 
   PitchHistory history_;
   display::PitchRangeFollower follower_;
@@ -64,8 +71,17 @@ class PitchGraph : public QWidget {
   std::array<QStaticText, 12> names_;
   QStaticText deviation_;
   QStaticText sungName_;
+
+  // The grid without the sung line, and the picture shown; both of the widget's size.
+  QImage grid_;
+  QImage picture_;
+  // What the grid was drawn for; none until it is drawn.
+  std::optional<display::PitchRange> gridRange_;
+  display::GraphMarks gridMarks_;
+  // The sung line now in the picture, to be taken out again, and the deviation shown.
+  std::vector<display::TraceSpan> trace_;
+  int traceCount_ = 0;
   std::optional<display::Deviation> deviationShown_;
-  std::array<QPointF, kPitchHistoryFrames> linePoints_;
 };
 
 }  // namespace auralis

@@ -126,6 +126,94 @@ PitchGraphLayout pitchGraphLayoutFor(int width, int height, int gutterWidth, int
   return layout;
 }
 
+namespace {
+
+// Adds a span, merged with the last one where they share a column and touch.
+class TraceWriter {
+ public:
+  TraceWriter(const PitchGraphLayout& layout, std::span<TraceSpan> out)
+      : layout_(layout), out_(out) {}
+
+  int count() const { return count_; }
+
+  void add(int column, double top, double bottom) {
+    if (column < layout_.plotLeft || column >= layout_.plotRight) return;
+    top = std::max(top, 0.0);
+    bottom = std::min(bottom, static_cast<double>(layout_.height));
+    if (bottom <= top) return;
+    if (count_ > 0 && joining_) {
+      TraceSpan& last = out_[count_ - 1];
+      if (last.column == column && top <= last.bottom && bottom >= last.top) {
+        last.top = std::min(last.top, top);
+        last.bottom = std::max(last.bottom, bottom);
+        return;
+      }
+    }
+    if (count_ < static_cast<int>(out_.size())) out_[count_++] = {column, top, bottom};
+  }
+
+  // A filled circle, not merged with the line.
+  void dot(double x, double y, double radius) {
+    joining_ = false;
+    const int first = static_cast<int>(std::floor(x - radius));
+    const int last = static_cast<int>(std::ceil(x + radius));
+    for (int column = first; column < last; ++column) {
+      const double across = column + 0.5 - x;
+      const double half = std::sqrt(std::max(0.0, radius * radius - across * across));
+      if (half > 0.0) add(column, y - half, y + half);
+    }
+  }
+
+  // The columns a segment crosses, each covering the rows the segment passes in it.
+  void segment(double x0, double y0, double x1, double y1) {
+    constexpr double half = kSungLineWidth / 2;
+    const int first = static_cast<int>(std::floor(x0));
+    const int last = static_cast<int>(std::floor(x1));
+    const double slope = x1 > x0 ? (y1 - y0) / (x1 - x0) : 0.0;
+    for (int column = first; column <= last; ++column) {
+      const double ya = y0 + slope * (std::max(x0, static_cast<double>(column)) - x0);
+      const double yb = y0 + slope * (std::min(x1, column + 1.0) - x0);
+      add(column, std::min(ya, yb) - half, std::max(ya, yb) + half);
+    }
+  }
+
+ private:
+  const PitchGraphLayout& layout_;
+  std::span<TraceSpan> out_;
+  int count_ = 0;
+  bool joining_ = true;
+};
+
+}  // namespace
+
+int traceSpansOf(const PitchHistory& history, const PitchGraphLayout& layout,
+                 std::span<TraceSpan> out) {
+  TraceWriter trace(layout, out);
+  const int size = history.size();
+  bool afterNote = false;
+  double previous = 0.0;
+  double previousX = 0.0;
+  for (int i = 0; i < size; ++i) {
+    const auto value = history.at(i);
+    if (!value) {
+      afterNote = false;
+      continue;
+    }
+    const double x = layout.xOfFrame(i, size);
+    const double y = layout.yOf(*value);
+    if (afterNote && std::abs(*value - previous) <= kLeapSemitones)
+      trace.segment(previousX, layout.yOf(previous), x, y);
+    else
+      trace.segment(x, y, x, y);
+    afterNote = true;
+    previous = *value;
+    previousX = x;
+  }
+  if (const auto latest = history.latest())
+    trace.dot(layout.xOfFrame(size - 1, size), layout.yOf(*latest), kNowDotRadius);
+  return trace.count();
+}
+
 bool noteLabelled(const PitchGraphLayout& layout, int note, int textHeight) {
   const double rowHeight = layout.pixelsPerSemitone();
   const int pitchClass = pitchClassOf(note);
@@ -154,8 +242,9 @@ GraphMarks graphMarksOf(std::span<const int> questionNotes, const PitchHistory& 
     marks.questionPitchClasses[pitchClassOf(note)] = true;
     marks.hasQuestion = true;
   }
-  if (const auto latest = history.latest())
-    marks.nearestSung = static_cast<int>(std::lround(*latest));
+  // Only marked without a question; a grid that depends on it is drawn again more often.
+  const auto latest = history.latest();
+  if (latest && !marks.hasQuestion) marks.nearestSung = static_cast<int>(std::lround(*latest));
   return marks;
 }
 

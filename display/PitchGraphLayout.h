@@ -94,6 +94,29 @@ struct PitchGraphLayout {
 PitchGraphLayout pitchGraphLayoutFor(int width, int height, int gutterWidth, int deviationWidth,
                                      PitchRange range);
 
+// The sung line, rasterised column by column: in each column of the plot it covers rows from
+// top to bottom, fractions at the ends. Consecutive frames are joined unless one is a gap or
+// they lie more than a leap apart.
+struct TraceSpan {
+  int column = 0;
+  double top = 0.0;
+  double bottom = 0.0;
+
+  bool operator==(const TraceSpan&) const = default;
+};
+inline constexpr double kLeapSemitones = 1.5;
+inline constexpr double kSungLineWidth = 2.0;  // pixels
+// The latest frame is a dot at the line's end.
+inline constexpr double kNowDotRadius = 3.0;  // pixels
+// Enough spans for any history and its dot on a plot of this many columns.
+constexpr int traceCapacityFor(int plotWidth) {
+  return plotWidth + kPitchHistoryFrames + 2 * static_cast<int>(kNowDotRadius) + 2;
+}
+// Writes the spans of the line, columns ascending, then those of the dot, and returns how many;
+// stops when `out` is full.
+int traceSpansOf(const PitchHistory& history, const PitchGraphLayout& layout,
+                 std::span<TraceSpan> out);
+
 // Whether a note's row carries its name: every row while names of textHeight fit, else the
 // rows of C and G, else those of C.
 bool noteLabelled(const PitchGraphLayout& layout, int note, int textHeight);
@@ -107,8 +130,9 @@ std::string_view graphNameOf(NoteView view, int note);
 struct GraphMarks {
   std::array<bool, 12> questionPitchClasses{};
   bool hasQuestion = false;
-  std::optional<int> nearestSung;
+  std::optional<int> nearestSung;  // without a question only
 
+  bool operator==(const GraphMarks&) const = default;
   bool questionRow(int note) const;
   bool inTuneBandAround(int note) const;
 };

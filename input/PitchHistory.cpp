@@ -1,6 +1,5 @@
 #include "input/PitchHistory.h"
 
-#include <cmath>
 #include <limits>
 
 namespace auralis {
@@ -25,15 +24,6 @@ void PitchHistory::clear() {
   values_.fill(kGap);
   next_ = 0;
   size_ = 0;
-}
-
-std::optional<double> PitchHistory::at(int i) const {
-  if (i < 0 || i >= size_) return std::nullopt;
-  int slot = next_ - size_ + i;
-  if (slot < 0) slot += kPitchHistoryFrames;
-  const float value = values_[slot];
-  if (std::isnan(value)) return std::nullopt;
-  return value;
 }
 
 std::optional<double> PitchHistory::latest() const {

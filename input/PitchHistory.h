@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <optional>
 
 namespace auralis {
@@ -20,8 +21,16 @@ class PitchHistory {
 
   // Frames held, up to kPitchHistoryFrames.
   int size() const { return size_; }
-  // Frame i of those held, 0 the oldest; none for a gap or outside the ring.
-  std::optional<double> at(int i) const;
+  // Frame i of those held, 0 the oldest; none for a gap or outside the ring. Inline: a paint
+  // reads every frame.
+  std::optional<double> at(int i) const {
+    if (i < 0 || i >= size_) return std::nullopt;
+    int slot = next_ - size_ + i;
+    if (slot < 0) slot += kPitchHistoryFrames;
+    const float value = values_[slot];
+    if (std::isnan(value)) return std::nullopt;  // a gap
+    return value;
+  }
   std::optional<double> latest() const;
 
  private:

@@ -126,6 +126,59 @@ TEST(PitchGraphLayout, SemitonesRunUpAndFramesRunRightToNow) {
   EXPECT_EQ(pitchGraphLayoutFor(80, 140, 30, 70, {52.5, 66.5}).plotWidth(), 0);
 }
 
+TEST(SungTrace, HeldNoteIsABandTwoPixelsHighInEveryColumnWithADotAtTheEnd) {
+  const PitchGraphLayout layout = pitchGraphLayoutFor(700, 140, 30, 70, {52.5, 66.5});
+  PitchHistory history;
+  for (int i = 0; i < kPitchHistoryFrames; ++i) history.add(60.0);
+  std::vector<TraceSpan> spans(traceCapacityFor(layout.plotWidth()));
+  const int count = traceSpansOf(history, layout, spans);
+  const double y = layout.yOf(60.0);
+  ASSERT_GT(count, layout.plotWidth());
+  for (int column = layout.plotLeft; column < layout.plotRight; ++column)
+    EXPECT_EQ(spans[column - layout.plotLeft], (TraceSpan{column, y - 1.0, y + 1.0})) << column;
+  // The dot stands above and below the line at the newest frame, clipped at the plot's edge.
+  for (int i = layout.plotWidth(); i < count; ++i) {
+    EXPECT_GE(spans[i].column, layout.plotRight - 1 - kNowDotRadius);
+    EXPECT_LT(spans[i].column, layout.plotRight);
+  }
+  EXPECT_DOUBLE_EQ(spans[count - 1].top, y - std::sqrt(kNowDotRadius * kNowDotRadius - 0.25));
+}
+
+TEST(SungTrace, GlidesAreJoinedAndGapsAndLeapsAreNot) {
+  const PitchGraphLayout layout = pitchGraphLayoutFor(700, 140, 30, 70, {52.5, 66.5});
+  PitchHistory history;
+  history.add(60.0);
+  history.add(60.5);  // a glide: joined
+  history.add(std::nullopt);
+  history.add(60.5);  // after a gap: a point
+  history.add(63.0);  // a leap: a point
+  history.add(63.0);
+  std::vector<TraceSpan> spans(traceCapacityFor(layout.plotWidth()));
+  const int count = traceSpansOf(history, layout, spans);
+  const int size = history.size();
+  const auto columnOf = [&](int frame) {
+    return static_cast<int>(std::floor(layout.xOfFrame(frame, size)));
+  };
+  const auto covered = [&](int firstColumn, int lastColumn, double row) {
+    for (int i = 0; i < count; ++i)
+      if (spans[i].column >= firstColumn && spans[i].column <= lastColumn && spans[i].top <= row &&
+          spans[i].bottom >= row)
+        return true;
+    return false;
+  };
+  // Between the glide's frames the line passes every row from one to the other.
+  for (double semitones = 60.0; semitones <= 60.5; semitones += 0.05)
+    EXPECT_TRUE(covered(columnOf(0), columnOf(1), layout.yOf(semitones))) << semitones;
+  // The gap's frame is empty, and nothing joins the leap.
+  for (int i = 0; i < count; ++i) EXPECT_NE(spans[i].column, columnOf(2));
+  EXPECT_FALSE(covered(columnOf(3), columnOf(4), layout.yOf(61.75)));
+  EXPECT_TRUE(covered(columnOf(3), columnOf(3), layout.yOf(60.5)));
+  EXPECT_TRUE(covered(columnOf(4), columnOf(4), layout.yOf(63.0)));
+  // A buffer too small takes what fits.
+  std::array<TraceSpan, 3> small{};
+  EXPECT_EQ(traceSpansOf(history, layout, small), 3);
+}
+
 TEST(PitchGraphLayout, NamesThinOutWhenRowsAreLowerThanTheText) {
   struct Case {
     double rowHeight;
