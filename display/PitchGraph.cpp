@@ -92,6 +92,7 @@ void PitchGraph::setView(display::NoteView view) {
     widest = std::max(widest, metrics.horizontalAdvance(name));
   }
   gutterWidth_ = widest + 2 * kPadding;
+  gridRange_.reset();  // the names are part of the grid
   update();
 }
 
@@ -158,8 +159,6 @@ void PitchGraph::restoreGrid(const QRect& area) {
 }
 
 void PitchGraph::paintGrid(const PitchGraphLayout& layout, const GraphMarks& marks) {
-  static int n = 0;
-  if (qEnvironmentVariableIsSet("PG_COUNT")) fprintf(stderr, "grid %d\n", ++n);
   grid_.fill(qColorOf(kGraphPalette.background));
   if (layout.plotWidth() > 0 && layout.height > 0) {
     QPainter painter(&grid_);
@@ -170,7 +169,7 @@ void PitchGraph::paintGrid(const PitchGraphLayout& layout, const GraphMarks& mar
   gridRange_ = layout.range;
   gridMarks_ = marks;
   traceCount_ = 0;
-  deviationShown_.reset();
+  deviationStale_ = true;
 }
 
 void PitchGraph::paintRows(QPainter& painter, const PitchGraphLayout& layout,
@@ -238,10 +237,11 @@ void PitchGraph::paintSungLine(const PitchGraphLayout& layout) {
 
 void PitchGraph::paintDeviation(const PitchGraphLayout& layout) {
   const std::optional<display::Deviation> shown = display::shownDeviation(history_);
-  if (shown == deviationShown_ && deviationShown_) return;
+  if (!deviationStale_ && shown == deviationShown_) return;
   const QRect strip(layout.plotRight + 1, 0, layout.width - layout.plotRight - 1, layout.height);
   restoreGrid(strip);
   deviationShown_ = shown;
+  deviationStale_ = false;
   if (!shown) return;
   deviation_.setText(QString::fromStdString(display::deviationText(shown->cents)));
   deviation_.prepare(QTransform(), deviationFont_);

@@ -82,6 +82,7 @@ class PitchGraph : public QWidget {
   std::vector<display::TraceSpan> trace_;
   int traceCount_ = 0;
   std::optional<display::Deviation> deviationShown_;
+  bool deviationStale_ = true;
 };
 
 }  // namespace auralis

@@ -145,6 +145,20 @@ TEST_F(PitchGraphWidgetTest, NamesSitOnTheirRowsAndQuestionNamesAreRed) {
   EXPECT_FALSE(anyIn(image, 0, between, layout.plotLeft, between + 1, isDark));
 }
 
+TEST_F(PitchGraphWidgetTest, ChangingTheViewRenamesTheRows) {
+  sing(60.0, 5);
+  const QImage solfege = picture();
+  const PitchGraphLayout before = graph.graphLayout();
+  graph.setView(display::NoteView::NoteNames);
+  const QImage letters = picture();
+  const PitchGraphLayout after = graph.graphLayout();
+  const int y = rowOf(before, 60.0);
+  const int gutter = std::min(before.plotLeft, after.plotLeft) - 1;
+  EXPECT_NE(solfege.copy(0, y - 6, gutter, 12), letters.copy(0, y - 6, gutter, 12));
+  graph.setView(display::NoteView::Solfege);
+  EXPECT_EQ(picture(), solfege);
+}
+
 TEST_F(PitchGraphWidgetTest, DeviationIsGreenInTuneAndRedOutOfTune) {
   const auto deviationArea = [&](const QImage& image, auto test) {
     const PitchGraphLayout layout = graph.graphLayout();
