@@ -46,6 +46,23 @@ std::pair<int, int> rowsOf(const display::TraceSpan& span) {
   return {static_cast<int>(std::floor(span.top)), static_cast<int>(std::ceil(span.bottom))};
 }
 
+// The pixels that a set of spans covers.
+QRect boundsOf(std::span<const display::TraceSpan> spans) {
+  if (spans.empty()) return {};
+  int left = spans.front().column;
+  int right = left;
+  double top = spans.front().top;
+  double bottom = spans.front().bottom;
+  for (const display::TraceSpan& span : spans) {
+    left = std::min(left, span.column);
+    right = std::max(right, span.column);
+    top = std::min(top, span.top);
+    bottom = std::max(bottom, span.bottom);
+  }
+  const int firstRow = static_cast<int>(std::floor(top));
+  return {left, firstRow, right - left + 1, static_cast<int>(std::ceil(bottom)) - firstRow};
+}
+
 // The band between two pitches, across the plot.
 QRectF rowsBetween(const PitchGraphLayout& layout, double upper, double lower) {
   const double top = layout.yOf(upper);
@@ -66,18 +83,25 @@ PitchGraph::PitchGraph(QWidget* parent) : QWidget(parent) {
   sungNameFont_.setPixelSize(kSungNamePixels);
   deviationWidth_ =
       QFontMetrics(deviationFont_).horizontalAdvance(QStringLiteral("-50 cents")) + 2 * kPadding;
+  deviationHeight_ =
+      QFontMetrics(sungNameFont_).height() + QFontMetrics(deviationFont_).height() + 2 * kPadding;
   setView(view_);
 }
 
 void PitchGraph::addFrame(std::optional<SungPitch> pitch) {
   history_.add(pitch ? std::optional<double>(pitch->semitones) : std::nullopt);
   follower_.follow(history_, questionNotes());
-  update();
+  // The picture is brought up to date now, so that only what changed is repainted.
+  if (isVisible())
+    update(updatePicture());
+  else
+    pictureStale_ = true;
 }
 
 void PitchGraph::setQuestionNotes(std::span<const int> notes) {
   questionCount_ = static_cast<int>(std::min(notes.size(), questionNotes_.size()));
   std::copy_n(notes.begin(), questionCount_, questionNotes_.begin());
+  pictureStale_ = true;
   update();
 }
 
@@ -93,6 +117,7 @@ void PitchGraph::setView(display::NoteView view) {
   }
   gutterWidth_ = widest + 2 * kPadding;
   gridRange_.reset();  // the names are part of the grid
+  pictureStale_ = true;
   update();
 }
 
@@ -115,23 +140,26 @@ QSize PitchGraph::sizeHint() const {
 }
 
 void PitchGraph::paintEvent(QPaintEvent* event) {
-  updatePicture();
+  if (pictureStale_ || picture_.size() != size()) updatePicture();
   QPainter painter(this);
   painter.drawImage(event->rect(), picture_, event->rect());
 }
 
-void PitchGraph::updatePicture() {
+QRect PitchGraph::updatePicture() {
+  pictureStale_ = false;
   if (picture_.size() != size()) {
     grid_ = QImage(size(), QImage::Format_RGB32);
     picture_ = QImage(size(), QImage::Format_RGB32);
     trace_.resize(display::traceCapacityFor(width()));
     gridRange_.reset();
   }
-  if (picture_.isNull()) return;
+  if (picture_.isNull()) return {};
   const PitchGraphLayout layout = graphLayout();
   const GraphMarks marks = display::graphMarksOf(questionNotes(), history_);
+  QRect changed;
   if (gridRange_ != layout.range || !(gridMarks_ == marks)) {
     paintGrid(layout, marks);
+    changed = picture_.rect();
   } else {
     // The spans lie inside the picture, so their pixels are copied without a clip.
     const std::size_t stride = picture_.bytesPerLine() / sizeof(QRgb);
@@ -144,10 +172,13 @@ void PitchGraph::updatePicture() {
         picture[at] = grid[at];
       }
     }
+    changed = boundsOf(std::span(trace_).first(traceCount_));
   }
-  if (layout.plotWidth() <= 0 || layout.height <= 0) return;
+  if (layout.plotWidth() <= 0 || layout.height <= 0) return changed;
   paintSungLine(layout);
-  paintDeviation(layout);
+  changed |= boundsOf(std::span(trace_).first(traceCount_));
+  if (paintDeviation(layout)) changed |= deviationArea(layout);
+  return changed;
 }
 
 void PitchGraph::restoreGrid(const QRect& area) {
@@ -235,14 +266,17 @@ void PitchGraph::paintSungLine(const PitchGraphLayout& layout) {
   }
 }
 
-void PitchGraph::paintDeviation(const PitchGraphLayout& layout) {
+QRect PitchGraph::deviationArea(const PitchGraphLayout& layout) const {
+  return {layout.plotRight + 1, 0, layout.width - layout.plotRight - 1, deviationHeight_};
+}
+
+bool PitchGraph::paintDeviation(const PitchGraphLayout& layout) {
   const std::optional<display::Deviation> shown = display::shownDeviation(history_);
-  if (!deviationStale_ && shown == deviationShown_) return;
-  const QRect strip(layout.plotRight + 1, 0, layout.width - layout.plotRight - 1, layout.height);
-  restoreGrid(strip);
+  if (!deviationStale_ && shown == deviationShown_) return false;
+  restoreGrid(deviationArea(layout));
   deviationShown_ = shown;
   deviationStale_ = false;
-  if (!shown) return;
+  if (!shown) return true;
   deviation_.setText(QString::fromStdString(display::deviationText(shown->cents)));
   deviation_.prepare(QTransform(), deviationFont_);
   sungName_.setText(latin1(display::graphNameOf(view_, shown->note)));
@@ -258,6 +292,7 @@ void PitchGraph::paintDeviation(const PitchGraphLayout& layout) {
   painter.drawStaticText(
       QPointF(middle - deviation_.size().width() / 2, kPadding + sungName_.size().height()),
       deviation_);
+  return true;
 }
 
 }  // namespace auralis

@@ -20,7 +20,8 @@ namespace auralis {
 // handed to it and stands still between frames.
 //
 // It repaints at the frame rate, so it keeps its picture: the grid is drawn again only when the
-// view, the marks or the size change, and a frame rewrites only the pixels of the sung line.
+// view, the marks or the size change, and a frame rewrites only the pixels of the sung line and
+// repaints only the area they span.
 class PitchGraph : public QWidget {
  public:
   explicit PitchGraph(QWidget* parent = nullptr);
@@ -46,14 +47,18 @@ class PitchGraph : public QWidget {
 
  private:
   std::span<const int> questionNotes() const;
-  void updatePicture();
+  // Brings the picture up to date and returns the area that changed.
+  QRect updatePicture();
   void paintGrid(const display::PitchGraphLayout& layout, const display::GraphMarks& marks);
   void paintRows(QPainter& painter, const display::PitchGraphLayout& layout,
                  const display::GraphMarks& marks) const;
   void paintNames(QPainter& painter, const display::PitchGraphLayout& layout,
                   const display::GraphMarks& marks) const;
   void paintSungLine(const display::PitchGraphLayout& layout);
-  void paintDeviation(const display::PitchGraphLayout& layout);
+  // The top of the strip right of the plot, where the nearest note and its deviation are written.
+  QRect deviationArea(const display::PitchGraphLayout& layout) const;
+  // Whether the deviation changed and was drawn again.
+  bool paintDeviation(const display::PitchGraphLayout& layout);
   void restoreGrid(const QRect& area);
 
   PitchHistory history_;
@@ -67,6 +72,7 @@ class PitchGraph : public QWidget {
   QFont sungNameFont_;
   int gutterWidth_ = 0;
   int deviationWidth_ = 0;
+  int deviationHeight_ = 0;
   // Laid out once per view or value instead of on every paint.
   std::array<QStaticText, 12> names_;
   QStaticText deviation_;
@@ -83,6 +89,8 @@ class PitchGraph : public QWidget {
   int traceCount_ = 0;
   std::optional<display::Deviation> deviationShown_;
   bool deviationStale_ = true;
+  // Frames, questions or views arrived while the picture was not kept up to date.
+  bool pictureStale_ = true;
 };
 
 }  // namespace auralis
