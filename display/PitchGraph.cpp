@@ -21,6 +21,7 @@ namespace {
 constexpr int kNamePixels = 11;
 constexpr int kDeviationPixels = 16;
 constexpr int kSungNamePixels = 26;
+constexpr int kMostCents = 50;  // from the nearest note
 constexpr int kPadding = 6;
 constexpr int kNameSpacing = 3;
 
@@ -113,6 +114,8 @@ void PitchGraph::setView(display::NoteView view) {
     const QString name = latin1(display::graphNameOf(view, pitchClass));
     names_[pitchClass].setText(name);
     names_[pitchClass].prepare(QTransform(), nameFont_);
+    sungNames_[pitchClass].setText(name);
+    sungNames_[pitchClass].prepare(QTransform(), sungNameFont_);
     widest = std::max(widest, metrics.horizontalAdvance(name));
   }
   gutterWidth_ = widest + 2 * kPadding;
@@ -143,6 +146,8 @@ void PitchGraph::paintEvent(QPaintEvent* event) {
   if (pictureStale_ || picture_.size() != size()) updatePicture();
   QPainter painter(this);
   painter.drawImage(event->rect(), picture_, event->rect());
+  const PitchGraphLayout layout = graphLayout();
+  if (event->rect().intersects(deviationArea(layout))) paintDeviation(painter, layout);
 }
 
 QRect PitchGraph::updatePicture() {
@@ -177,7 +182,12 @@ QRect PitchGraph::updatePicture() {
   if (layout.plotWidth() <= 0 || layout.height <= 0) return changed;
   paintSungLine(layout);
   changed |= boundsOf(std::span(trace_).first(traceCount_));
-  if (paintDeviation(layout)) changed |= deviationArea(layout);
+  const std::optional<display::Deviation> shown = display::shownDeviation(history_);
+  if (deviationStale_ || shown != deviationShown_) {
+    deviationShown_ = shown;
+    deviationStale_ = false;
+    changed |= deviationArea(layout);
+  }
   return changed;
 }
 
@@ -270,29 +280,26 @@ QRect PitchGraph::deviationArea(const PitchGraphLayout& layout) const {
   return {layout.plotRight + 1, 0, layout.width - layout.plotRight - 1, deviationHeight_};
 }
 
-bool PitchGraph::paintDeviation(const PitchGraphLayout& layout) {
-  const std::optional<display::Deviation> shown = display::shownDeviation(history_);
-  if (!deviationStale_ && shown == deviationShown_) return false;
-  restoreGrid(deviationArea(layout));
-  deviationShown_ = shown;
-  deviationStale_ = false;
-  if (!shown) return true;
-  deviation_.setText(QString::fromStdString(display::deviationText(shown->cents)));
-  deviation_.prepare(QTransform(), deviationFont_);
-  sungName_.setText(latin1(display::graphNameOf(view_, shown->note)));
-  sungName_.prepare(QTransform(), sungNameFont_);
-  QPainter painter(&picture_);
-  painter.setPen(qColorOf(display::deviationInTune(shown->cents) ? kGraphPalette.inTuneText
-                                                                 : kGraphPalette.outOfTuneText));
+// Written over the picture on each paint that reaches it: the texts are laid out once each,
+// and a painter on the picture only for them would cost more than the line.
+void PitchGraph::paintDeviation(QPainter& painter, const PitchGraphLayout& layout) {
+  if (!deviationShown_) return;
+  const int cents = std::clamp(deviationShown_->cents, -kMostCents, kMostCents);
+  QStaticText& text = centsTexts_[cents + kMostCents];
+  if (text.text().isEmpty()) {
+    text.setText(QString::fromStdString(display::deviationText(cents)));
+    text.prepare(QTransform(), deviationFont_);
+  }
+  const QStaticText& name = sungNames_[pitchClassOf(deviationShown_->note)];
+  painter.setPen(qColorOf(display::deviationInTune(cents) ? kGraphPalette.inTuneText
+                                                          : kGraphPalette.outOfTuneText));
   // The nearest note's name over its deviation, centred in the strip right of the plot.
   const double middle = (layout.plotRight + layout.width) / 2.0;
   painter.setFont(sungNameFont_);
-  painter.drawStaticText(QPointF(middle - sungName_.size().width() / 2, kPadding), sungName_);
+  painter.drawStaticText(QPointF(middle - name.size().width() / 2, kPadding), name);
   painter.setFont(deviationFont_);
-  painter.drawStaticText(
-      QPointF(middle - deviation_.size().width() / 2, kPadding + sungName_.size().height()),
-      deviation_);
-  return true;
+  painter.drawStaticText(QPointF(middle - text.size().width() / 2, kPadding + name.size().height()),
+                         text);
 }
 
 }  // namespace auralis

@@ -57,8 +57,7 @@ class PitchGraph : public QWidget {
   void paintSungLine(const display::PitchGraphLayout& layout);
   // The top of the strip right of the plot, where the nearest note and its deviation are written.
   QRect deviationArea(const display::PitchGraphLayout& layout) const;
-  // Whether the deviation changed and was drawn again.
-  bool paintDeviation(const display::PitchGraphLayout& layout);
+  void paintDeviation(QPainter& painter, const display::PitchGraphLayout& layout);
   void restoreGrid(const QRect& area);
 
   PitchHistory history_;
@@ -75,8 +74,8 @@ class PitchGraph : public QWidget {
   int deviationHeight_ = 0;
   // Laid out once per view or value instead of on every paint.
   std::array<QStaticText, 12> names_;
-  QStaticText deviation_;
-  QStaticText sungName_;
+  std::array<QStaticText, 12> sungNames_;
+  std::array<QStaticText, 101> centsTexts_;  // -50 to +50, each laid out when first shown
 
   // The grid without the sung line, and the picture shown; both of the widget's size.
   QImage grid_;
@@ -84,7 +83,7 @@ class PitchGraph : public QWidget {
   // What the grid was drawn for; none until it is drawn.
   std::optional<display::PitchRange> gridRange_;
   display::GraphMarks gridMarks_;
-  // The sung line now in the picture, to be taken out again, and the deviation shown.
+  // The sung line now in the picture, to be taken out again, and the deviation written over it.
   std::vector<display::TraceSpan> trace_;
   int traceCount_ = 0;
   std::optional<display::Deviation> deviationShown_;

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPaintEvent>
+#include <QPainter>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -92,6 +94,44 @@ void BM_PitchGraphFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PitchGraphFrame)
+    ->Args({765, 150})
+    ->Args({765, 300})
+    ->Args({1400, 500})
+    ->Unit(benchmark::kMicrosecond);
+
+// The floors the graph's figures stand on: a pass of the event loop with nothing to do, and the
+// repaint of a widget of the same size that only fills itself.
+void BM_EventLoopPass(benchmark::State& state) {
+  QWidget idle;
+  idle.resize(200, 100);
+  idle.show();
+  QApplication::processEvents();
+  for (auto _ : state) QApplication::processEvents();
+}
+BENCHMARK(BM_EventLoopPass)->Unit(benchmark::kMicrosecond);
+
+class FilledWidget : public QWidget {
+ public:
+  FilledWidget() { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QPainter painter(this);
+    painter.fillRect(event->rect(), Qt::white);
+  }
+};
+
+void BM_FilledWidgetRepaint(benchmark::State& state) {
+  FilledWidget widget;
+  widget.resize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  widget.show();
+  QApplication::processEvents();
+  for (auto _ : state) {
+    widget.update();
+    QApplication::processEvents();
+  }
+}
+BENCHMARK(BM_FilledWidgetRepaint)
     ->Args({765, 150})
     ->Args({765, 300})
     ->Args({1400, 500})
