@@ -94,19 +94,6 @@ void PitchRangeFollower::follow(const PitchHistory& history, std::span<const int
   range_ = {glide(range_.low, target_.low), glide(range_.high, target_.high)};
 }
 
-double PitchGraphLayout::pixelsPerSemitone() const {
-  return range.span() > 0 ? height / range.span() : 0.0;
-}
-
-double PitchGraphLayout::yOf(double semitones) const {
-  return (range.high - semitones) * pixelsPerSemitone();
-}
-
-double PitchGraphLayout::xOfFrame(int i, int size) const {
-  const int age = size - 1 - i;
-  return (plotRight - 1) - age * (plotWidth() - 1) / double{kPitchHistoryFrames - 1};
-}
-
 int PitchGraphLayout::lowestNote() const {
   return static_cast<int>(std::floor(range.low - 0.5)) + 1;
 }

@@ -81,11 +81,14 @@ struct PitchGraphLayout {
   PitchRange range;
 
   int plotWidth() const { return plotRight - plotLeft; }
-  double pixelsPerSemitone() const;
-  double yOf(double semitones) const;
-  // Frame i of a history holding `size` frames; the newest lies on the right edge and a full
-  // history spans the plot.
-  double xOfFrame(int i, int size) const;
+  double pixelsPerSemitone() const { return range.span() > 0 ? height / range.span() : 0.0; }
+  double yOf(double semitones) const { return (range.high - semitones) * pixelsPerSemitone(); }
+  // Frame i of a history holding `size` frames; the newest lies on the plot's last column and a
+  // full history spans the plot.
+  double xOfFrame(int i, int size) const {
+    const int age = size - 1 - i;
+    return (plotRight - 1) - age * (plotWidth() - 1) / double{kPitchHistoryFrames - 1};
+  }
   // The notes whose rows lie at least partly on the graph.
   int lowestNote() const;
   int highestNote() const;
