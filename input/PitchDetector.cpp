@@ -131,6 +131,7 @@ struct PitchDetector::State {
   std::array<float, kDetectorNotes> magnitude{};
   std::array<float, kDetectorNotes> strongestMagnitude{};
   std::array<float, kDetectorNotes> strongestFrequency{};
+  std::array<std::array<float, kSubBands>, kDetectorNotes> subBandMagnitude{};
   FrameResult result;
 
   // One spare slot after the last mirrors slot 0, so a window that starts in the last slot
@@ -224,6 +225,7 @@ void PitchDetector::refine(const Tables& tables, int note) {
   float strongest = 0.0f;
   for (int j = 0; j < kSubBands; ++j) {
     const double m = bands[j];
+    s.subBandMagnitude[note][j] = static_cast<float>(m);
     s.magnitude[note] = static_cast<float>(s.magnitude[note] + m);
     if (m > largest) {
       largest = m;
@@ -347,6 +349,11 @@ float PitchDetector::strongestSubBandMagnitude(int note) const {
 
 float PitchDetector::strongestSubBandFrequency(int note) const {
   return onGrid(note) ? state_->strongestFrequency[note] : 0.0f;
+}
+
+float PitchDetector::subBandMagnitude(int note, int subBand) const {
+  if (!onGrid(note) || subBand < 0 || subBand >= kSubBands) return 0.0f;
+  return state_->subBandMagnitude[note][subBand];
 }
 
 }  // namespace auralis

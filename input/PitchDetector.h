@@ -81,6 +81,8 @@ class PitchDetector {
   float noteMagnitude(int note) const;
   float strongestSubBandMagnitude(int note) const;  // 0 until the note is first refined
   float strongestSubBandFrequency(int note) const;  // 0 until the note is first refined
+  // One of the twelve magnitudes of a note's latest refinement; 0 until then or off the grid.
+  float subBandMagnitude(int note, int subBand) const;
 
   int detectionThreshold = kThresholdHigh;
   // Decimation of the correlators; values below 1 count as 1 and above 2048 as 2048.

@@ -15,6 +15,7 @@
 #include "engine/Lesson.h"
 #include "engine/Notes.h"
 #include "platform/FakeMidiOutStream.h"
+#include "tests/display/QtApplication.h"
 
 // Failure messages name colours as #rrggbb.
 void PrintTo(const QColor& colour, std::ostream* out) {
@@ -25,28 +26,6 @@ namespace auralis {
 namespace {
 
 using display::NoteView;
-
-// The application lives from the first widget test to the end of the run, and is gone before
-// the process exits, when Qt's own globals are torn down.
-class QtApplication : public ::testing::Environment {
- public:
-  static QApplication& get() {
-    if (!app_) {
-      static int argc = 1;
-      static char name[] = "display_tests";
-      static char* argv[] = {name, nullptr};
-      app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    return *app_;
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  static inline std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] ::testing::Environment* const qtApplication =
-    ::testing::AddGlobalTestEnvironment(new QtApplication);
 
 // Records the area of every paint, to see what a change repaints.
 class RecordingPanel : public NotePanel {

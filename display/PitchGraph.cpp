@@ -1,0 +1,306 @@
+#include "display/PitchGraph.h"
+
+#include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTransform>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/Notes.h"
+
+namespace auralis {
+
+using display::GraphMarks;
+using display::kGraphPalette;
+using display::PitchGraphLayout;
+
+namespace {
+
+constexpr int kNamePixels = 11;
+constexpr int kDeviationPixels = 16;
+constexpr int kSungNamePixels = 26;
+constexpr int kMostCents = 50;  // from the nearest note
+constexpr int kPadding = 6;
+constexpr int kNameSpacing = 3;
+
+QColor qColorOf(display::Rgb rgb) {
+  return {rgb.red, rgb.green, rgb.blue};
+}
+
+QString latin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The colour laid over a pixel with the given coverage, 0 to 1.
+QRgb blended(QRgb under, display::Rgb over, double cover) {
+  const int weight = static_cast<int>(cover * 256 + 0.5);  // in 256ths, whole numbers are cheaper
+  const auto mix = [weight](int below, int above) {
+    return below + (((above - below) * weight) >> 8);
+  };
+  return qRgb(mix(qRed(under), over.red), mix(qGreen(under), over.green),
+              mix(qBlue(under), over.blue));
+}
+
+// The rows a span touches, the last exclusive.
+std::pair<int, int> rowsOf(const display::TraceSpan& span) {
+  return {static_cast<int>(std::floor(span.top)), static_cast<int>(std::ceil(span.bottom))};
+}
+
+// The pixels that a set of spans covers.
+QRect boundsOf(std::span<const display::TraceSpan> spans) {
+  if (spans.empty()) return {};
+  int left = spans.front().column;
+  int right = left;
+  double top = spans.front().top;
+  double bottom = spans.front().bottom;
+  for (const display::TraceSpan& span : spans) {
+    left = std::min(left, span.column);
+    right = std::max(right, span.column);
+    top = std::min(top, span.top);
+    bottom = std::max(bottom, span.bottom);
+  }
+  const int firstRow = static_cast<int>(std::floor(top));
+  return {left, firstRow, right - left + 1, static_cast<int>(std::ceil(bottom)) - firstRow};
+}
+
+// The band between two pitches, across the plot.
+QRectF rowsBetween(const PitchGraphLayout& layout, double upper, double lower) {
+  const double top = layout.yOf(upper);
+  return {QPointF(layout.plotLeft, top), QPointF(layout.plotRight, layout.yOf(lower))};
+}
+
+}  // namespace
+
+PitchGraph::PitchGraph(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("PitchGraph"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  nameFont_ = font();
+  nameFont_.setPixelSize(kNamePixels);
+  deviationFont_ = font();
+  deviationFont_.setPixelSize(kDeviationPixels);
+  deviationFont_.setBold(true);
+  sungNameFont_ = deviationFont_;
+  sungNameFont_.setPixelSize(kSungNamePixels);
+  deviationWidth_ =
+      QFontMetrics(deviationFont_).horizontalAdvance(QStringLiteral("-50 cents")) + 2 * kPadding;
+  deviationHeight_ =
+      QFontMetrics(sungNameFont_).height() + QFontMetrics(deviationFont_).height() + 2 * kPadding;
+  setView(view_);
+}
+
+void PitchGraph::addFrame(std::optional<SungPitch> pitch) {
+  history_.add(pitch ? std::optional<double>(pitch->semitones) : std::nullopt);
+  follower_.follow(history_, questionNotes());
+  // The picture is brought up to date now, so that only what changed is repainted.
+  if (isVisible())
+    update(updatePicture());
+  else
+    pictureStale_ = true;
+}
+
+void PitchGraph::setQuestionNotes(std::span<const int> notes) {
+  questionCount_ = static_cast<int>(std::min(notes.size(), questionNotes_.size()));
+  std::copy_n(notes.begin(), questionCount_, questionNotes_.begin());
+  pictureStale_ = true;
+  update();
+}
+
+void PitchGraph::setView(display::NoteView view) {
+  view_ = view;
+  const QFontMetrics metrics(nameFont_);
+  int widest = 0;
+  for (int pitchClass = 0; pitchClass < 12; ++pitchClass) {
+    const QString name = latin1(display::graphNameOf(view, pitchClass));
+    names_[pitchClass].setText(name);
+    names_[pitchClass].prepare(QTransform(), nameFont_);
+    sungNames_[pitchClass].setText(name);
+    sungNames_[pitchClass].prepare(QTransform(), sungNameFont_);
+    widest = std::max(widest, metrics.horizontalAdvance(name));
+  }
+  gutterWidth_ = widest + 2 * kPadding;
+  gridRange_.reset();  // the names are part of the grid
+  pictureStale_ = true;
+  update();
+}
+
+std::span<const int> PitchGraph::questionNotes() const {
+  return {questionNotes_.data(), static_cast<std::size_t>(questionCount_)};
+}
+
+display::PitchGraphLayout PitchGraph::graphLayout() const {
+  return display::pitchGraphLayoutFor(width(), height(), gutterWidth_, deviationWidth_,
+                                      follower_.range());
+}
+
+int PitchGraph::nameHeight() const {
+  // Names are capitals: they need their cap height and a little space, not room for descenders.
+  return QFontMetrics(nameFont_).capHeight() + kNameSpacing;
+}
+
+QSize PitchGraph::sizeHint() const {
+  return {765, 180};
+}
+
+void PitchGraph::paintEvent(QPaintEvent* event) {
+  if (pictureStale_ || picture_.size() != size()) updatePicture();
+  QPainter painter(this);
+  painter.drawImage(event->rect(), picture_, event->rect());
+  const PitchGraphLayout layout = graphLayout();
+  if (event->rect().intersects(deviationArea(layout))) paintDeviation(painter, layout);
+}
+
+QRect PitchGraph::updatePicture() {
+  pictureStale_ = false;
+  if (picture_.size() != size()) {
+    grid_ = QImage(size(), QImage::Format_RGB32);
+    picture_ = QImage(size(), QImage::Format_RGB32);
+    trace_.resize(display::traceCapacityFor(width()));
+    gridRange_.reset();
+  }
+  if (picture_.isNull()) return {};
+  const PitchGraphLayout layout = graphLayout();
+  const GraphMarks marks = display::graphMarksOf(questionNotes(), history_);
+  QRect changed;
+  if (gridRange_ != layout.range || !(gridMarks_ == marks)) {
+    paintGrid(layout, marks);
+    changed = picture_.rect();
+  } else {
+    // The spans lie inside the picture, so their pixels are copied without a clip.
+    const std::size_t stride = picture_.bytesPerLine() / sizeof(QRgb);
+    QRgb* picture = reinterpret_cast<QRgb*>(picture_.bits());
+    const QRgb* grid = reinterpret_cast<const QRgb*>(grid_.constBits());
+    for (int i = 0; i < traceCount_; ++i) {
+      const auto [top, bottom] = rowsOf(trace_[i]);
+      for (int y = top; y < bottom; ++y) {
+        const std::size_t at = y * stride + trace_[i].column;
+        picture[at] = grid[at];
+      }
+    }
+    changed = boundsOf(std::span(trace_).first(traceCount_));
+  }
+  if (layout.plotWidth() <= 0 || layout.height <= 0) return changed;
+  paintSungLine(layout);
+  changed |= boundsOf(std::span(trace_).first(traceCount_));
+  const std::optional<display::Deviation> shown = display::shownDeviation(history_);
+  if (deviationStale_ || shown != deviationShown_) {
+    deviationShown_ = shown;
+    deviationStale_ = false;
+    changed |= deviationArea(layout);
+  }
+  return changed;
+}
+
+void PitchGraph::restoreGrid(const QRect& area) {
+  const QRect inside = area.intersected(picture_.rect());
+  const auto bytes = static_cast<std::size_t>(inside.width()) * sizeof(QRgb);
+  for (int y = inside.top(); y <= inside.bottom(); ++y)
+    std::memcpy(picture_.scanLine(y) + inside.left() * sizeof(QRgb),
+                grid_.constScanLine(y) + inside.left() * sizeof(QRgb), bytes);
+}
+
+void PitchGraph::paintGrid(const PitchGraphLayout& layout, const GraphMarks& marks) {
+  grid_.fill(qColorOf(kGraphPalette.background));
+  if (layout.plotWidth() > 0 && layout.height > 0) {
+    QPainter painter(&grid_);
+    paintRows(painter, layout, marks);
+    paintNames(painter, layout, marks);
+  }
+  std::memcpy(picture_.bits(), grid_.constBits(), static_cast<std::size_t>(grid_.sizeInBytes()));
+  gridRange_ = layout.range;
+  gridMarks_ = marks;
+  traceCount_ = 0;
+  deviationStale_ = true;
+}
+
+void PitchGraph::paintRows(QPainter& painter, const PitchGraphLayout& layout,
+                           const GraphMarks& marks) const {
+  painter.save();
+  painter.setClipRect(layout.plotLeft, 0, layout.plotWidth(), layout.height);
+  for (int note = layout.lowestNote(); note <= layout.highestNote(); ++note) {
+    const QRectF row = rowsBetween(layout, note + 0.5, note - 0.5);
+    if (marks.questionRow(note))
+      painter.fillRect(row, qColorOf(kGraphPalette.questionRow));
+    else if (isBlackKey(pitchClassOf(note)))
+      painter.fillRect(row, qColorOf(kGraphPalette.blackKeyRow));
+    if (marks.inTuneBandAround(note))
+      painter.fillRect(
+          rowsBetween(layout, note + display::kInTuneAbove, note + display::kInTuneBelow),
+          qColorOf(kGraphPalette.inTuneBand));
+    const display::Rgb line = marks.questionRow(note)   ? kGraphPalette.questionLine
+                              : pitchClassOf(note) == 0 ? kGraphPalette.octaveLine
+                                                        : kGraphPalette.noteLine;
+    const int y = static_cast<int>(std::lround(layout.yOf(note)));
+    painter.fillRect(layout.plotLeft, y, layout.plotWidth(), 1, qColorOf(line));
+  }
+  painter.restore();
+  const QColor border = qColorOf(kGraphPalette.octaveLine);
+  painter.fillRect(layout.plotLeft, 0, 1, layout.height, border);
+  painter.fillRect(layout.plotRight, 0, 1, layout.height, border);
+}
+
+void PitchGraph::paintNames(QPainter& painter, const PitchGraphLayout& layout,
+                            const GraphMarks& marks) const {
+  painter.setFont(nameFont_);
+  const int textHeight = nameHeight();
+  for (int note = layout.lowestNote(); note <= layout.highestNote(); ++note) {
+    if (!marks.questionRow(note) && !display::noteLabelled(layout, note, textHeight)) continue;
+    const QStaticText& name = names_[pitchClassOf(note)];
+    const double x = layout.plotLeft - kPadding / 2.0 - name.size().width();
+    const double y = layout.yOf(note) - name.size().height() / 2;
+    painter.setPen(marks.questionRow(note) ? qColorOf(kGraphPalette.questionLine) : Qt::black);
+    painter.drawStaticText(QPointF(x, y), name);
+  }
+}
+
+// Writes the line's pixels straight into the picture: a path stroked by the painter would cost
+// more than the rest of the frame together.
+void PitchGraph::paintSungLine(const PitchGraphLayout& layout) {
+  traceCount_ = display::traceSpansOf(history_, layout, trace_);
+  const std::size_t stride = picture_.bytesPerLine() / sizeof(QRgb);
+  QRgb* picture = reinterpret_cast<QRgb*>(picture_.bits());
+  const display::Rgb colour = kGraphPalette.sungLine;
+  const QRgb solid = qRgb(colour.red, colour.green, colour.blue);
+  for (int i = 0; i < traceCount_; ++i) {
+    const display::TraceSpan& span = trace_[i];
+    const auto [top, bottom] = rowsOf(span);
+    QRgb* pixel = picture + top * stride + span.column;
+    // Only the end rows are partly covered.
+    for (int y = top; y < bottom; ++y, pixel += stride) {
+      const bool whole = y > span.top && y + 1 < span.bottom;
+      *pixel = whole ? solid
+                     : blended(*pixel, colour,
+                               std::min(span.bottom, y + 1.0) -
+                                   std::max(span.top, static_cast<double>(y)));
+    }
+  }
+}
+
+QRect PitchGraph::deviationArea(const PitchGraphLayout& layout) const {
+  return {layout.plotRight + 1, 0, layout.width - layout.plotRight - 1, deviationHeight_};
+}
+
+// Written over the picture on each paint that reaches it: the texts are laid out once each,
+// and a painter on the picture only for them would cost more than the line.
+void PitchGraph::paintDeviation(QPainter& painter, const PitchGraphLayout& layout) {
+  if (!deviationShown_) return;
+  const int cents = std::clamp(deviationShown_->cents, -kMostCents, kMostCents);
+  QStaticText& text = centsTexts_[cents + kMostCents];
+  if (text.text().isEmpty()) {
+    text.setText(QString::fromStdString(display::deviationText(cents)));
+    text.prepare(QTransform(), deviationFont_);
+  }
+  const QStaticText& name = sungNames_[pitchClassOf(deviationShown_->note)];
+  painter.setPen(qColorOf(display::deviationInTune(cents) ? kGraphPalette.inTuneText
+                                                          : kGraphPalette.outOfTuneText));
+  // The nearest note's name over its deviation, centred in the strip right of the plot.
+  const double middle = (layout.plotRight + layout.width) / 2.0;
+  painter.setFont(sungNameFont_);
+  painter.drawStaticText(QPointF(middle - name.size().width() / 2, kPadding), name);
+  painter.setFont(deviationFont_);
+  painter.drawStaticText(QPointF(middle - text.size().width() / 2, kPadding + name.size().height()),
+                         text);
+}
+
+}  // namespace auralis

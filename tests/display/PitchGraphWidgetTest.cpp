@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <cmath>
+#include <vector>
+
+#include "display/PitchGraph.h"
+#include "tests/display/QtApplication.h"
+
+namespace auralis {
+namespace {
+
+using display::kGraphPalette;
+using display::PitchGraphLayout;
+using display::Rgb;
+
+constexpr int kWidth = 700;
+constexpr int kHeight = 400;
+
+class PitchGraphWidgetTest : public testing::Test {
+ protected:
+  void SetUp() override { graph.resize(kWidth, kHeight); }
+
+  void sing(std::optional<double> semitones, int frames) {
+    for (int i = 0; i < frames; ++i)
+      graph.addFrame(semitones ? std::optional(sungPitchAt(*semitones)) : std::nullopt);
+  }
+
+  QImage picture() { return graph.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+  QApplication& application = QtApplication::get();  // before any widget
+  PitchGraph graph;
+};
+
+bool is(QRgb pixel, Rgb colour) {
+  return qRed(pixel) == colour.red && qGreen(pixel) == colour.green && qBlue(pixel) == colour.blue;
+}
+
+bool isSungLine(QRgb pixel) {
+  return qBlue(pixel) >= 200 && qRed(pixel) <= 80 && qGreen(pixel) <= 80;
+}
+
+bool isReddish(QRgb pixel) {
+  return qRed(pixel) >= 150 && qGreen(pixel) <= 100 && qBlue(pixel) <= 100;
+}
+
+bool isGreenish(QRgb pixel) {
+  return qGreen(pixel) >= 100 && qRed(pixel) <= 60 && qBlue(pixel) <= 60;
+}
+
+bool isDark(QRgb pixel) {
+  return qRed(pixel) <= 100 && qGreen(pixel) <= 100 && qBlue(pixel) <= 100;
+}
+
+int rowOf(const PitchGraphLayout& layout, double semitones) {
+  return static_cast<int>(std::lround(layout.yOf(semitones)));
+}
+
+// Whether any pixel of the area (right and bottom exclusive) passes the test.
+template <typename Test>
+bool anyIn(const QImage& image, int left, int top, int right, int bottom, Test test) {
+  for (int y = std::max(top, 0); y < std::min(bottom, image.height()); ++y)
+    for (int x = std::max(left, 0); x < std::min(right, image.width()); ++x)
+      if (test(image.pixel(x, y))) return true;
+  return false;
+}
+
+TEST_F(PitchGraphWidgetTest, InTuneBandRunsFromMinus25ToPlus17CentsAroundTheQuestionsNotes) {
+  const std::vector<int> question = {57};
+  graph.setQuestionNotes(question);
+  sing(60.0, 20);  // the line stays right of where the band is read
+  const QImage image = picture();
+  const PitchGraphLayout layout = graph.graphLayout();
+  const int x = layout.plotLeft + 10;
+  for (const int note : {57, 69}) {  // the question's pitch class in every octave shown
+    if (note > layout.highestNote()) continue;
+    for (const double cents : {-20.0, -10.0, 10.0, 13.0})
+      EXPECT_TRUE(is(image.pixel(x, rowOf(layout, note + cents / 100)), kGraphPalette.inTuneBand))
+          << note << " " << cents;
+    for (const double cents : {-32.0, 24.0, 40.0})
+      EXPECT_TRUE(is(image.pixel(x, rowOf(layout, note + cents / 100)), kGraphPalette.questionRow))
+          << note << " " << cents;
+  }
+  EXPECT_FALSE(is(image.pixel(x, rowOf(layout, 58.0 - 0.1)), kGraphPalette.inTuneBand));
+}
+
+TEST_F(PitchGraphWidgetTest, WithoutAQuestionTheBandIsAroundTheNearestSungNote) {
+  sing(62.3, 20);
+  QImage image = picture();
+  PitchGraphLayout layout = graph.graphLayout();
+  const int x = layout.plotLeft + 10;
+  EXPECT_TRUE(is(image.pixel(x, rowOf(layout, 62.0 - 0.2)), kGraphPalette.inTuneBand));
+  EXPECT_FALSE(is(image.pixel(x, rowOf(layout, 63.0 - 0.2)), kGraphPalette.inTuneBand));
+
+  sing(std::nullopt, 1);
+  image = picture();
+  layout = graph.graphLayout();
+  EXPECT_FALSE(is(image.pixel(x, rowOf(layout, 62.0 - 0.2)), kGraphPalette.inTuneBand));
+}
+
+TEST_F(PitchGraphWidgetTest, SungLineLiesAtItsPitchBreaksAtGapsAndLeapsAndEndsOnTheRight) {
+  sing(60.3, 100);
+  sing(std::nullopt, 20);
+  sing(60.3, 30);
+  sing(67.2, 30);  // a leap of a fifth in one frame
+  const QImage image = picture();
+  const PitchGraphLayout layout = graph.graphLayout();
+  const int size = graph.history().size();
+  const auto columnOf = [&](int frame) {
+    return static_cast<int>(std::lround(layout.xOfFrame(frame, size)));
+  };
+  const auto lineNear = [&](int frame, double semitones) {
+    const int x = columnOf(frame);
+    const int y = rowOf(layout, semitones);
+    return anyIn(image, x - 1, y - 2, x + 2, y + 3, isSungLine);
+  };
+  EXPECT_TRUE(lineNear(50, 60.3));
+  EXPECT_TRUE(lineNear(135, 60.3));
+  EXPECT_TRUE(lineNear(size - 1, 67.2));
+  EXPECT_EQ(columnOf(size - 1), layout.plotRight - 1);
+  // Nothing in the gap, and no stroke joining the leap.
+  EXPECT_FALSE(anyIn(image, columnOf(103), 0, columnOf(117), kHeight, isSungLine));
+  const int leap = (columnOf(149) + columnOf(150)) / 2;
+  EXPECT_FALSE(anyIn(image, leap, rowOf(layout, 66.0), leap + 1, rowOf(layout, 61.5), isSungLine));
+}
+
+TEST_F(PitchGraphWidgetTest, NamesSitOnTheirRowsAndQuestionNamesAreRed) {
+  graph.setView(display::NoteView::NoteNames);
+  const std::vector<int> question = {57};
+  graph.setQuestionNotes(question);
+  sing(60.0, 5);
+  const QImage image = picture();
+  const PitchGraphLayout layout = graph.graphLayout();
+  ASSERT_GE(layout.pixelsPerSemitone(), graph.nameHeight());  // every row is named
+  for (int note = layout.lowestNote() + 1; note < layout.highestNote(); ++note) {
+    const int y = rowOf(layout, note);
+    const bool red = anyIn(image, 0, y - 2, layout.plotLeft, y + 3, isReddish);
+    EXPECT_EQ(red, note % 12 == 57 % 12) << note;
+    if (!red) {
+      EXPECT_TRUE(anyIn(image, 0, y - 2, layout.plotLeft, y + 3, isDark)) << note;
+    }
+  }
+  // Halfway between rows the gutter is empty.
+  const int between = rowOf(layout, 60.5);
+  EXPECT_FALSE(anyIn(image, 0, between, layout.plotLeft, between + 1, isDark));
+}
+
+TEST_F(PitchGraphWidgetTest, ChangingTheViewRenamesTheRows) {
+  sing(60.0, 5);
+  const QImage solfege = picture();
+  const PitchGraphLayout before = graph.graphLayout();
+  graph.setView(display::NoteView::NoteNames);
+  const QImage letters = picture();
+  const PitchGraphLayout after = graph.graphLayout();
+  const int y = rowOf(before, 60.0);
+  const int gutter = std::min(before.plotLeft, after.plotLeft) - 1;
+  EXPECT_NE(solfege.copy(0, y - 6, gutter, 12), letters.copy(0, y - 6, gutter, 12));
+  graph.setView(display::NoteView::Solfege);
+  EXPECT_EQ(picture(), solfege);
+}
+
+TEST_F(PitchGraphWidgetTest, DeviationIsGreenInTuneAndRedOutOfTune) {
+  const auto deviationArea = [&](const QImage& image, auto test) {
+    const PitchGraphLayout layout = graph.graphLayout();
+    return anyIn(image, layout.plotRight + 1, 0, kWidth, kHeight / 3, test);
+  };
+  sing(69.07, 5);
+  QImage image = picture();
+  EXPECT_TRUE(deviationArea(image, isGreenish));
+  EXPECT_FALSE(deviationArea(image, isReddish));
+  sing(68.6, 5);
+  image = picture();
+  EXPECT_TRUE(deviationArea(image, isReddish));
+  EXPECT_FALSE(deviationArea(image, isGreenish));
+  sing(std::nullopt, 1);
+  image = picture();
+  EXPECT_FALSE(deviationArea(image, isReddish));
+  EXPECT_FALSE(deviationArea(image, isGreenish));
+}
+
+}  // namespace
+}  // namespace auralis
