@@ -24,7 +24,11 @@ void Core::handle(const notice::CaptureData&) {
 }
 
 void Core::handle(const notice::MicFrame& frame) {
+  acceptedThisFrame_ = false;
   readout_.ShowPitchReadout(frame.frame);
+  // The history keeps how far off the accepted note was sung, finer than its sub-band.
+  if (acceptedThisFrame_ && frame.pitch) lesson_.SungCents = frame.pitch->cents;
+  host_.showSungPitch(frame.pitch);
 }
 
 void Core::handle(const notice::PlayDone&) {
@@ -43,7 +47,9 @@ void Core::handle(const notice::MidiKey& key) {
 
 void Core::handle(const notice::MicrophoneLost& lost) {
   capture_.MicrophoneLost(lost.openCount);
-  if (!capture_.captureRunning()) readout_.EraseTuningMarker();
+  if (capture_.captureRunning()) return;
+  readout_.EraseTuningMarker();
+  host_.showSungPitch(std::nullopt);
 }
 
 void Core::StartMicrophone() {
@@ -53,6 +59,7 @@ void Core::StartMicrophone() {
 void Core::StopMicrophone() {
   capture_.StopMicrophone();
   readout_.EraseTuningMarker();
+  host_.showSungPitch(std::nullopt);
 }
 
 void Core::ShowMicStatus() {
@@ -79,8 +86,10 @@ void Core::postCaptureNotice() {
   notices_.post(notice::CaptureData{});
 }
 
+// Right after the frame's analysis: frames analysed before the notice is handled move the
+// detector on.
 void Core::postMicFrame(const FrameResult& frame) {
-  notices_.post(notice::MicFrame{frame});
+  notices_.post(notice::MicFrame{frame, estimateLatestPitch(detector_)});
 }
 
 void Core::postMicrophoneLost(int openCount) {
@@ -92,6 +101,7 @@ void Core::drawTuningMarker(int pitchClass, float offset) {
 }
 
 void Core::postCharacter(char letter) {
+  acceptedThisFrame_ = true;
   notices_.post(notice::Character{letter});
 }
 

@@ -78,6 +78,7 @@ class Core final : private CaptureHost, private ReadoutHost {
 
   CoreHost& host_;
   NoticeQueue& notices_;
+  bool acceptedThisFrame_ = false;  // the readout posted a letter for the frame being shown
   MidiStreamPlayer player_;
   Lesson lesson_;
   PitchDetector detector_;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/LessonHost.h"
+#include "input/PitchEstimate.h"
 
 namespace auralis {
 
@@ -15,6 +17,9 @@ class CoreHost : public LessonHost {
   virtual std::string instructionText() const = 0;
   // Pitch class 0 to 11 and offset in [0, 1) from the column's left edge; -1 and -1.0 erase.
   virtual void drawTuningMarker(int pitchClass, float offset) = 0;
+  // The sung pitch of every analysed frame, none for a frame without a note or when listening
+  // stops. Only a host that draws the pitch over time needs it.
+  virtual void showSungPitch(std::optional<SungPitch> pitch) { static_cast<void>(pitch); }
 };
 
 }  // namespace auralis

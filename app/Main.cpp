@@ -119,6 +119,8 @@ void TForm1::buildWindow() {
   PaintBox1_ = new NotePanel(
       lesson(), [this](int column) { lesson().NoteColumnClicked(column); }, panelSolfege_);
   panelColumn->addWidget(PaintBox1_, 1);
+  buildPitchGraph(panelSolfege_);
+  panelColumn->addWidget(pitchGraph_);
   rows->addWidget(panelSolfege_, 1);
   setCentralWidget(central);
 
@@ -147,6 +149,8 @@ void TForm1::FormCreate() {
 
   settingsStore_.loadSettings(menus_, *this, lesson().mastery);
   syncMenuChecks();
+  pitchGraph_->setView(display::panelInputsOf(lesson()).view);
+  showPitchGraph(PitchGraph1_->isChecked());
 
   core_.player().SetVolumeFromMenu(volumeChecks(menus_));
   core_.player().SetChannelFromMenu(channelChecks(menus_));
@@ -290,6 +294,7 @@ void TForm1::Help2Click() {
 
 void TForm1::viewCommand(QAction* item) {
   item->setChecked(true);
+  pitchGraph_->setView(display::panelInputsOf(lesson()).view);
   repaintNotePanel();
   lesson().UpdateTexts();
 }
@@ -402,6 +407,33 @@ void TForm1::pause(int milliseconds) {
 
 void TForm1::repaintNotePanel() {
   PaintBox1_->PaintNotePanel();
+  pitchGraph_->setQuestionNotes(display::shownQuestionOf(display::panelInputsOf(lesson())).span());
+}
+
+void TForm1::showSungPitch(std::optional<SungPitch> pitch) {
+  pitchGraph_->addFrame(pitch);
+}
+
+void TForm1::buildPitchGraph(QWidget* parent) {
+  pitchGraph_ = new PitchGraph(parent);
+  pitchGraph_->setObjectName(QStringLiteral("pitchGraph"));
+  pitchGraph_->setFixedHeight(kPitchGraphHeight);
+  pitchGraph_->hide();
+  menus_.mnuView->addSeparator();
+  PitchGraph1_ = menus_.mnuView->addAction(QStringLiteral("&Pitch graph"));
+  PitchGraph1_->setObjectName(QStringLiteral("PitchGraph1"));
+  PitchGraph1_->setCheckable(true);
+  PitchGraph1_->setStatusTip(
+      QStringLiteral("Show the sung pitch of the last ten seconds below the notes"));
+  connect(PitchGraph1_, &QAction::toggled, this, [this](bool on) { showPitchGraph(on); });
+}
+
+void TForm1::showPitchGraph(bool shown) {
+  if (pitchGraph_->isVisibleTo(this) == shown) return;
+  const int grow = shown ? kPitchGraphHeight : -kPitchGraphHeight;
+  pitchGraph_->setVisible(shown);
+  setMinimumSize(kFormWidth, kFormHeight + (shown ? kPitchGraphHeight : 0));
+  resize(width(), std::max(minimumHeight(), height() + grow));
 }
 
 void TForm1::repaintWindowNow() {

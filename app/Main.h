@@ -17,6 +17,7 @@
 #include "app/StatusPanels.h"
 #include "app/ToolBar.h"
 #include "display/NotePanel.h"
+#include "display/PitchGraph.h"
 #include "platform/FeedbackSoundPlayer.h"
 #include "platform/MidiInput.h"
 #include "platform/MidiOutStream.h"
@@ -43,6 +44,7 @@ void blockingPause(int milliseconds);
 inline constexpr int kFormWidth = 775;
 inline constexpr int kFormHeight = 355;
 inline constexpr int kTimerInterval = 1000;  // ms
+inline constexpr int kPitchGraphHeight = 150;
 inline constexpr const char* kDefaultSoundInputCaption = "Default sound input";
 
 // The character a key press types for the lesson: a printable character or Escape, without
@@ -81,6 +83,8 @@ class TForm1 : public QMainWindow, private CoreHost {
   const StatusPanels& statusPanels() const { return *statusPanels_; }
   QLabel* instructionLine() const { return lblListenFor_; }
   NotePanel* notePanel() const { return PaintBox1_; }
+  PitchGraph* pitchGraph() const { return pitchGraph_; }
+  QAction* pitchGraphItem() const { return PitchGraph1_; }
   QTimer& timer() { return Timer1_; }
   const QString& versionText() const { return versionText_; }
   HistoryFeature& history() { return history_; }
@@ -106,6 +110,7 @@ class TForm1 : public QMainWindow, private CoreHost {
   void lessonItemChecked(LessonItem item) override;
   std::string instructionText() const override;
   void drawTuningMarker(int pitchClass, float offset) override;
+  void showSungPitch(std::optional<SungPitch> pitch) override;
 
   void FormCreate();
   void buildWindow();
@@ -119,6 +124,9 @@ class TForm1 : public QMainWindow, private CoreHost {
   void syncMenuChecks();
   void MIDIOutItemClick();
   void MicrophoneItemClick();
+  void buildPitchGraph(QWidget* parent);
+  // Shows or hides the graph below the note panel; the window grows or shrinks by its height.
+  void showPitchGraph(bool shown);
 
   Services services_;
   MessageWindow messageWindow_;  // before everything that posts to it
@@ -135,6 +143,8 @@ class TForm1 : public QMainWindow, private CoreHost {
   QWidget* Panel1_ = nullptr;
   QLabel* lblListenFor_ = nullptr;
   NotePanel* PaintBox1_ = nullptr;
+  PitchGraph* pitchGraph_ = nullptr;
+  QAction* PitchGraph1_ = nullptr;
 
   QString versionText_;
   bool firstActivation_ = true;

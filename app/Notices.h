@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <variant>
 
 #include "input/PitchDetector.h"
+#include "input/PitchEstimate.h"
 
 namespace auralis {
 
@@ -13,9 +15,11 @@ namespace notice {
 // The sound input device returned a filled buffer (its data notice, MM_WIM_DATA).
 struct CaptureData {};
 
-// WM_MICFRAME: a capture buffer was analysed; the frame's whole result.
+// WM_MICFRAME: a capture buffer was analysed; the frame's whole result, and the sung pitch
+// between the detector's sub-bands (none without a note).
 struct MicFrame {
   FrameResult frame;
+  std::optional<SungPitch> pitch;
 };
 
 // WM_PLAYDONE: the phrase on the MIDI output finished.

@@ -29,12 +29,12 @@ std::string lessonEffects(Core& core) {
 // for -1.
 notice::MicFrame heardFrame(int pitchClass) {
   FrameResult frame;
-  if (pitchClass < 0) return {frame};
+  if (pitchClass < 0) return {frame, std::nullopt};
   frame.DetectedNote = 3 + 12 * 4 + pitchClass;  // detector index of C5 and up
   frame.DetectedPitchClass = pitchClass;
   frame.DetectedOffsetStep = kNominalSubBand;
   frame.DetectedOffset = static_cast<float>(kNominalSubBand) / kSubBands;
-  return {frame};
+  return {frame, std::nullopt};
 }
 
 // The history's view of the answers, without their times.
