@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <string_view>
 
@@ -21,11 +22,21 @@ bool alsaSequencerOpens() {
   return true;
 }
 
+// Opening a JACK client takes as long as the listing itself (about 0.1 s on a busy machine), and
+// the listings at start come one after the other: a server found running counts as running for a
+// few seconds.
+constexpr std::chrono::seconds kJackRecheck{5};
+std::atomic<std::chrono::steady_clock::rep> jackFoundAt{0};
+
 bool jackServerRuns() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  const auto found = std::chrono::steady_clock::duration(jackFoundAt.load());
+  if (found.count() != 0 && now - found < kJackRecheck) return true;
   jack_status_t status{};
   jack_client_t* client = jack_client_open("Auralis probe", JackNoStartServer, &status);
   if (client == nullptr) return false;
   jack_client_close(client);
+  jackFoundAt.store(now.count());
   return true;
 }
 

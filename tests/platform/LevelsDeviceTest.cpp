@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <span>
 #include <sstream>
 #include <string>
@@ -14,9 +15,11 @@
 #include <vector>
 
 #include "DeviceServices.h"
+#include "WaveBuilder.h"
 #include "output/MidiEvent.h"
 #include "platform/FluidSynthMidiOut.h"
 #include "platform/RtAudioFeedbackSoundPlayer.h"
+#include "platform/WaveData.h"
 #include "tools/make-sounds/SoundingLevel.h"
 
 // How loud the built-in synthesiser's questions and the feedback sounds reach the speakers,
@@ -30,6 +33,7 @@ using namespace std::chrono_literals;
 constexpr double kFullScale = 32768.0;
 constexpr int kDefaultVelocity = 80;  // the MIDI Out volume the program starts with
 constexpr int kHighestVelocity = 120;
+constexpr std::chrono::milliseconds kLeadIn{300};
 
 // Shares of full scale.
 struct Level {
@@ -90,27 +94,29 @@ class LevelsDeviceTest : public DeviceTest {
   }
 
   // The sound played as the window plays it, while this thread keeps the recording going. The
-  // monitor may miss the first milliseconds of a stream that joins the sink, which matters for the
-  // shortest sound: the loudest of three plays counts.
+  // monitor misses the start of a stream that joins the sink, up to all of the shortest sound, so
+  // the sound is played after a stretch of silence of its own.
   Level soundLevel(const char* name) {
-    const std::vector<std::uint8_t> wave = soundFile(name);
-    EXPECT_FALSE(wave.empty()) << name;
-    Level loudest;
-    for (int play = 0; play < 3; ++play) {
-      const std::size_t before = recorder_.samples.size();
-      std::atomic<bool> played{false};
-      std::thread speaker([&] {
-        RtAudioFeedbackSoundPlayer player;
-        player.playSync(wave.data(), wave.size());
-        played = true;
-      });
-      while (!played) recorder_.pump(1, 20ms);
-      speaker.join();
-      recorder_.pump(20, 1s);
-      const Level level = levelOf(recorder_.samples, before);
-      if (level.rms > loudest.rms) loudest = level;
-    }
-    return loudest;
+    const std::vector<std::uint8_t> file = soundFile(name);
+    const std::optional<WaveSound> sound = parseWave(file.data(), file.size());
+    EXPECT_TRUE(sound) << name;
+    if (!sound) return {};
+    std::vector<std::int16_t> samples(
+        static_cast<std::size_t>(sound->sampleRate * sound->channels) * kLeadIn.count() / 1000);
+    samples.insert(samples.end(), sound->samples.begin(), sound->samples.end());
+    const std::vector<std::uint8_t> wave =
+        WaveBuilder().format(1, sound->channels, sound->sampleRate, 16).samples(samples).file();
+    const std::size_t before = recorder_.samples.size();
+    std::atomic<bool> played{false};
+    std::thread speaker([&] {
+      RtAudioFeedbackSoundPlayer player;
+      player.playSync(wave.data(), wave.size());
+      played = true;
+    });
+    while (!played) recorder_.pump(1, 20ms);
+    speaker.join();
+    recorder_.pump(20, 1s);
+    return levelOf(recorder_.samples, before);
   }
 
   FluidSynthMidiOut synthesiser_;
