@@ -66,14 +66,16 @@ QLabel* sunkenPanel(QStatusBar* bar, const QString& text) {
   return label;
 }
 
-}  // namespace
-
+// What a panel shows. The mastery panel's tip follows how many values it holds, which differs by
+// lesson.
 QString panelToolTip(int panel, const QString& text) {
   if (panel != kMasteryPanel) return QString::fromLatin1(kPanelToolTips[panel]);
   const qsizetype values = text.isEmpty() ? 0 : text.count(QStringLiteral(" / ")) + 1;
   return QString::fromLatin1(
       kMasteryToolTips[std::min<std::size_t>(values, kMasteryToolTips.size() - 1)]);
 }
+
+}  // namespace
 
 StatusPanels::StatusPanels(QStatusBar* bar) : bar_(bar) {
   bar_->setObjectName(QStringLiteral("StatusBar1"));

@@ -33,8 +33,4 @@ class StatusPanels {
   QLabel* tip_ = nullptr;
 };
 
-// What a panel shows, as its tool tip says it. The mastery panel's depends on how many values it
-// holds, which differs by lesson.
-QString panelToolTip(int panel, const QString& text);
-
 }  // namespace auralis
