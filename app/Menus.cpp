@@ -6,6 +6,87 @@ namespace {
 
 constexpr const char* kDeviceIdProperty = "deviceId";
 
+struct StatusTip {
+  const char* component;  // the object name of a menu or an item
+  const char* tip;
+};
+
+// What each menu and item does, shown in the status bar while the mouse is over it. The lesson
+// items share theirs with the tool buttons.
+// clang-format off
+constexpr StatusTip kStatusTips[] = {
+    {"mnuFile",                  "Ask a new question, or quit"},
+    {"Playnewquestion1",         "Ask a new question and play it"},
+    {"Quit1",                    "Save the settings and quit Auralis"},
+    {"mnuLesson",                "Choose a lesson and move between its levels"},
+    {"Levelup1",                 "Go on to the next level of this lesson"},
+    {"Leveldown1",               "Go back to the level before this one"},
+    {"PracticeMode1",            "Practise a level without being promoted out of it"},
+    {"ResetCorvinmasterylevel1", "Start Identify, Unlock and Sing from their first levels again"},
+    {"mnuView",                  "Choose how the note panel shows the notes"},
+    {"Solfege1",                 "Name the notes DO, RE, MI..."},
+    {"Notes1",                   "Name the notes C, D, E..."},
+    {"Piano1",                   "Show the notes as piano keys"},
+    {"mnuMIDI",                  "Choose the MIDI devices, channel and volume"},
+    {"MIDIIn1",                  "Choose the MIDI keyboard that answers"},
+    {"MIDIOut1",                 "Choose the MIDI output that plays the questions"},
+    {"MIDIOutChannel1",          "Choose the MIDI channel the questions play on"},
+    {"MIDIOutVolume1",           "Choose how loud the questions play"},
+    {"mnuMicrophone",            "Choose the microphone and how readily it hears a note"},
+    {"Microphone1",              "Choose the sound input you sing into"},
+    {"Sensitivity1",             "Choose how readily a sung note counts"},
+    {"High1",                    "Hear quiet singing too; noise may count as a note"},
+    {"Medium1",                  "Hear singing of middle strength"},
+    {"Low1",                     "Hear only clear, strong singing"},
+    {"mnuHelp",                  "How to use Auralis"},
+    {"Help2",                    kHelpStatusTip},
+};
+
+// In the order of LessonItem.
+constexpr std::array<const char*, 6> kLessonStatusTips = {
+    "Sing freely and see the pitch you sing; no questions",       // Warmup1
+    "Hear notes and name them: type, click or play them",         // Identify1
+    "Sing what you hear; a minute of quick answers moves on",     // Unlock1
+    "Hear notes and sing them back",                              // MimicSing1
+    "Sing the notes named on screen; the question plays later",   // Sing1
+    "Sing a note and hear it repeated",                           // Meditate1
+};
+
+// The items of a device menu, and its single item when there is no device.
+struct DeviceMenuTips {
+  const char* menu;
+  const char* device;  // %1 is the device's name
+  const char* none;
+};
+constexpr DeviceMenuTips kDeviceMenuTips[] = {
+    {"MIDIIn1",     "Answer on %1",             "No MIDI keyboard was found"},
+    {"MIDIOut1",    "Play the questions on %1", "No MIDI output was found"},
+    {"Microphone1", "Sing into %1",             "No sound input was found"},
+};
+// clang-format on
+
+const DeviceMenuTips* deviceMenuTipsOf(const QMenu* menu) {
+  for (const DeviceMenuTips& tips : kDeviceMenuTips)
+    if (menu->objectName() == QLatin1String(tips.menu)) return &tips;
+  return nullptr;
+}
+
+// A menu's own entry takes the menu's tip.
+void setStatusTips(const MainMenu& m) {
+  for (const StatusTip& row : kStatusTips) {
+    const QString name = QString::fromLatin1(row.component);
+    QAction* target = m.MainMenu1->findChild<QAction*>(name);
+    if (target == nullptr) target = m.MainMenu1->findChild<QMenu*>(name)->menuAction();
+    target->setStatusTip(QString::fromLatin1(row.tip));
+  }
+  for (LessonItem item : kLessonItems) m.lessonAction(item)->setStatusTip(lessonStatusTip(item));
+  for (std::size_t i = 0; i < m.channelItems.size(); ++i)
+    m.channelItems[i]->setStatusTip(QStringLiteral("Play the questions on MIDI channel %1").arg(i));
+  for (std::size_t i = 0; i < m.volumeItems.size(); ++i)
+    m.volumeItems[i]->setStatusTip(
+        QStringLiteral("Play the questions at velocity %1 of 127").arg(10 * i + 10));
+}
+
 QAction* addItem(QMenu* menu, const char* component, const char* caption, bool checkable = false) {
   auto* action = menu->addAction(QString::fromLatin1(caption));
   action->setObjectName(QString::fromLatin1(component));
@@ -41,7 +122,7 @@ void buildFileMenu(MainMenu& m) {
   m.Playnewquestion1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
   m.mnuFile->addSeparator();
   m.Quit1 = addItem(m.mnuFile, "Quit1", "&Quit");
-  m.Quit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+  m.Quit1->setShortcuts(quitShortcuts());
 }
 
 void buildLessonMenu(MainMenu& m) {
@@ -153,6 +234,20 @@ void buildHelpMenu(MainMenu& m) {
 
 }  // namespace
 
+QList<QKeySequence> quitShortcuts() {
+  // Ctrl+Q is what quits a program on this desktop; the desktop's own quit key, where it has
+  // another, works too.
+  QList<QKeySequence> keys = {QKeySequence(Qt::CTRL | Qt::Key_X),
+                              QKeySequence(Qt::CTRL | Qt::Key_Q)};
+  for (const QKeySequence& key : QKeySequence::keyBindings(QKeySequence::Quit))
+    if (!keys.contains(key)) keys.append(key);
+  return keys;
+}
+
+QString lessonStatusTip(LessonItem item) {
+  return QString::fromLatin1(kLessonStatusTips[static_cast<std::size_t>(item)]);
+}
+
 QAction* MainMenu::lessonAction(LessonItem lesson) const {
   switch (lesson) {
     case LessonItem::Warmup1:
@@ -185,14 +280,18 @@ MainMenu buildMainMenu(QMenuBar* bar) {
   buildMidiMenu(m);
   buildMicrophoneMenu(m);
   buildHelpMenu(m);
+  setStatusTips(m);
   return m;
 }
 
 std::vector<QAction*> fillDeviceMenu(QMenu* menu, const std::vector<DeviceItem>& devices) {
   menu->clear();
+  const DeviceMenuTips* tips = deviceMenuTipsOf(menu);
   std::vector<QAction*> items;
   if (devices.empty()) {
-    menu->addAction(QString::fromLatin1(kNoDeviceCaption))->setEnabled(false);
+    QAction* none = menu->addAction(QString::fromLatin1(kNoDeviceCaption));
+    none->setEnabled(false);
+    if (tips) none->setStatusTip(QString::fromLatin1(tips->none));
     return items;
   }
   QActionGroup* group = radioGroup(menu);
@@ -205,6 +304,7 @@ std::vector<QAction*> fillDeviceMenu(QMenu* menu, const std::vector<DeviceItem>&
     action->setCheckable(true);
     action->setData(device.name);
     action->setProperty(kDeviceIdProperty, device.id);
+    if (tips) action->setStatusTip(QString::fromLatin1(tips->device).arg(device.name));
     group->addAction(action);
     items.push_back(action);
   }

@@ -13,6 +13,17 @@
 namespace auralis {
 
 inline constexpr const char* kNoDeviceCaption = "None detected";
+inline constexpr const char* kHelpStatusTip = "Open the help page in the web browser";
+
+// Ctrl+X, Ctrl+Q and the desktop's own quit key.
+QList<QKeySequence> quitShortcuts();
+
+inline constexpr std::array<LessonItem, 6> kLessonItems = {
+    LessonItem::Warmup1,    LessonItem::Identify1, LessonItem::Unlock1,
+    LessonItem::MimicSing1, LessonItem::Sing1,     LessonItem::Meditate1};
+
+// What a lesson does, for its menu item and its tool button.
+QString lessonStatusTip(LessonItem item);
 
 // A device as its menu item lists it: the identifier the device is opened with and its name.
 struct DeviceItem {

@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <algorithm>
 
+#include "app/Menus.h"
 #include "app/Resources.h"
 
 namespace auralis {
@@ -119,6 +120,9 @@ ToolBar buildToolBar(QWidget* parent) {
             t.toolButtonMimic,    t.ToolButton7,  t.toolButtonSing,     t.ToolButton9,
             t.toolButtonMeditate, t.ToolButton11, t.toolButtonPractice, t.ToolButton13,
             t.toolButtonHelp};
+
+  for (LessonItem item : kLessonItems) t.lessonButton(item)->setStatusTip(lessonStatusTip(item));
+  t.toolButtonHelp->setStatusTip(QString::fromLatin1(kHelpStatusTip));
 
   t.lessonButtons = new QButtonGroup(bar);
   t.lessonButtons->setExclusive(true);

@@ -1,13 +1,16 @@
 #include "display/NotePanel.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPolygon>
 #include <QRegion>
+#include <QToolTip>
 #include <algorithm>
 #include <utility>
 
+#include "engine/Lesson.h"
 #include "engine/Notes.h"
 
 namespace auralis {
@@ -100,7 +103,24 @@ void DrawNoteCell(QPainter& painter, const NotePanelLayout& layout, const PanelI
     DrawNoteLabel(painter, layout, inputs, column, *dot);
 }
 
+QString latin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 }  // namespace
+
+QString columnToolTip(NoteView view, int column, bool keysAnswer) {
+  const display::NoteNames names =
+      display::namesOf(view == NoteView::Piano ? NoteView::NoteNames : view, column);
+  QString tip = latin1(names.first);
+  if (!names.second.empty()) tip += QStringLiteral(" / ") + latin1(names.second);
+  if (!keysAnswer) return tip + QStringLiteral(" \u2014 sing it");
+  const QChar key = QChar::fromLatin1(NoteLetters[static_cast<std::size_t>(column)]);
+  tip += QStringLiteral(" \u2014 key ") + key;
+  // A sharp is its natural's letter in capitals.
+  if (key.isUpper()) tip += QStringLiteral(" (Shift+") + key.toLower() + QLatin1Char(')');
+  return tip;
+}
 
 NotePanel::NotePanel(const Lesson& lesson, std::function<void(int column)> onColumnClicked,
                      QWidget* parent)
@@ -149,6 +169,28 @@ void NotePanel::paintEvent(QPaintEvent*) {
     painter.drawPolygon(polygonOf(triangles.top));
     painter.drawPolygon(polygonOf(triangles.bottom));
   }
+}
+
+QString NotePanel::toolTipAt(int x) const {
+  const auto column = display::columnAt(display::layoutFor(width(), height()), x);
+  if (!column) return {};
+  return columnToolTip(display::panelInputsOf(lesson_).view, *column, lesson_.acceptKeyAnswers);
+}
+
+bool NotePanel::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const display::NotePanelLayout layout = display::layoutFor(width(), height());
+  const auto column = display::columnAt(layout, help->pos().x());
+  if (!column) {
+    QToolTip::hideText();
+    event->ignore();
+    return true;
+  }
+  // The tip goes when the mouse leaves the column, and the next column shows its own.
+  const QRect area(layout.columnLeft(*column), 0, layout.columnWidth, height());
+  QToolTip::showText(help->globalPos(), toolTipAt(help->pos().x()), this, area);
+  return true;
 }
 
 void NotePanel::mousePressEvent(QMouseEvent* event) {

@@ -9,6 +9,12 @@ namespace auralis {
 
 class Lesson;
 
+// What a column's tool tip says: its names, and the key that answers with it, as in
+// "DO — key c" or "C# / Db — key C (Shift+c)". The piano view names the notes by letter, as its
+// instruction line does. Where typed answers do not count, the lessons answered by singing, the
+// tip says so instead of naming a key.
+QString columnToolTip(display::NoteView view, int column, bool keysAnswer);
+
 // The note panel: twelve columns in the solfege, note-name or piano view, coloured from the
 // lesson's state, with the live tuning triangles over their scales. It only reads the lesson;
 // a mouse-down over a column is handed to onColumnClicked.
@@ -31,7 +37,11 @@ class NotePanel : public QWidget {
   // The layout of the last paint, which clicks are mapped with.
   const display::NotePanelLayout& panelLayout() const { return layout_; }
 
+  // The tool tip of the column under x, in the current view; empty in the margins.
+  QString toolTipAt(int x) const;
+
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/SoundLibraries.h"
+
 namespace auralis::platform {
 
 namespace {
@@ -26,6 +28,7 @@ bool compiledIn(RtAudio::Api api) {
 }  // namespace
 
 std::unique_ptr<RtAudio> openAudioService(AudioDirection direction) {
+  silenceSoundLibraries();
   for (RtAudio::Api api : kServiceOrder) {
     if (!compiledIn(api)) continue;
     try {

@@ -25,7 +25,9 @@ constexpr int kScratchFrames = 1024;
 // Long enough for the stream to reach its next block.
 constexpr std::chrono::milliseconds kClosingWait{500};
 constexpr std::size_t kQueuePlaces = 1024;  // three phrases of the longest kind
-constexpr double kSynthGain = 0.5;
+// A question at the default velocity (80) then sounds about as loud as the feedback sounds, and a
+// three-note chord at the highest velocity (120) still peaks about 3 dB below full scale.
+constexpr double kSynthGain = 1.2;
 // Enough for a piano note's release, and the blocks still in the output, to be heard before the
 // next phrase may start.
 constexpr std::chrono::milliseconds kReleaseTail{100};

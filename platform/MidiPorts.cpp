@@ -1,10 +1,59 @@
 #include "platform/MidiPorts.h"
 
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <string_view>
+
+#include "platform/SoundLibraries.h"
 
 namespace auralis::platform {
 
 namespace {
+
+bool alsaSequencerOpens() {
+  snd_seq_t* sequencer = nullptr;
+  if (snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) return false;
+  snd_seq_close(sequencer);
+  return true;
+}
+
+// Opening a JACK client takes as long as the listing itself (about 0.1 s on a busy machine), and
+// the listings at start come one after the other: a server found running counts as running for a
+// few seconds.
+constexpr std::chrono::seconds kJackRecheck{5};
+std::atomic<std::chrono::steady_clock::rep> jackFoundAt{0};
+
+bool jackServerRuns() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  const auto found = std::chrono::steady_clock::duration(jackFoundAt.load());
+  if (found.count() != 0 && now - found < kJackRecheck) return true;
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open("Auralis probe", JackNoStartServer, &status);
+  if (client == nullptr) return false;
+  jack_client_close(client);
+  jackFoundAt.store(now.count());
+  return true;
+}
+
+struct MidiService {
+  RtMidi::Api api;
+  bool (*reachable)();
+  const char* missing;  // said once when it is not there
+};
+
+// In the order they are tried: JACK is asked only where the sequencer is missing.
+constexpr std::array<MidiService, 2> kMidiServices = {{
+    {RtMidi::LINUX_ALSA, alsaSequencerOpens,
+     "auralis: no ALSA sequencer; MIDI ports through JACK only"},
+    {RtMidi::UNIX_JACK, jackServerRuns, "auralis: no JACK server either; no MIDI ports"},
+}};
+
+std::array<std::atomic<bool>, kMidiServices.size()> missingTold{};
 
 // This program's own ports ("Auralis:...", or "Auralis-01:..." when the name was taken) are
 // listed by the service like any other, but are no device to choose.
@@ -27,6 +76,18 @@ std::vector<std::string> allPortNames(RtMidi& service) {
 }
 
 }  // namespace
+
+bool midiServiceReachable(RtMidi::Api api) {
+  silenceSoundLibraries();
+  for (std::size_t i = 0; i < kMidiServices.size(); ++i) {
+    const MidiService& service = kMidiServices[i];
+    if (service.api != api) continue;
+    if (service.reachable()) return true;
+    if (!missingTold[i].exchange(true)) std::fprintf(stderr, "%s\n", service.missing);
+    return false;
+  }
+  return false;
+}
 
 std::vector<std::string> midiPortNames(RtMidi* service) {
   std::vector<std::string> names;

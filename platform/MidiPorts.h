@@ -13,12 +13,19 @@ namespace auralis::platform {
 
 inline constexpr const char* kMidiClientName = "Auralis";
 
+// Whether the service can be reached now: the ALSA sequencer opens, or a JACK server runs. It
+// asks quietly; the first time in the process that a service is missing, one line on standard
+// error says so and what follows from it.
+bool midiServiceReachable(RtMidi::Api api);
+
 // Opens the MIDI service on the ALSA sequencer, or on JACK where the sequencer is missing (no
-// /dev/snd/seq). With neither there is none, which is not an error. Later warnings of the service
-// are dropped; failures show in the results of its calls.
+// /dev/snd/seq). With neither there is none, which is not an error. A service is tried only once
+// it is known to be there, since the library complains on standard error about one that is not;
+// its later warnings are dropped, and failures show in the results of its calls.
 template <class Service>
 std::unique_ptr<Service> openMidiService() {
   for (RtMidi::Api api : {RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK}) {
+    if (!midiServiceReachable(api)) continue;
     try {
       auto service = std::make_unique<Service>(api, kMidiClientName);
       service->setErrorCallback([](RtMidiError::Type, const std::string&, void*) {});

@@ -1,6 +1,7 @@
 #include "platform/RtAudioFeedbackSoundPlayer.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -25,6 +26,8 @@ class SoundFeed final : public AudioStreamOwner {
   void setOutputRate(unsigned int rate) {
     step_ = static_cast<double>(sound_.sampleRate) / static_cast<double>(rate);
   }
+  // A stereo sound on a mono output plays as the mean of its two sides.
+  void setOutputChannels(unsigned int channels) { outputChannels_ = channels; }
 
   // Once the whole sound is written the stream stops itself, after the output has played it:
   // stopping from outside would have to wait for the stream's lock.
@@ -45,25 +48,30 @@ class SoundFeed final : public AudioStreamOwner {
   bool fill(std::int16_t* out, unsigned int frames) {
     const std::size_t channels = static_cast<std::size_t>(sound_.channels);
     const std::size_t last = sound_.frames();
-    for (unsigned int f = 0; f < frames; ++f, out += channels) {
+    for (unsigned int f = 0; f < frames; ++f, out += outputChannels_) {
       const auto frame = static_cast<std::size_t>(position_);
       if (frame >= last) {
-        std::fill_n(out, channels, std::int16_t{0});
+        std::fill_n(out, outputChannels_, std::int16_t{0});
         continue;
       }
       const double weight = position_ - static_cast<double>(frame);
       const std::size_t next = std::min(frame + 1, last - 1);
+      std::array<double, 2> values{};
       for (std::size_t c = 0; c < channels; ++c) {
         const double a = sound_.samples[frame * channels + c];
         const double b = sound_.samples[next * channels + c];
-        out[c] = static_cast<std::int16_t>(a + (b - a) * weight);
+        values[c] = a + (b - a) * weight;
       }
+      if (outputChannels_ < channels) values[0] = 0.5 * (values[0] + values[1]);
+      for (std::size_t c = 0; c < outputChannels_; ++c)
+        out[c] = static_cast<std::int16_t>(values[c]);
       position_ += step_;
     }
     return static_cast<std::size_t>(position_) >= last;
   }
 
   const WaveSound sound_;
+  std::size_t outputChannels_ = 1;
   double step_ = 1;
   double position_ = 0;
   std::atomic<bool> failed_{false};
@@ -89,11 +97,12 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
 
   RtAudio::StreamParameters output;
   output.deviceId = *device;
-  output.nChannels = channels;
   unsigned int frames = kBlockFrames;
   try {
-    // The sound's own rate where the output takes it (JACK runs at the server's rate only).
     const RtAudio::DeviceInfo info = service->getDeviceInfo(*device);
+    output.nChannels = std::clamp(info.outputChannels, 1U, channels);
+    feed->setOutputChannels(output.nChannels);
+    // The sound's own rate where the output takes it (JACK runs at the server's rate only).
     const std::vector<unsigned int>& rates = info.sampleRates;
     const bool takesRate =
         rates.empty() || std::find(rates.begin(), rates.end(), soundRate) != rates.end();

@@ -10,9 +10,14 @@
 #include <fstream>
 #include <iostream>
 #include <numbers>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "SoundingLevel.h"
+
+using auralis::soundingRms;
 
 namespace {
 
@@ -45,10 +50,16 @@ struct Sound {
   const char* fileName;
   double seconds;
   int channels;
-  double peak;  // loudest sample as a share of full scale; the buzz needs less to be heard
+  double level;  // sounding RMS of the channels' mean, in dBFS
   Voice voice;
   std::span<const Note> notes;
 };
+
+// Where the built-in synthesiser's question notes sit at the default volume (velocity 80): from
+// about -32 dBFS low on the keyboard to -25 dBFS two octaves above middle C. The feedback sounds
+// sit in the middle, so that neither drowns the other.
+constexpr double kFeedbackLevel = -28.5;
+constexpr double kClipLevel = 0.9;  // of full scale; no sample may reach further
 
 std::size_t frameCount(double seconds) {
   return static_cast<std::size_t>(seconds * kSampleRate);
@@ -88,10 +99,28 @@ std::vector<double> render(const Sound& sound) {
   return mix;
 }
 
-std::vector<std::int16_t> toPcm16(const std::vector<double>& mix, double level) {
+// The mean of the channels, as a mono output plays them.
+std::vector<double> monoMix(const std::vector<double>& mix, int channels) {
+  const auto width = static_cast<std::size_t>(channels);
+  std::vector<double> mono;
+  for (std::size_t frame = 0; frame + width <= mix.size(); frame += width) {
+    double sum = 0.0;
+    for (std::size_t c = 0; c < width; ++c) sum += mix[frame + c];
+    mono.push_back(sum / channels);
+  }
+  return mono;
+}
+
+// Scales the mix to its sounding level, in 16-bit samples; none when a sample would pass the
+// clipping limit.
+std::optional<std::vector<std::int16_t>> toPcm16(const std::vector<double>& mix, int channels,
+                                                 double levelDbfs) {
+  const std::vector<double> mono = monoMix(mix, channels);
+  const double rms = soundingRms(std::span<const double>(mono));
+  const double scale = rms > 0.0 ? std::pow(10.0, levelDbfs / 20.0) * 32768.0 / rms : 0.0;
   double peak = 0.0;
-  for (double value : mix) peak = std::max(peak, std::abs(value));
-  const double scale = peak > 0.0 ? level * 32767.0 / peak : 0.0;
+  for (double value : mix) peak = std::max(peak, std::abs(value) * scale);
+  if (peak > kClipLevel * 32767.0) return std::nullopt;
   std::vector<std::int16_t> pcm;
   pcm.reserve(mix.size());
   for (double value : mix) pcm.push_back(static_cast<std::int16_t>(std::lround(value * scale)));
@@ -155,11 +184,11 @@ constexpr Note kDemoteNotes[] = {
 
 // clang-format off
 constexpr Sound kSounds[] = {
-    // file           seconds channels peak  voice: partials attack  decay  release  notes
-    {"correct.wav",   0.013,  1,       0.70, {kTap,   0.0003, 300.0, 0.004},  kCorrectNotes},
-    {"incorrect.wav", 0.39,   1,       0.45, {kBuzz,  0.005,  2.0,   0.025},  kIncorrectNotes},
-    {"promote.wav",   0.63,   2,       0.70, {kBell,  0.003,  2.5,   0.08},   kPromoteNotes},
-    {"demote.wav",    0.51,   1,       0.55, {kFlute, 0.004,  3.0,   0.03},   kDemoteNotes},
+    // file           seconds channels level           voice: partials attack  decay  release  notes
+    {"correct.wav",   0.013,  1,       kFeedbackLevel, {kTap,   0.0003, 300.0, 0.004},  kCorrectNotes},
+    {"incorrect.wav", 0.39,   1,       kFeedbackLevel, {kBuzz,  0.005,  2.0,   0.025},  kIncorrectNotes},
+    {"promote.wav",   0.63,   2,       kFeedbackLevel, {kBell,  0.003,  2.5,   0.08},   kPromoteNotes},
+    {"demote.wav",    0.51,   1,       kFeedbackLevel, {kFlute, 0.004,  3.0,   0.03},   kDemoteNotes},
 };
 // clang-format on
 
@@ -178,8 +207,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (const Sound& sound : kSounds) {
-    const std::vector<std::uint8_t> bytes =
-        waveFile(toPcm16(render(sound), sound.peak), sound.channels);
+    const std::optional<std::vector<std::int16_t>> pcm =
+        toPcm16(render(sound), sound.channels, sound.level);
+    if (!pcm) {
+      std::cerr << sound.fileName << " would clip at its level\n";
+      return 1;
+    }
+    const std::vector<std::uint8_t> bytes = waveFile(*pcm, sound.channels);
     const std::filesystem::path path = folder / sound.fileName;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()),
