@@ -18,6 +18,8 @@ void HistoryFeature::addHistoryActions(MainMenu& menus, ToolBar& toolBar) {
   solfegeItem_ = menus.Solfege1;
   Statistics1 = new QAction(QStringLiteral("S&tatistics..."), menus.mnuView);
   Statistics1->setObjectName(QStringLiteral("Statistics1"));
+  Statistics1->setStatusTip(
+      QStringLiteral("Show how your answers went, note by note and day by day"));
   const QList<QAction*> viewItems = menus.mnuView->actions();
   // After the visible view items, before the hidden options.
   menus.mnuView->insertSeparator(viewItems.value(3));
@@ -25,10 +27,12 @@ void HistoryFeature::addHistoryActions(MainMenu& menus, ToolBar& toolBar) {
 
   ExportHistory1 = new QAction(QStringLiteral("&Export history..."), menus.mnuFile);
   ExportHistory1->setObjectName(QStringLiteral("ExportHistory1"));
+  ExportHistory1->setStatusTip(QStringLiteral("Save every kept answer to a CSV file"));
   menus.mnuFile->insertAction(menus.Quit1, ExportHistory1);
   menus.mnuFile->insertSeparator(menus.Quit1);
 
   toolButtonStatistics = toolBar.appendButton("toolButtonStatistics", "Statistics", "statistics");
+  toolButtonStatistics->setStatusTip(Statistics1->statusTip());
 
   connect(Statistics1, &QAction::triggered, this, [this] { showStatistics(); });
   connect(toolButtonStatistics, &QToolButton::clicked, this, [this] { showStatistics(); });
