@@ -2,6 +2,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <cmath>
 #include <cstdlib>
 
 #include "display/NotePanelLayout.h"
@@ -151,6 +152,51 @@ TEST_F(Screenshots, SingShowsTheNoteToSingRedAndTheRestOfTheLevelDarkRed) {
     EXPECT_EQ(pixelsOf(kBlack, 9), 0) << view.name;
     EXPECT_GT(pixelsOf(kBlack, first), 20) << view.name << ": the name of the note to sing";
   }
+}
+
+// Counts the pixels of a colour inside a widget of the grabbed window.
+int pixelsIn(const QImage& shot, const QWidget* widget, const QWidget* window,
+             const QColor& colour) {
+  const QRect area(widget->mapTo(window, QPoint(0, 0)), widget->size());
+  int count = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) count += shot.pixelColor(x, y) == colour;
+  return count;
+}
+
+TEST_F(Screenshots, ThePitchGraphShowsASungGlideAndVibratoInPracticeAndMimic) {
+  storeValue("PitchGraph1", "1");
+  open();
+  showWindow();
+  ASSERT_TRUE(form->pitchGraph()->isVisible());
+  const QColor sung(0, 0, 255);
+  const QColor questionLine(220, 0, 0);
+  const struct {
+    const char* name;
+    char key;  // the lesson chosen before singing
+  } lessons[] = {{"pitch-graph-practice", 'p'}, {"pitch-graph-mimic", 'm'}};
+  for (const auto& lesson : lessons) {
+    type(std::string(1, lesson.key));
+    finishPhrases();
+    const int asked = lesson.key == 'm' ? this->lesson().question.QuestionNotes[0] : 64;
+    // Three seconds: a glide up to the note, then the note held with a vibrato of 30 cents.
+    for (int frame = 0; frame < 130; ++frame) {
+      const double t = frame / 43.0;
+      const double glide = asked - 3.0 + std::min(t, 1.0) * 3.0;
+      const double pitch = glide + (t > 1.2 ? 0.3 * std::sin(2 * M_PI * 5.5 * t) : 0.0);
+      FrameResult result;
+      result.DetectedNote = static_cast<int>(std::lround(pitch)) - 21;
+      result.DetectedPitchClass = pitchClassOf(static_cast<int>(std::lround(pitch)));
+      result.DetectedOffsetStep = kNominalSubBand;
+      const double cents = (pitch - std::round(pitch)) * 100.0;
+      form->messageWindow().post(notice::MicFrame{result, SungPitch{pitch, cents}});
+    }
+    deliverNotices();
+    grab(lesson.name);
+    EXPECT_GT(pixelsIn(shot, form->pitchGraph(), form.get(), sung), 200) << lesson.name;
+  }
+  // Mimic's question is not shown before it is answered; Practice has none.
+  EXPECT_EQ(pixelsIn(shot, form->pitchGraph(), form.get(), questionLine), 0);
 }
 
 }  // namespace
