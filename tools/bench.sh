@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target engine_bench input_bench platform_bench app_bench history_bench
+cmake --build --preset release --target engine_bench input_bench platform_bench app_bench history_bench \
+  display_bench
 
 bench=build/release/bench
 for program in engine/engine_bench input/input_bench app/history_bench; do
@@ -15,7 +16,7 @@ for program in engine/engine_bench input/input_bench app/history_bench; do
   "$bench/$program" "$@"
 done
 # One run at a time: the window benchmarks time a live stream and measure the process's CPU.
-for program in platform/platform_bench app/app_bench; do
+for program in platform/platform_bench app/app_bench display/display_bench; do
   echo "== $program"
   tools/with-services.sh "$bench/$program" "$@"
 done
