@@ -61,9 +61,10 @@ check_window() {
   done
   [ "$colours" -ge 64 ] || die "the window stays blank ($colours colours): $work/window.png"
 
-  # The Help button is the last of the five visible 84-pixel buttons with 20-pixel gaps, which
-  # the tool bar centres in the window: its middle is 208 pixels right of the window's.
-  xdotool mousemove --window "$window" $((WIDTH / 2 + 208)) 60 click 1
+  # The Help button is the fifth of six visible 84-pixel buttons with 20-pixel gaps (Statistics
+  # follows it), which the tool bar centres in the window: its middle is 156 pixels right of the
+  # window's.
+  xdotool mousemove --window "$window" $((WIDTH / 2 + 156)) 60 click 1
   for _ in $(seq 50); do
     [ -s "$work/opened" ] && break
     sleep 0.2
