@@ -5,9 +5,13 @@ namespace auralis {
 Core::Core(CoreHost& host, NoticeQueue& notices, CoreDevices devices)
     : host_(host),
       notices_(notices),
-      player_(devices.midiOut, [this] { notices_.post(notice::PlayDone{}); }),
+      player_(
+          devices.midiOut, [this] { notices_.post(notice::PlayDone{}); },
+          [this](platform::DeviceWorker::Task reply) { postDeviceReply(std::move(reply)); },
+          [this](int openCount) { notices_.post(notice::MidiOutLost{openCount}); }),
       lesson_(host, player_),
-      capture_(devices.soundInput, detector_, *this),
+      capture_(devices.soundInput, detector_, *this,
+               [this](platform::DeviceWorker::Task reply) { postDeviceReply(std::move(reply)); }),
       readout_(lesson_, detector_, capture_, *this),
       midiKeyboard_(devices.midiInput, [this](char key, int generation) {
         notices_.post(notice::MidiKey{key, generation});
@@ -19,8 +23,8 @@ void Core::UtilityWndProc(const Notice& notice) {
   std::visit([this](const auto& n) { handle(n); }, notice);
 }
 
-void Core::handle(const notice::CaptureData&) {
-  capture_.CaptureWndProc();
+void Core::handle(const notice::CaptureData& data) {
+  capture_.CaptureWndProc(data.openCount);
 }
 
 void Core::handle(const notice::MicFrame& frame) {
@@ -46,10 +50,29 @@ void Core::handle(const notice::MidiKey& key) {
 }
 
 void Core::handle(const notice::MicrophoneLost& lost) {
-  capture_.MicrophoneLost(lost.openCount);
-  if (capture_.captureRunning()) return;
+  if (!capture_.MicrophoneLost(lost.openCount)) return;
   readout_.EraseTuningMarker();
   host_.showSungPitch(std::nullopt);
+}
+
+void Core::handle(const notice::MidiOutLost& lost) {
+  player_.MidiOutLost(lost.openCount);
+}
+
+void Core::handle(const notice::DeviceReply& reply) {
+  reply.reply();
+}
+
+void Core::postDeviceReply(platform::DeviceWorker::Task reply) {
+  notices_.post(notice::DeviceReply{std::move(reply)});
+}
+
+bool Core::FinishDeviceCalls(std::chrono::steady_clock::time_point deadline) {
+  // All three are waited for, each up to the same deadline, so that one that never answers
+  // costs no more than the wait itself.
+  bool finished = capture_.worker().waitUntilIdle(deadline);
+  finished = player_.worker().waitUntilIdle(deadline) && finished;
+  return midiKeyboard_.worker().waitUntilIdle(deadline) && finished;
 }
 
 void Core::StartMicrophone() {
@@ -82,8 +105,8 @@ void Core::setMicPanelText(std::string_view text) {
   host_.setStatusText(kMicPanel, text);
 }
 
-void Core::postCaptureNotice() {
-  notices_.post(notice::CaptureData{});
+void Core::postCaptureNotice(int openCount) {
+  notices_.post(notice::CaptureData{openCount});
 }
 
 // Right after the frame's analysis: frames analysed before the notice is handled move the

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 #include "app/CoreHost.h"
 #include "app/Notices.h"
 #include "engine/Lesson.h"
@@ -45,6 +47,10 @@ class Core final : private CaptureHost, private ReadoutHost {
   void StopMicrophone();
   void ShowMicStatus();
 
+  // Every call given so far into the microphone, the MIDI output and the MIDI input has
+  // returned; false when that has not happened by the deadline.
+  bool FinishDeviceCalls(std::chrono::steady_clock::time_point deadline);
+
   Lesson& lesson() { return lesson_; }
   const Lesson& lesson() const { return lesson_; }
   MidiStreamPlayer& player() { return player_; }
@@ -61,7 +67,7 @@ class Core final : private CaptureHost, private ReadoutHost {
   void setInstructionText(std::string_view text) override;
   void repaintWindowNow() override;
   void setMicPanelText(std::string_view text) override;
-  void postCaptureNotice() override;
+  void postCaptureNotice(int openCount) override;
   void postMicFrame(const FrameResult& frame) override;
   void postMicrophoneLost(int openCount) override;
 
@@ -75,6 +81,9 @@ class Core final : private CaptureHost, private ReadoutHost {
   void handle(const notice::Character& character);
   void handle(const notice::MidiKey& key);
   void handle(const notice::MicrophoneLost& lost);
+  void handle(const notice::MidiOutLost& lost);
+  void handle(const notice::DeviceReply& reply);
+  void postDeviceReply(platform::DeviceWorker::Task reply);
 
   CoreHost& host_;
   NoticeQueue& notices_;

@@ -8,6 +8,9 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "app/Caption.h"
 #include "app/Version.h"
 #include "engine/Notes.h"
@@ -37,7 +40,44 @@ QFont instructionFont() {
 
 constexpr int kInstructionPanelHeight = 40;
 
+using Clock = std::chrono::steady_clock;
+
+// The lists below run on the devices' workers: listing asks the audio and MIDI services, which
+// may take their time.
+
+// The MIDI Out items: the default output first. It counts as a device of its own when it has a
+// name: the built-in synthesiser is there without any MIDI port.
+std::vector<DeviceItem> listMidiOutputs(platform::MidiOutStream& midiOut) {
+  const int outputs = midiOut.deviceCount();
+  std::vector<DeviceItem> items;
+  if (outputs == 0 && midiOut.deviceName(platform::kDefaultMidiDevice).empty()) return items;
+  for (int id = platform::kDefaultMidiDevice; id < outputs; ++id)
+    items.push_back({id, QString::fromStdString(midiOut.deviceName(id))});
+  return items;
+}
+
+std::vector<DeviceItem> numberedItems(const std::vector<std::string>& names) {
+  std::vector<DeviceItem> items;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    items.push_back({static_cast<int>(i), QString::fromStdString(names[i])});
+  return items;
+}
+
+// The Microphone items: the default input first, when there is any input at all.
+std::vector<DeviceItem> listMicrophones(platform::SoundInput& soundInput) {
+  std::vector<DeviceItem> items = numberedItems(soundInput.deviceNames());
+  if (!items.empty())
+    items.insert(items.begin(),
+                 {platform::kDefaultSoundInput, QString::fromLatin1(kDefaultSoundInputCaption)});
+  return items;
+}
+
 }  // namespace
+
+void endProcessNow() {
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
 
 void blockingPause(int milliseconds) {
   QThread::msleep(static_cast<unsigned long>(milliseconds));
@@ -76,11 +116,20 @@ TForm1::TForm1(Services services, QWidget* parent)
 TForm1::~TForm1() {
   qApp->removeEventFilter(this);
   Timer1_.stop();
+  // First: a device that never answers must not cost the settings.
+  settingsStore_.saveSettings(menus_, *this, lesson().mastery);
+  closeDevices();
+}
+
+void TForm1::closeDevices() {
   core_.capture().StopMicrophone();
   core_.capture().CloseMicrophone();
   core_.player().CloseMidiOut();
   core_.midiKeyboard().CloseMidiIn();
-  settingsStore_.saveSettings(menus_, *this, lesson().mastery);
+  const auto deadline = Clock::now() + kDeviceCloseWait;
+  const bool closed = core_.FinishDeviceCalls(deadline);
+  if ((!feedbackSounds_.FinishPlaying(deadline) || !closed) && services_.devicesStuck)
+    services_.devicesStuck();
 }
 
 void TForm1::buildWindow() {
@@ -167,36 +216,63 @@ void TForm1::FormCreate() {
   lesson().UpdateTexts();
 }
 
+// The three lists are read at once, each on its device's worker, and the menus built from
+// whatever has come by the deadline.
 void TForm1::buildDeviceMenus() {
-  platform::MidiOutStream& midiOut = services_.midiOut;
-  const int outputs = midiOut.deviceCount();
-  // The default output counts as a device of its own when it has a name: the built-in
-  // synthesiser is there without any MIDI port.
-  core_.player().midiOutPresent =
-      outputs > 0 || !midiOut.deviceName(platform::kDefaultMidiDevice).empty();
-  std::vector<DeviceItem> outItems;
-  if (core_.player().midiOutPresent)
-    for (int id = platform::kDefaultMidiDevice; id < outputs; ++id)
-      outItems.push_back({id, QString::fromStdString(midiOut.deviceName(id))});
+  auto outputs = core_.player().worker().ask(
+      [&midiOut = services_.midiOut] { return listMidiOutputs(midiOut); });
+  auto inputs = core_.midiKeyboard().worker().ask(
+      [&midiInput = services_.midiInput] { return numberedItems(midiInput.deviceNames()); });
+  auto microphones = core_.capture().worker().ask(
+      [&soundInput = services_.soundInput] { return listMicrophones(soundInput); });
+  const auto deadline = Clock::now() + kDeviceListingWait;
+
+  const std::vector<DeviceItem> outItems =
+      outputs.waitUntil(deadline).value_or(std::vector<DeviceItem>{});
+  core_.player().midiOutPresent = !outItems.empty();
   fillDeviceMenu(menus_.MIDIOut1, outItems);
 
-  const std::vector<std::string> inputs = services_.midiInput.deviceNames();
-  core_.midiKeyboard().midiInPresent = !inputs.empty();
-  std::vector<DeviceItem> inItems;
-  for (std::size_t i = 0; i < inputs.size(); ++i)
-    inItems.push_back({static_cast<int>(i), QString::fromStdString(inputs[i])});
+  const std::vector<DeviceItem> inItems =
+      inputs.waitUntil(deadline).value_or(std::vector<DeviceItem>{});
+  core_.midiKeyboard().midiInPresent = !inItems.empty();
   fillDeviceMenu(menus_.MIDIIn1, inItems);
 
-  core_.capture().DetectSoundInput();
-  const std::vector<std::string> microphones = services_.soundInput.deviceNames();
-  std::vector<DeviceItem> micItems;
-  if (core_.capture().soundInPresent) {
-    micItems.push_back(
-        {platform::kDefaultSoundInput, QString::fromLatin1(kDefaultSoundInputCaption)});
-    for (std::size_t i = 0; i < microphones.size(); ++i)
-      micItems.push_back({static_cast<int>(i), QString::fromStdString(microphones[i])});
-  }
+  const std::vector<DeviceItem> micItems =
+      microphones.waitUntil(deadline).value_or(std::vector<DeviceItem>{});
+  core_.capture().soundInPresent = !micItems.empty();
   fillDeviceMenu(menus_.Microphone1, micItems);
+}
+
+// Whenever a device menu opens, its list is read again, so that a device plugged in since shows,
+// and one that went shows as gone. The menu changes once the list has come.
+void TForm1::refreshDeviceMenus() {
+  connect(menus_.MIDIOut1, &QMenu::aboutToShow, this, [this] {
+    core_.player().worker().call(
+        [&midiOut = services_.midiOut] { return listMidiOutputs(midiOut); },
+        [this](const std::vector<DeviceItem>& items) {
+          core_.player().midiOutPresent = !items.empty();
+          showDeviceList(menus_.MIDIOut1, items);
+        });
+  });
+  connect(menus_.MIDIIn1, &QMenu::aboutToShow, this, [this] {
+    core_.midiKeyboard().worker().call(
+        [&midiInput = services_.midiInput] { return numberedItems(midiInput.deviceNames()); },
+        [this](const std::vector<DeviceItem>& items) {
+          core_.midiKeyboard().midiInPresent = !items.empty();
+          showDeviceList(menus_.MIDIIn1, items);
+        });
+  });
+  connect(menus_.Microphone1, &QMenu::aboutToShow, this, [this] {
+    core_.capture().worker().call(
+        [&soundInput = services_.soundInput] { return listMicrophones(soundInput); },
+        [this](const std::vector<DeviceItem>& items) {
+          showDeviceList(menus_.Microphone1, items);
+        });
+  });
+}
+
+void TForm1::showDeviceList(QMenu* menu, const std::vector<DeviceItem>& devices) {
+  if (refreshDeviceMenu(menu, devices)) connectDeviceItems(menu);
 }
 
 void TForm1::connectCommands() {
@@ -231,16 +307,19 @@ void TForm1::connectCommands() {
   connect(m.Low1, &QAction::triggered, this, [this] { Low1Click(); });
   connect(m.Help2, &QAction::triggered, this, [this] { Help2Click(); });
   connect(toolBar_.toolButtonHelp, &QToolButton::clicked, this, [this] { toolButtonHelpClick(); });
-  connectDeviceItems();
+  for (QMenu* menu : {m.MIDIOut1, m.MIDIIn1, m.Microphone1}) connectDeviceItems(menu);
+  refreshDeviceMenus();
 }
 
-void TForm1::connectDeviceItems() {
-  for (QAction* item : deviceItemsOf(menus_.MIDIOut1))
-    connect(item, &QAction::triggered, this, [this] { MIDIOutItemClick(); });
-  for (QAction* item : deviceItemsOf(menus_.MIDIIn1))
-    connect(item, &QAction::triggered, this, [this] { ReopenMidiIn(); });
-  for (QAction* item : deviceItemsOf(menus_.Microphone1))
-    connect(item, &QAction::triggered, this, [this] { MicrophoneItemClick(); });
+void TForm1::connectDeviceItems(QMenu* menu) {
+  for (QAction* item : deviceItemsOf(menu)) {
+    if (menu == menus_.MIDIOut1)
+      connect(item, &QAction::triggered, this, [this] { MIDIOutItemClick(); });
+    else if (menu == menus_.MIDIIn1)
+      connect(item, &QAction::triggered, this, [this] { ReopenMidiIn(); });
+    else
+      connect(item, &QAction::triggered, this, [this] { MicrophoneItemClick(); });
+  }
 }
 
 void TForm1::runLessonCommand(LessonItem item) {

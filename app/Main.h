@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,6 +28,10 @@ class QKeyEvent;
 
 namespace auralis {
 
+// Ends the process at once: at exit, once the settings are saved, when a device has not let go
+// within the wait for it. What would follow could only wait for that device for ever.
+[[noreturn]] void endProcessNow();
+
 // The devices and desktop services the window runs on, real or scripted.
 struct Services {
   platform::MidiOutStream& midiOut;
@@ -37,6 +42,9 @@ struct Services {
   // The short wait after an answer. It blocks, which keeps the feedback sound, the wait and the
   // next question in their order.
   std::function<void(int milliseconds)> pause;
+  // At exit, after the settings are saved: a device's calls did not return within
+  // kDeviceCloseWait. Whatever holds the devices must not be destroyed while they run.
+  std::function<void()> devicesStuck = endProcessNow;
 };
 
 void blockingPause(int milliseconds);
@@ -46,6 +54,10 @@ inline constexpr int kFormHeight = 355;
 inline constexpr int kTimerInterval = 1000;  // ms
 inline constexpr int kPitchGraphHeight = 150;
 inline constexpr const char* kDefaultSoundInputCaption = "Default sound input";
+// How long start-up waits for the devices' lists before it builds the menus without them.
+inline constexpr std::chrono::milliseconds kDeviceListingWait{2000};
+// How long the window waits at exit for the devices to close.
+inline constexpr std::chrono::milliseconds kDeviceCloseWait{1000};
 
 // The character a key press types for the lesson: a printable character or Escape, without
 // Ctrl, Alt or Meta, which belong to the menus' shortcuts.
@@ -116,7 +128,10 @@ class TForm1 : public QMainWindow, private CoreHost {
   void buildWindow();
   void buildDeviceMenus();
   void connectCommands();
-  void connectDeviceItems();
+  void connectDeviceItems(QMenu* menu);
+  void refreshDeviceMenus();
+  void showDeviceList(QMenu* menu, const std::vector<DeviceItem>& devices);
+  void closeDevices();
   void runLessonCommand(LessonItem item);
   void viewCommand(QAction* item);
   void sensitivityCommand(QAction* item);

@@ -1,5 +1,8 @@
 #include "app/Menus.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace auralis {
 
 namespace {
@@ -284,32 +287,83 @@ MainMenu buildMainMenu(QMenuBar* bar) {
   return m;
 }
 
+namespace {
+
+// An "&" in a device name is shown as itself, not as an accelerator mark; the name itself is
+// kept with the item, so it is stored and matched as the device reports it.
+QAction* addDeviceItem(QMenu* menu, QActionGroup* group, const DeviceItem& device,
+                       const QString& suffix = {}) {
+  QString caption = device.name;
+  caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+  auto* action = menu->addAction(caption + suffix);
+  action->setCheckable(true);
+  action->setData(device.name);
+  action->setProperty(kDeviceIdProperty, device.id);
+  if (const DeviceMenuTips* tips = deviceMenuTipsOf(menu))
+    action->setStatusTip(QString::fromLatin1(tips->device).arg(device.name));
+  group->addAction(action);
+  return action;
+}
+
+bool sameDevices(const std::vector<DeviceItem>& a, const std::vector<DeviceItem>& b) {
+  return std::equal(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](const DeviceItem& x, const DeviceItem& y) { return x.id == y.id && x.name == y.name; });
+}
+
+// The listed devices the menu shows.
+std::vector<DeviceItem> shownDevices(const QMenu* menu) {
+  std::vector<DeviceItem> shown;
+  for (const QAction* item : deviceItemsOf(menu))
+    if (item->isEnabled()) shown.push_back({deviceIdOf(item), deviceNameOf(item)});
+  return shown;
+}
+
+}  // namespace
+
 std::vector<QAction*> fillDeviceMenu(QMenu* menu, const std::vector<DeviceItem>& devices) {
   menu->clear();
-  const DeviceMenuTips* tips = deviceMenuTipsOf(menu);
+  // The radio group of an earlier filling goes with its items.
+  qDeleteAll(menu->findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly));
   std::vector<QAction*> items;
   if (devices.empty()) {
     QAction* none = menu->addAction(QString::fromLatin1(kNoDeviceCaption));
     none->setEnabled(false);
-    if (tips) none->setStatusTip(QString::fromLatin1(tips->none));
+    if (const DeviceMenuTips* tips = deviceMenuTipsOf(menu))
+      none->setStatusTip(QString::fromLatin1(tips->none));
     return items;
   }
   QActionGroup* group = radioGroup(menu);
-  for (const DeviceItem& device : devices) {
-    // An "&" in a device name is shown as itself, not as an accelerator mark; the name itself
-    // is kept with the item, so it is stored and matched as the device reports it.
-    QString caption = device.name;
-    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    auto* action = menu->addAction(caption);
-    action->setCheckable(true);
-    action->setData(device.name);
-    action->setProperty(kDeviceIdProperty, device.id);
-    if (tips) action->setStatusTip(QString::fromLatin1(tips->device).arg(device.name));
-    group->addAction(action);
-    items.push_back(action);
-  }
+  for (const DeviceItem& device : devices) items.push_back(addDeviceItem(menu, group, device));
   items.front()->setChecked(true);
   return items;
+}
+
+bool refreshDeviceMenu(QMenu* menu, const std::vector<DeviceItem>& devices) {
+  const std::vector<QAction*> before = deviceItemsOf(menu);
+  const auto checked = std::find_if(before.begin(), before.end(),
+                                    [](const QAction* item) { return item->isChecked(); });
+  const bool unlistedShown = checked != before.end() && !(*checked)->isEnabled();
+  if (!unlistedShown && sameDevices(shownDevices(menu), devices)) return false;
+  const std::optional<QString> name =
+      checked == before.end() ? std::nullopt : std::optional(deviceNameOf(*checked));
+  fillDeviceMenu(menu, devices);
+  if (!name) return true;
+  for (QAction* item : deviceItemsOf(menu)) {
+    if (deviceNameOf(item) != *name) continue;
+    item->setChecked(true);
+    return true;
+  }
+  auto* group = menu->findChild<QActionGroup*>(QString(), Qt::FindDirectChildrenOnly);
+  if (group == nullptr) {
+    menu->clear();  // "None detected": the unlisted device is shown instead
+    group = radioGroup(menu);
+  }
+  QAction* unlisted = addDeviceItem(menu, group, {kUnlistedDevice, *name},
+                                    QString::fromLatin1(kNotConnectedSuffix));
+  unlisted->setEnabled(false);
+  unlisted->setChecked(true);
+  return true;
 }
 
 std::vector<QAction*> deviceItemsOf(const QMenu* menu) {

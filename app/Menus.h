@@ -24,6 +24,10 @@ inline constexpr std::array<LessonItem, 6> kLessonItems = {
 
 // What a lesson does, for its menu item and its tool button.
 QString lessonStatusTip(LessonItem item);
+// Follows the name of a chosen device that is no longer listed.
+inline constexpr const char* kNotConnectedSuffix = " (not connected)";
+// The identifier of a device that is not listed: every open refuses it.
+inline constexpr int kUnlistedDevice = -2;
 
 // A device as its menu item lists it: the identifier the device is opened with and its name.
 struct DeviceItem {
@@ -99,6 +103,12 @@ MainMenu buildMainMenu(QMenuBar* bar);
 // Fills a device menu with one self-checking radio item per device, the first checked, or with
 // the single disabled item "None detected" when there are none. Returns the device items.
 std::vector<QAction*> fillDeviceMenu(QMenu* menu, const std::vector<DeviceItem>& devices);
+
+// Shows a device menu's devices as they are listed now, keeping the checked device checked under
+// its new identifier. A checked device that is no longer listed stays checked, disabled, as its
+// name followed by " (not connected)", so that it is still the one remembered. False when the
+// list is the one already shown, which leaves the menu as it was.
+bool refreshDeviceMenu(QMenu* menu, const std::vector<DeviceItem>& devices);
 
 // The device items of a menu, in order ("None detected" is not one).
 std::vector<QAction*> deviceItemsOf(const QMenu* menu);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -12,8 +13,11 @@ namespace auralis {
 // at a time, in the order posted, by Core::UtilityWndProc.
 namespace notice {
 
-// The sound input device returned a filled buffer (its data notice, MM_WIM_DATA).
-struct CaptureData {};
+// The sound input device opened as `openCount` returned a filled buffer (its data notice,
+// MM_WIM_DATA).
+struct CaptureData {
+  int openCount;
+};
 
 // WM_MICFRAME: a capture buffer was analysed; the frame's whole result, and the sung pitch
 // between the detector's sub-bands (none without a note).
@@ -41,10 +45,21 @@ struct MicrophoneLost {
   int openCount;
 };
 
+// The MIDI output opened as `openCount` stopped working.
+struct MidiOutLost {
+  int openCount;
+};
+
+// A call into a device returned on the device's thread; what follows from its result runs here.
+struct DeviceReply {
+  std::function<void()> reply;
+};
+
 }  // namespace notice
 
-using Notice = std::variant<notice::CaptureData, notice::MicFrame, notice::PlayDone,
-                            notice::Character, notice::MidiKey, notice::MicrophoneLost>;
+using Notice =
+    std::variant<notice::CaptureData, notice::MicFrame, notice::PlayDone, notice::Character,
+                 notice::MidiKey, notice::MicrophoneLost, notice::MidiOutLost, notice::DeviceReply>;
 
 // Carries notices to the interface thread: the window's hidden message object, or a rig's queue.
 class NoticeQueue {

@@ -4,16 +4,24 @@
 
 namespace auralis {
 
+using Clock = std::chrono::steady_clock;
+
 MicrophoneCapture::MicrophoneCapture(platform::SoundInput& input, PitchDetector& detector,
-                                     CaptureHost& host)
-    : input_(input), detector_(detector), host_(host) {}
+                                     CaptureHost& host,
+                                     platform::DeviceWorker::PostReplyFn postReply)
+    : input_(input),
+      detector_(detector),
+      host_(host),
+      worker_(platform::DeviceWorker::modeFor(input.callsMayBlock()), std::move(postReply)) {}
 
 MicrophoneCapture::~MicrophoneCapture() {
   CloseMicrophone();
 }
 
 void MicrophoneCapture::DetectSoundInput() {
-  soundInPresent = !input_.deviceNames().empty();
+  const auto names =
+      worker_.ask([this] { return input_.deviceNames(); }).waitUntil(Clock::now() + kListingWait);
+  soundInPresent = names && !names->empty();
 }
 
 void MicrophoneCapture::queueBuffer(int index) {
@@ -26,22 +34,51 @@ void MicrophoneCapture::queueBuffer(int index) {
   input_.addBuffer(&header);
 }
 
+bool MicrophoneCapture::openDevice(int device, int openCount) {
+  const platform::WaveFormat format;
+  input_.setDeviceLostFn([this, openCount] { host_.postMicrophoneLost(openCount); });
+  if (!input_.supportsFormat(device, format) ||
+      !input_.open(device, format, [this, openCount] { host_.postCaptureNotice(openCount); }))
+    return false;
+  for (int i = 0; i < kQueuedCaptureBuffers; ++i) queueBuffer(i);
+  return true;
+}
+
+void MicrophoneCapture::startDevice() {
+  worker_.run([this] {
+    if (input_.isOpen()) input_.start();
+  });
+}
+
+void MicrophoneCapture::closeDevice() {
+  if (!input_.isOpen()) return;
+  // The close hands back every buffer still queued; only then may they be unprepared.
+  input_.close();
+  for (platform::CaptureHeader& header : headers_)
+    if (header.prepared) input_.unprepare(&header);
+}
+
 void MicrophoneCapture::OpenMicrophone(int device) {
   selectedDevice_ = device;
   if (!soundInPresent) return;
-  if (input_.isOpen()) CloseMicrophone();
-  const platform::WaveFormat format;
-  const int openCount = openCount_ + 1;
-  input_.setDeviceLostFn([this, openCount] { host_.postMicrophoneLost(openCount); });
-  if (!input_.supportsFormat(device, format) ||
-      !input_.open(device, format, [this] { host_.postCaptureNotice(); })) {
-    soundInPresent = false;
-    return;
-  }
-  openCount_ = openCount;
-  for (int i = 0; i < kQueuedCaptureBuffers; ++i) queueBuffer(i);
+  CloseMicrophone();
+  const int openCount = ++openCount_;
+  // Counted as open until the device says otherwise, so that a start given meanwhile follows
+  // the open on the worker.
+  deviceOpen_ = true;
   nextIndex_ = 0;
   currentIndex_ = -1;
+  worker_.call([this, device, openCount] { return openDevice(device, openCount); },
+               [this, openCount](bool opened) {
+                 if (!opened) openFailed(openCount);
+               });
+}
+
+void MicrophoneCapture::openFailed(int openCount) {
+  if (openCount != openCount_ || !deviceOpen_) return;
+  deviceOpen_ = false;
+  soundInPresent = false;
+  ShowMicStatus();
 }
 
 void MicrophoneCapture::StartMicrophone() {
@@ -53,9 +90,9 @@ void MicrophoneCapture::StartMicrophone() {
     detector_.BuildDetectorTables();
     host_.setInstructionText(saved);
   }
-  if (!input_.isOpen()) OpenMicrophone(selectedDevice_);
+  if (!deviceOpen_) OpenMicrophone(selectedDevice_);
   detector_.resetBuffersSinceStart();
-  if (input_.isOpen()) input_.start();
+  if (deviceOpen_) startDevice();
   captureRunning_ = true;
   ShowMicStatus();
 }
@@ -64,17 +101,19 @@ void MicrophoneCapture::StartMicrophone() {
 // start after a device change does start the new device.
 void MicrophoneCapture::StopMicrophone() {
   if (!captureRunning_) return;
-  if (input_.isOpen()) input_.stop();
+  if (deviceOpen_)
+    worker_.run([this] {
+      if (input_.isOpen()) input_.stop();
+    });
   captureRunning_ = false;
   ShowMicStatus();
 }
 
 void MicrophoneCapture::CloseMicrophone() {
-  if (!input_.isOpen()) return;
-  // The close hands back every buffer still queued; only then may they be unprepared.
-  input_.close();
-  for (platform::CaptureHeader& header : headers_)
-    if (header.prepared) input_.unprepare(&header);
+  if (!deviceOpen_) return;
+  worker_.run([this] { closeDevice(); });
+  deviceOpen_ = false;
+  deviceLost_ = false;
   nextIndex_ = 0;
   currentIndex_ = -1;
 }
@@ -82,8 +121,9 @@ void MicrophoneCapture::CloseMicrophone() {
 void MicrophoneCapture::MicrophoneChanged(int device) {
   StopMicrophone();
   CloseMicrophone();
-  // A device that refused earlier cleared the flag; the newly chosen one gets its own chance.
-  DetectSoundInput();
+  // A device that refused earlier cleared the flag; the newly chosen one gets its own chance,
+  // and its open tells whether it can capture.
+  soundInPresent = true;
   OpenMicrophone(device);
   StartMicrophone();
 }
@@ -95,11 +135,24 @@ void MicrophoneCapture::ShowMicStatus() {
     host_.setMicPanelText(captureRunning_ ? kMicOnText : kMicOffText);
 }
 
-void MicrophoneCapture::MicrophoneLost(int openCount) {
-  if (openCount != openCount_ || !input_.isOpen()) return;
-  CloseMicrophone();
-  captureRunning_ = false;
+bool MicrophoneCapture::MicrophoneLost(int openCount) {
+  if (openCount != openCount_ || !deviceOpen_ || deviceLost_) return false;
+  deviceLost_ = true;
   soundInPresent = false;
+  ShowMicStatus();
+  worker_.retry([this] { return input_.reconnect(); },
+                [this, openCount] { return openCount == openCount_ && deviceLost_; },
+                [this] { microphoneBack(); });
+  return true;
+}
+
+void MicrophoneCapture::microphoneBack() {
+  deviceLost_ = false;
+  soundInPresent = true;
+  if (captureRunning_) {
+    detector_.resetBuffersSinceStart();
+    startDevice();
+  }
   ShowMicStatus();
 }
 
@@ -109,14 +162,16 @@ bool MicrophoneCapture::RecycleCaptureBuffer() {
   const int previous = (nextIndex_ + kCaptureBuffers - 1) % kCaptureBuffers;
   const int index = nextIndex_;
   nextIndex_ = (nextIndex_ + 1) % kCaptureBuffers;
-  input_.unprepare(&returned);
-  queueBuffer(previous);
+  worker_.run([this, index, previous] {
+    input_.unprepare(&headers_[index]);
+    queueBuffer(previous);
+  });
   currentIndex_ = index;
   return true;
 }
 
-void MicrophoneCapture::CaptureWndProc() {
-  if (!input_.isOpen()) return;
+void MicrophoneCapture::CaptureWndProc(int openCount) {
+  if (!deviceOpen_ || openCount != openCount_) return;
   // A notice without a returned buffer would otherwise analyse the previous buffer twice.
   if (!RecycleCaptureBuffer()) return;
   platform::CaptureHeader& current = headers_[currentIndex_];

@@ -2,13 +2,15 @@
 
 #include <functional>
 
+#include "platform/DeviceWorker.h"
 #include "platform/MidiInput.h"
 
 namespace auralis {
 
 // The MIDI keyboard's device: opens the chosen input, and on the device's thread only decodes
 // each key and hands it on. Every open starts a new generation, so that keys still on their way
-// from a device that has since been closed can be recognised and dropped.
+// from a device that has since been closed can be recognised and dropped. The calls into the
+// device run on its worker, in the order given.
 class MidiKeyboardInput {
  public:
   // Called on the device's thread with a decoded key and the generation of the open device.
@@ -21,19 +23,22 @@ class MidiKeyboardInput {
 
   bool midiInPresent = false;
 
-  // Opens device (-2: none chosen) and starts input; the device's error code, or 0, also when
-  // no MIDI input is present.
-  int OpenMidiIn(int device);
+  // Opens device (-2: none chosen) and starts input; nothing when no MIDI input is present. A
+  // device that fails to open or start stays silent.
+  void OpenMidiIn(int device);
   // Closes the open device, if any, then opens device.
-  int ReopenMidiIn(int device);
+  void ReopenMidiIn(int device);
   void CloseMidiIn();
 
   int generation() const { return generation_; }
+  platform::DeviceWorker& worker() { return worker_; }
 
  private:
   platform::MidiInput& device_;
   PostKeyFn postKey_;
   int generation_ = 0;
+  // Last, so that it goes first: its calls use everything above.
+  platform::DeviceWorker worker_;
 };
 
 }  // namespace auralis

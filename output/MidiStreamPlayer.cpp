@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace auralis {
 
@@ -32,42 +33,71 @@ void deletePhraseBlock(platform::MidiStreamHeader* header) {
 }  // namespace
 
 MidiStreamPlayer::MidiStreamPlayer(platform::MidiOutStream& device,
-                                   std::function<void()> postPlayDone)
-    : device_(device), postPlayDone_(std::move(postPlayDone)) {}
+                                   std::function<void()> postPlayDone,
+                                   platform::DeviceWorker::PostReplyFn postReply,
+                                   PostLostFn postLost)
+    : device_(device),
+      postPlayDone_(std::move(postPlayDone)),
+      postLost_(std::move(postLost)),
+      worker_(platform::DeviceWorker::modeFor(device.callsMayBlock()), std::move(postReply)) {}
 
 MidiStreamPlayer::~MidiStreamPlayer() {
   CloseMidiOut();
 }
 
-int MidiStreamPlayer::OpenMidiOut(int device) {
+void MidiStreamPlayer::OpenMidiOut(int device) {
   open_ = false;
-  if (!midiOutPresent) return platform::kMidiOk;
-  const int opened = device_.open(device, [this](platform::MidiStreamHeader* header) {
-    finished_.store(header, std::memory_order_release);
-    postPlayDone_();
-  });
-  if (opened != platform::kMidiOk) return opened;
+  if (!midiOutPresent) return;
+  const int openCount = ++openCount_;
   open_ = true;
-  return device_.setTimeDivision(kTicksPerQuarterNote);
+  lost_ = false;
+  worker_.call(
+      [this, device, openCount] {
+        device_.setDeviceLostFn([this, openCount] {
+          if (postLost_) postLost_(openCount);
+        });
+        const int opened = device_.open(device, [this](platform::MidiStreamHeader* header) {
+          finished_.store(header, std::memory_order_release);
+          postPlayDone_();
+        });
+        if (opened != platform::kMidiOk) return false;
+        device_.setTimeDivision(kTicksPerQuarterNote);
+        return true;
+      },
+      [this, openCount](bool opened) {
+        if (!opened && openCount == openCount_) open_ = false;
+      });
 }
 
-int MidiStreamPlayer::ReopenMidiOut(int device) {
+void MidiStreamPlayer::ReopenMidiOut(int device) {
   CloseMidiOut();
-  return OpenMidiOut(device);
+  OpenMidiOut(device);
 }
 
 void MidiStreamPlayer::CloseMidiOut() {
   if (!open_) return;
   if (queued_ != nullptr) {
-    device_.stop();
-    freeQueued();
+    // The block goes once the stop has taken the phrase from the stream.
+    worker_.run([this, header = std::exchange(queued_, nullptr)] {
+      device_.stop();
+      deletePhraseBlock(header);
+    });
     playbackIdle_.store(true, std::memory_order_release);
     // The finished phrase's deferred work still has to run; a late notice for the stopped
     // buffer is recognised as stale and ignored.
     postPlayDone_();
   }
-  device_.close();
+  worker_.run([this] { device_.close(); });
   open_ = false;
+  lost_ = false;
+}
+
+void MidiStreamPlayer::MidiOutLost(int openCount) {
+  if (openCount != openCount_ || !open_ || lost_) return;
+  lost_ = true;
+  worker_.retry([this] { return device_.reconnect() == platform::kMidiOk; },
+                [this, openCount] { return openCount == openCount_ && lost_; },
+                [this] { lost_ = false; });
 }
 
 void MidiStreamPlayer::PlayEventList(MidiEventList& phrase) {
@@ -80,17 +110,26 @@ void MidiStreamPlayer::PlayEventList(MidiEventList& phrase) {
   }
   playbackIdle_.store(false, std::memory_order_release);
   queued_ = header;
-  if (device_.out(header) != platform::kMidiOk) {
-    freeQueued();
-    playbackIdle_.store(true, std::memory_order_release);
-  }
+  const std::uint64_t serial = ++queuedSerial_;
+  worker_.call([this, header] { return device_.out(header); },
+               [this, serial](int result) {
+                 if (result != platform::kMidiOk) phraseRefused(serial);
+               });
+}
+
+void MidiStreamPlayer::phraseRefused(std::uint64_t serial) {
+  // A phrase since released (the stream was closed) or followed by another is not this one.
+  if (serial != queuedSerial_ || queued_ == nullptr) return;
+  freeQueued();
+  playbackIdle_.store(true, std::memory_order_release);
+  postPlayDone_();
 }
 
 void MidiStreamPlayer::MidiStreamDone() {
   platform::MidiStreamHeader* finished = finished_.exchange(nullptr, std::memory_order_acq_rel);
   if (finished == nullptr || finished != queued_) return;
   freeQueued();
-  device_.stop();
+  worker_.run([this] { device_.stop(); });
   playbackIdle_.store(true, std::memory_order_release);
 }
 

@@ -28,16 +28,20 @@ bool compiledIn(RtAudio::Api api) {
 }  // namespace
 
 std::unique_ptr<RtAudio> openAudioService(AudioDirection direction) {
+  for (RtAudio::Api api : kServiceOrder)
+    if (auto service = openAudioService(direction, api)) return service;
+  return nullptr;
+}
+
+std::unique_ptr<RtAudio> openAudioService(AudioDirection direction, RtAudio::Api api) {
   silenceSoundLibraries();
-  for (RtAudio::Api api : kServiceOrder) {
-    if (!compiledIn(api)) continue;
-    try {
-      auto service = std::make_unique<RtAudio>(api);
-      service->showWarnings(false);
-      if (!audioDevices(*service, direction).empty()) return service;
-    } catch (const std::exception&) {
-      // This service is missing; try the next.
-    }
+  if (!compiledIn(api)) return nullptr;
+  try {
+    auto service = std::make_unique<RtAudio>(api);
+    service->showWarnings(false);
+    if (!audioDevices(*service, direction).empty()) return service;
+  } catch (const std::exception&) {
+    // The service is missing.
   }
   return nullptr;
 }

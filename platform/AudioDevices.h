@@ -17,6 +17,8 @@ enum class AudioDirection { Input, Output };
 // a device for it. A machine without sound hardware or sound server has none, which is not an
 // error.
 std::unique_ptr<RtAudio> openAudioService(AudioDirection direction);
+// That one service, when it offers a device for the direction now.
+std::unique_ptr<RtAudio> openAudioService(AudioDirection direction, RtAudio::Api api);
 
 struct AudioDevice {
   unsigned int id;  // the service's device number

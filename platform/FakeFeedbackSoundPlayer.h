@@ -16,10 +16,13 @@ class FakeFeedbackSoundPlayer : public FeedbackSoundPlayer {
     std::size_t bytes;
   };
   std::vector<Played> played;
+  // The calls are treated as calls that may block: the program makes them on a device thread.
+  bool onDeviceThread = false;
 
   void playSync(const std::uint8_t* wave, std::size_t bytes) override {
     played.push_back({wave, bytes});
   }
+  bool callsMayBlock() const override { return onDeviceThread; }
 };
 
 }  // namespace auralis::platform

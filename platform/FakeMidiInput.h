@@ -15,6 +15,8 @@ class FakeMidiInput : public MidiInput {
   std::vector<std::string> devices;
   int openResult = 0;
   int startResult = 0;
+  // The calls are treated as calls that may block: the program makes them on a device thread.
+  bool onDeviceThread = false;
   std::vector<std::string> calls;  // e.g. "open 1", "start", "stop", "close"
 
   std::vector<std::string> deviceNames() override { return devices; }
@@ -23,6 +25,7 @@ class FakeMidiInput : public MidiInput {
   void stop() override;
   void close() override;
   bool isOpen() const override { return open_; }
+  bool callsMayBlock() const override { return onDeviceThread; }
 
   int openDevice() const { return openDevice_; }
   bool started() const { return started_; }

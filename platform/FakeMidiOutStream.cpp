@@ -11,6 +11,8 @@ int FakeMidiOutStream::open(int device, DoneFn onDone) {
   calls.push_back("open " + std::to_string(device));
   if (openResult != kMidiOk) return openResult;
   onDone_ = std::move(onDone);
+  openLost_ = onLost_;
+  gone_ = false;
   isOpen = true;
   return kMidiOk;
 }
@@ -24,6 +26,7 @@ int FakeMidiOutStream::setTimeDivision(int ticksPerQuarterNote) {
 int FakeMidiOutStream::out(MidiStreamHeader* header) {
   calls.push_back("out " + std::to_string(eventCountOf(*header)));
   if (outResult != kMidiOk) return outResult;
+  if (gone_) return kMidiError;
   std::vector<StreamEvent> events;
   for (int i = 0; i < eventCountOf(*header); ++i) events.push_back(eventAt(*header, i));
   phrases.push_back(std::move(events));
@@ -42,6 +45,21 @@ int FakeMidiOutStream::close() {
   queued_ = nullptr;
   onDone_ = nullptr;
   return kMidiOk;
+}
+
+int FakeMidiOutStream::reconnect() {
+  calls.push_back("reconnect");
+  if (!isOpen || (gone_ && stayGone)) return kMidiError;
+  gone_ = false;
+  return kMidiOk;
+}
+
+void FakeMidiOutStream::loseDevice() {
+  calls.push_back("lost");
+  if (!isOpen || gone_) return;
+  gone_ = true;
+  completePhrase();
+  if (openLost_) openLost_();
 }
 
 bool FakeMidiOutStream::completePhrase() {

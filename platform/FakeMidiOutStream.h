@@ -13,8 +13,13 @@ class FakeMidiOutStream : public MidiOutStream {
   std::vector<std::string> devices = {"Fake Synth"};
   int openResult = kMidiOk;
   int outResult = kMidiOk;
+  // A lost output stays gone: reconnect() fails.
+  bool stayGone = false;
+  // The calls are treated as calls that may block: the program makes them on a device thread.
+  bool onDeviceThread = false;
 
-  std::vector<std::string> calls;                 // e.g. "open -1", "timediv 96", "out 4"
+  // e.g. "open -1", "timediv 96", "out 4", "stop", "close", "lost", "reconnect"
+  std::vector<std::string> calls;
   std::vector<std::vector<StreamEvent>> phrases;  // the events of every out()
   int timeDivision = 0;
   bool isOpen = false;
@@ -26,15 +31,25 @@ class FakeMidiOutStream : public MidiOutStream {
   int out(MidiStreamHeader* header) override;
   int stop() override;
   int close() override;
+  void setDeviceLostFn(LostFn onLost) override { onLost_ = std::move(onLost); }
+  int reconnect() override;
+  bool callsMayBlock() const override { return onDeviceThread; }
 
   bool playing() const { return queued_ != nullptr; }
   // Sends the done notice for the queued phrase, as the device would after its last event.
   // Returns false when nothing is queued.
   bool completePhrase();
+  // The output stops working, as one whose audio server went away: the phrase that plays ends
+  // at once with its done notice, the lost notice given at open time is told, and every later
+  // phrase is refused until a reconnect.
+  void loseDevice();
 
  private:
   DoneFn onDone_;
+  LostFn onLost_;
+  LostFn openLost_;  // the notice in force when the output opened
   MidiStreamHeader* queued_ = nullptr;
+  bool gone_ = false;
 };
 
 }  // namespace auralis::platform

@@ -14,6 +14,10 @@ bool FakeSoundInput::accepts(int device, const WaveFormat& format) const {
          format.bitsPerSample == wanted.bitsPerSample;
 }
 
+void FakeSoundInput::enter(const std::string& call) {
+  if (onCall) onCall(call);
+}
+
 bool FakeSoundInput::supportsFormat(int device, const WaveFormat& format) {
   calls.push_back("query " + std::to_string(device));
   return !refuseFormat && accepts(device, format);
@@ -21,6 +25,7 @@ bool FakeSoundInput::supportsFormat(int device, const WaveFormat& format) {
 
 bool FakeSoundInput::open(int device, const WaveFormat& format, DataFn onData) {
   if (open_) close();
+  enter("open");
   calls.push_back("open " + std::to_string(device));
   if (failOpen || refuseFormat || !accepts(device, format)) return false;
   onData_ = std::move(onData);
@@ -64,11 +69,13 @@ void FakeSoundInput::addBuffer(CaptureHeader* header) {
 }
 
 void FakeSoundInput::start() {
+  enter("start");
   calls.push_back("start");
   if (open_ && !gone_) started_ = true;
 }
 
 void FakeSoundInput::stop() {
+  enter("stop");
   calls.push_back("stop");
   if (!started_) return;
   started_ = false;
@@ -76,6 +83,7 @@ void FakeSoundInput::stop() {
 }
 
 void FakeSoundInput::close() {
+  enter("close");
   calls.push_back("close");
   if (!open_) return;
   started_ = false;
@@ -136,6 +144,13 @@ bool FakeSoundInput::deliverBuffer() {
 
 void FakeSoundInput::sendStrayNotice() {
   if (onData_) onData_();
+}
+
+bool FakeSoundInput::reconnect() {
+  calls.push_back("reconnect");
+  if (!open_ || (gone_ && stayGone)) return false;
+  gone_ = false;
+  return true;
 }
 
 void FakeSoundInput::loseDevice() {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,11 +19,21 @@ namespace auralis::platform {
 // calling thread. Every call is recorded.
 class FakeSoundInput final : public SoundInput {
  public:
+  explicit FakeSoundInput(bool callsOnDeviceThread = false) : onDeviceThread(callsOnDeviceThread) {}
+
   std::vector<std::string> devices = {"Fake Microphone"};
   bool refuseFormat = false;
   bool failOpen = false;
+  // A lost device stays gone: reconnect() fails.
+  bool stayGone = false;
+  // The calls are treated as calls that may block: the program makes them on a device thread.
+  const bool onDeviceThread;
+  // Runs as open, start, stop and close begin, with the call's name: a test may hold the call
+  // there, as a device that stalls would.
+  std::function<void(const std::string& call)> onCall;
 
-  // e.g. "query -1", "open 0", "prepare", "add", "unprepare", "start", "stop", "close"
+  // e.g. "query -1", "open 0", "prepare", "add", "unprepare", "start", "stop", "close",
+  // "reconnect"
   std::vector<std::string> calls;
   // Uses that a device would reject or that would corrupt its queue, e.g. "add while queued".
   std::vector<std::string> misuses;
@@ -40,6 +51,8 @@ class FakeSoundInput final : public SoundInput {
   void close() override;
   bool isOpen() const override { return open_; }
   void setDeviceLostFn(LostFn onLost) override { onLost_ = std::move(onLost); }
+  bool reconnect() override;
+  bool callsMayBlock() const override { return onDeviceThread; }
 
   // The samples the microphone will hear from now on, from their start.
   void setSamples(std::vector<std::int16_t> samples);
@@ -58,7 +71,8 @@ class FakeSoundInput final : public SoundInput {
   // A data notice with no buffer returned, as a late notice of an earlier stream would be.
   void sendStrayNotice();
   // The device stops working, as an unplugged one does: capture ends and the lost notice given
-  // at open time is told. Its buffers stay queued until the close.
+  // at open time is told. Its buffers stay queued until the close, or until a reconnect brings
+  // the device back.
   void loseDevice();
 
   int openDevice() const { return openDevice_; }
@@ -68,6 +82,7 @@ class FakeSoundInput final : public SoundInput {
 
  private:
   bool accepts(int device, const WaveFormat& format) const;
+  void enter(const std::string& call);
   void returnHead();
 
   DataFn onData_;

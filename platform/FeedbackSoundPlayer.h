@@ -11,6 +11,8 @@ class FeedbackSoundPlayer {
  public:
   virtual ~FeedbackSoundPlayer() = default;
   virtual void playSync(const std::uint8_t* wave, std::size_t bytes) = 0;
+  // Whether a call may block, so that it must run away from the interface thread.
+  virtual bool callsMayBlock() const { return true; }
 };
 
 }  // namespace auralis::platform

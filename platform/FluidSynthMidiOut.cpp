@@ -70,13 +70,39 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     freeSynth();
   }
 
-  int open(DoneFn onDone) {
+  int open(DoneFn onDone, LostFn onLost) {
     close();
-    service_ = openAudioService(AudioDirection::Output);
+    onDone_ = std::move(onDone);
+    onLost_ = std::move(onLost);
+    const int result = startOn(openAudioService(AudioDirection::Output));
+    reconnectable_ = result == kMidiOk;
+    return result;
+  }
+
+  // After a loss: the default output of the same audio service, with the same notices.
+  int reconnect() {
+    if (service_ && !lost_.load(std::memory_order_acquire)) return kMidiOk;
+    if (!reconnectable_) return kMidiError;
+    endStream();
+    return startOn(openAudioService(AudioDirection::Output, api_));
+  }
+
+  int close() {
+    reconnectable_ = false;
+    endStream();
+    onDone_ = nullptr;
+    onLost_ = nullptr;
+    return kMidiOk;
+  }
+
+  // The stream on the service's default output, started.
+  int startOn(std::unique_ptr<RtAudio> service) {
+    service_ = std::move(service);
     if (!service_) return kMidiError;
+    api_ = service_->getCurrentApi();
     const std::optional<unsigned int> device =
         resolveAudioDevice(*service_, AudioDirection::Output, kDefaultMidiDevice);
-    if (!device) return closeWith(kMidiError);
+    if (!device) return endWith(kMidiError);
     RtAudio::StreamParameters output;
     output.deviceId = *device;
     unsigned int frames = kBlockFrames;
@@ -91,23 +117,22 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
       sampleRate_ = static_cast<int>(service_->getStreamSampleRate());
       latencyFrames_ = service_->getStreamLatency();
     } catch (const std::exception&) {
-      return closeWith(kMidiError);
+      return endWith(kMidiError);
     }
     prepareSynth();
-    onDone_ = std::move(onDone);
     lost_.store(false);
     closing_.store(false);
     head_.store(tail_.load());
     try {
       service_->startStream();
     } catch (const std::exception&) {
-      return closeWith(kMidiError);
+      return endWith(kMidiError);
     }
-    return service_->isStreamRunning() ? kMidiOk : closeWith(kMidiError);
+    return service_->isStreamRunning() ? kMidiOk : endWith(kMidiError);
   }
 
-  int close() {
-    if (!service_) return kMidiOk;
+  void endStream() {
+    if (!service_) return;
     stop();
     // The stream ends itself at its next block; stopping it from here would have to wait for
     // the lock its thread takes for every block.
@@ -122,10 +147,8 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
       // The server is gone; the stream's resources go with the service object.
     }
     service_.reset();
-    onDone_ = nullptr;
     // With the audio thread gone, nothing the stopped phrase struck may sound on at the next open.
     if (synth_ != nullptr) fluid_synth_all_sounds_off(synth_, -1);
-    return kMidiOk;
   }
 
   void setTicksPerQuarter(int ticks) { ticksPerQuarter_ = ticks; }
@@ -161,7 +184,9 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
 
   bool soundFontLoaded() const { return synth_ != nullptr; }
 
-  void streamFailed() override { lost_.store(true, std::memory_order_release); }
+  void streamFailed() override {
+    if (!lost_.exchange(true, std::memory_order_acq_rel) && onLost_) onLost_();
+  }
 
  private:
   static int onAudio(void* output, void*, unsigned int frames, double, RtAudioStreamStatus,
@@ -308,8 +333,8 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     synthRate_ = 0;
   }
 
-  int closeWith(int result) {
-    close();
+  int endWith(int result) {
+    endStream();
     return result;
   }
 
@@ -318,6 +343,8 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   fluid_synth_t* synth_ = nullptr;
   int synthRate_ = 0;
   std::unique_ptr<RtAudio> service_;
+  RtAudio::Api api_ = RtAudio::UNSPECIFIED;  // of the last stream started
+  bool reconnectable_ = false;               // opened, and not closed since
   int sampleRate_ = kSampleRate;
   long latencyFrames_ = 0;
   unsigned int outputChannels_ = 2;
@@ -325,6 +352,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   std::array<float, kScratchFrames> right_{};
   int ticksPerQuarter_ = 96;
   DoneFn onDone_;
+  LostFn onLost_;
 
   std::array<QueuedEvent, kQueuePlaces> queue_{};
   std::atomic<std::size_t> head_{0};
@@ -359,7 +387,11 @@ std::string FluidSynthMidiOut::deviceName(int device) {
 
 int FluidSynthMidiOut::open(int device, DoneFn onDone) {
   if (device != kDefaultMidiDevice) return kMidiError;
-  return engine_->open(std::move(onDone));
+  return engine_->open(std::move(onDone), onLost_);
+}
+
+int FluidSynthMidiOut::reconnect() {
+  return engine_->reconnect();
 }
 
 int FluidSynthMidiOut::setTimeDivision(int ticksPerQuarterNote) {

@@ -19,9 +19,10 @@ namespace auralis::platform {
 //
 // Without a SoundFont the stream still opens and keeps time, silently: the done notice comes as
 // usual, so the lesson goes on exactly as with sound. Without any audio output, open fails.
-// Should the output stop while a phrase plays (the audio server gone), the done notice comes at
-// once, and from then on out() fails until the next open; should the stream stall without a word,
-// the done notice comes two seconds after the phrase's end. Either way the player goes idle.
+// Should the output stop (the audio server gone), the lost notice is told and the phrase that
+// plays gets its done notice at once; from then on out() fails until reconnect() or the next
+// open succeeds. Should the stream stall without a word, the done notice comes two seconds after
+// the phrase's end. Either way the player goes idle.
 class FluidSynthMidiOut final : public MidiOutStream {
  public:
   // The General MIDI SoundFonts tried in order: the small TimGM6mb, then FluidR3.
@@ -42,6 +43,9 @@ class FluidSynthMidiOut final : public MidiOutStream {
   // Abandons the phrase without a done notice and releases every sounding note.
   int stop() override;
   int close() override;
+  void setDeviceLostFn(LostFn onLost) override { onLost_ = std::move(onLost); }
+  // Opens the output again on the audio service it was found on.
+  int reconnect() override;
 
   // After an open: whether a SoundFont was found, that is, whether anything will sound.
   bool soundFontLoaded() const;
@@ -49,6 +53,7 @@ class FluidSynthMidiOut final : public MidiOutStream {
  private:
   class Engine;
   std::unique_ptr<Engine> engine_;
+  LostFn onLost_;
 };
 
 inline constexpr const char* kBuiltInSynthesiserName = "Built-in synthesiser";

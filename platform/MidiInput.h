@@ -21,6 +21,8 @@ class MidiInput {
   virtual void stop() = 0;
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
+  // Whether a call may block, so that it must run away from the interface thread.
+  virtual bool callsMayBlock() const { return true; }
 };
 
 }  // namespace auralis::platform

@@ -34,6 +34,7 @@ inline constexpr int kMidiError = 1;
 class MidiOutStream {
  public:
   using DoneFn = std::function<void(MidiStreamHeader*)>;
+  using LostFn = std::function<void()>;
 
   virtual ~MidiOutStream() = default;
   virtual int deviceCount() = 0;
@@ -43,6 +44,15 @@ class MidiOutStream {
   virtual int out(MidiStreamHeader* header) = 0;
   virtual int stop() = 0;
   virtual int close() = 0;
+  // Tells, possibly on the device's thread, that the open output stopped working (its audio
+  // server gone); from then on out() fails until reconnect() or a new open succeeds. Takes
+  // effect at the next open. An output that cannot be lost need not tell.
+  virtual void setDeviceLostFn(LostFn onLost) { static_cast<void>(onLost); }
+  // Opens the lost output again where it was found, with the same done notice; kMidiOk once it
+  // plays again, and also for an output that was never lost.
+  virtual int reconnect() { return kMidiOk; }
+  // Whether a call may block, so that it must run away from the interface thread.
+  virtual bool callsMayBlock() const { return true; }
 };
 
 }  // namespace auralis::platform

@@ -16,7 +16,7 @@ namespace {
 
 constexpr unsigned int kBlockFrames = 512;
 constexpr std::chrono::milliseconds kPollInterval{2};
-constexpr std::chrono::seconds kFinalWait{2};
+constexpr std::chrono::milliseconds kFinalWait{500};
 
 // Feeds one sound to the output, converting its rate where the output runs at another one.
 class SoundFeed final : public AudioStreamOwner {

@@ -18,7 +18,8 @@ class RtAudioFeedbackSoundPlayer final : public FeedbackSoundPlayer {
   static constexpr std::chrono::milliseconds kMargin{500};
 
   RtAudioFeedbackSoundPlayer() = default;
-  // Gives streams that are still closing two seconds more.
+  // Gives streams that are still closing half a second more: a program that ends must not wait
+  // for an output that has stalled.
   ~RtAudioFeedbackSoundPlayer() override;
   RtAudioFeedbackSoundPlayer(const RtAudioFeedbackSoundPlayer&) = delete;
   RtAudioFeedbackSoundPlayer& operator=(const RtAudioFeedbackSoundPlayer&) = delete;

@@ -100,6 +100,17 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
     returnBuffer(queue_[head % kQueuePlaces], filledSamples_, head);
   }
 
+  // After a loss: the same device of the same service, reached anew. The queue stays as it is.
+  bool reconnect() {
+    if (!lost_.load(std::memory_order_acquire)) return true;
+    halt();
+    disconnect();
+    if (!connect()) return false;
+    disconnect();
+    lost_.store(false, std::memory_order_release);
+    return true;
+  }
+
   void streamFailed() override {
     if (!lost_.exchange(true, std::memory_order_acq_rel) && onLost_) onLost_();
   }
@@ -254,6 +265,10 @@ void RtAudioSoundInput::close() {
 
 bool RtAudioSoundInput::isOpen() const {
   return stream_ != nullptr;
+}
+
+bool RtAudioSoundInput::reconnect() {
+  return stream_ && stream_->reconnect();
 }
 
 void RtAudioSoundInput::setDeviceLostFn(LostFn onLost) {

@@ -11,7 +11,8 @@ namespace auralis::platform {
 // one done and gives the data notice on the device's thread. Stop and start keep the device open
 // with its queue; the stream to the audio server itself is held only while capturing. A device
 // that fails while capturing (unplugged, audio server gone), or that cannot be reached again at
-// a start, ends capture and gives the lost notice; a later close and open try again.
+// a start, ends capture and gives the lost notice; reconnect() tries the same device on the same
+// audio service again, or a later close and open try anew.
 class RtAudioSoundInput final : public SoundInput {
  public:
   RtAudioSoundInput();
@@ -35,6 +36,8 @@ class RtAudioSoundInput final : public SoundInput {
   bool isOpen() const override;
   // Takes effect at the next open.
   void setDeviceLostFn(LostFn onLost) override;
+  // Reaches the device again; capture stays off until the next start.
+  bool reconnect() override;
 
  private:
   class Stream;

@@ -51,9 +51,14 @@ class SoundInput {
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
   // Tells, possibly on the device's thread, that the open device stopped working (unplugged, or
-  // its audio server gone). Capture has then ended; a close and a new open try again. A device
-  // that cannot be lost need not tell.
+  // its audio server gone). Capture has then ended; reconnect(), or a close and a new open, try
+  // again. A device that cannot be lost need not tell.
   virtual void setDeviceLostFn(LostFn onLost) { static_cast<void>(onLost); }
+  // Tries the lost device again where it was found, keeping its queue of buffers; true once it
+  // works again, and also for an open device that was never lost. Capture may then start again.
+  virtual bool reconnect() { return isOpen(); }
+  // Whether a call may block, so that it must run away from the interface thread.
+  virtual bool callsMayBlock() const { return true; }
 };
 
 }  // namespace auralis::platform

@@ -41,4 +41,13 @@ int SystemMidiOut::close() {
   return result;
 }
 
+void SystemMidiOut::setDeviceLostFn(LostFn onLost) {
+  synthesiser_.setDeviceLostFn(onLost);
+  ports_.setDeviceLostFn(std::move(onLost));
+}
+
+int SystemMidiOut::reconnect() {
+  return open_ ? open_->reconnect() : kMidiError;
+}
+
 }  // namespace auralis::platform

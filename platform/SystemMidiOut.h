@@ -23,6 +23,8 @@ class SystemMidiOut final : public MidiOutStream {
   int out(MidiStreamHeader* header) override;
   int stop() override;
   int close() override;
+  void setDeviceLostFn(LostFn onLost) override;
+  int reconnect() override;
 
  private:
   FluidSynthMidiOut synthesiser_;

@@ -42,6 +42,7 @@ class WatchedSoundInput final : public platform::SoundInput {
   void close() override;
   bool isOpen() const override { return device_.isOpen(); }
   void setDeviceLostFn(LostFn onLost) override { device_.setDeviceLostFn(std::move(onLost)); }
+  bool reconnect() override { return device_.reconnect(); }
 
  private:
   static constexpr std::size_t kQueuePlaces = 16;

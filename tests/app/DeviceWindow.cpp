@@ -78,12 +78,23 @@ void RecordingFeedbackSounds::playSync(const std::uint8_t* wave, std::size_t byt
     const QByteArray& loaded = reference_.wave(sound);
     if (!loaded.isEmpty() && bytes == static_cast<std::size_t>(loaded.size()) &&
         std::memcmp(loaded.constData(), wave, bytes) == 0) {
-      heard.push_back(sound);
+      std::lock_guard lock(mutex_);
+      heard_.push_back(sound);
       known = true;
     }
   }
   EXPECT_TRUE(known) << "a sound that is none of the four";
   speaker_.playSync(wave, bytes);
+}
+
+std::vector<FeedbackSound> RecordingFeedbackSounds::heard() const {
+  std::lock_guard lock(mutex_);
+  return heard_;
+}
+
+void RecordingFeedbackSounds::clearHeard() {
+  std::lock_guard lock(mutex_);
+  heard_.clear();
 }
 
 void DeviceWindowTest::SetUp() {
@@ -107,7 +118,8 @@ TForm1& DeviceWindowTest::open(std::vector<std::string> soundFonts) {
   midiInput = std::make_unique<platform::RtMidiInput>();
   sounds = std::make_unique<RecordingFeedbackSounds>();
   form = std::make_unique<TForm1>(
-      Services{*midiOut, *soundInput, *midiInput, *sounds, documents, blockingPause});
+      Services{*midiOut, *soundInput, *midiInput, *sounds, documents, blockingPause,
+               [] { ADD_FAILURE() << "a device did not close within the wait at exit"; }});
   form->show();
   form->FormActivate();
   return *form;

@@ -63,6 +63,8 @@ class RecordingMidiOut final : public platform::MidiOutStream {
   int out(platform::MidiStreamHeader* header) override;
   int stop() override { return device_.stop(); }
   int close() override { return device_.close(); }
+  void setDeviceLostFn(LostFn onLost) override { device_.setDeviceLostFn(std::move(onLost)); }
+  int reconnect() override { return device_.reconnect(); }
 
   std::vector<Phrase> phrases() const;
   std::vector<Clock::time_point> doneNotices() const;
@@ -82,9 +84,12 @@ class RecordingFeedbackSounds final : public platform::FeedbackSoundPlayer {
  public:
   void playSync(const std::uint8_t* wave, std::size_t bytes) override;
 
-  std::vector<FeedbackSound> heard;  // interface thread only
+  std::vector<FeedbackSound> heard() const;
+  void clearHeard();
 
  private:
+  mutable std::mutex mutex_;
+  std::vector<FeedbackSound> heard_;
   platform::FakeFeedbackSoundPlayer silent_;
   FeedbackSounds reference_{silent_};
   platform::RtAudioFeedbackSoundPlayer speaker_;

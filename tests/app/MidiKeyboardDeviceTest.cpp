@@ -43,11 +43,11 @@ TEST_F(MidiKeyboardDeviceTest, KeysAnswerInAnyOctaveAndTheLowKeysCommand) {
   ASSERT_NO_FATAL_FAILURE(openWithKeyboard());
   type("i");
   ASSERT_TRUE(waitUntilQuiet(3s));
-  sounds->heard.clear();
+  sounds->clearHeard();
   // An octave below the question: octaves never matter.
   keyboard->strike(lesson().question.QuestionNotes[0] - 12, 100);
   ASSERT_TRUE(waitForScore("1/1 this level")) << panel(4).toStdString();
-  EXPECT_EQ(sounds->heard, std::vector<FeedbackSound>{FeedbackSound::Correct});
+  EXPECT_EQ(sounds->heard(), std::vector<FeedbackSound>{FeedbackSound::Correct});
   ASSERT_TRUE(waitUntilQuiet(3s)) << "the next question";
 
   // A release of the right key, low keys that are no command, a released command key, then a
@@ -55,13 +55,13 @@ TEST_F(MidiKeyboardDeviceTest, KeysAnswerInAnyOctaveAndTheLowKeysCommand) {
   const int asked = lesson().question.QuestionNotes[0];
   const int wrong = (pitchClassOf(asked) + 1) % 12;
   const std::size_t phrases = midiOut->phraseCount();
-  sounds->heard.clear();
+  sounds->clearHeard();
   keyboard->strike(asked, 0);
   for (int key : {0, 35, 37, 39}) keyboard->strike(key, 100);
   keyboard->strike(36, 0);
   keyboard->strike(84 + wrong, 90, 9);
   ASSERT_TRUE(waitForScore("1/2 this level")) << panel(4).toStdString();
-  EXPECT_EQ(sounds->heard, std::vector<FeedbackSound>{FeedbackSound::Incorrect});
+  EXPECT_EQ(sounds->heard(), std::vector<FeedbackSound>{FeedbackSound::Incorrect});
   ASSERT_TRUE(waitUntilQuiet(3s));
   EXPECT_EQ(midiOut->phraseCount(), phrases + 1) << "only the correction";
 
@@ -78,7 +78,7 @@ TEST_F(MidiKeyboardDeviceTest, KeysAnswerInAnyOctaveAndTheLowKeysCommand) {
   ASSERT_TRUE(waitForPhrases(phrases + 4));
   EXPECT_EQ(midiOut->lastNotes(), std::vector<int>{lesson().question.QuestionNotes[0]});
   EXPECT_TRUE(panel(4).startsWith(QStringLiteral("1/2 this level"))) << panel(4).toStdString();
-  EXPECT_EQ(sounds->heard, std::vector<FeedbackSound>{FeedbackSound::Incorrect})
+  EXPECT_EQ(sounds->heard(), std::vector<FeedbackSound>{FeedbackSound::Incorrect})
       << "commands make no feedback sound";
 }
 
@@ -88,7 +88,7 @@ TEST_F(MidiKeyboardDeviceTest, TheSungLessonsIgnoreEveryKey) {
   ASSERT_TRUE(waitUntilQuiet(3s));
   const int asked = lesson().question.QuestionNotes[0];
   const std::size_t phrases = midiOut->phraseCount();
-  sounds->heard.clear();
+  sounds->clearHeard();
   for (int key : {36, 38, 40, asked, asked + 12}) keyboard->strike(key, 100);
   keepRunning(300ms);
   EXPECT_EQ(midiOut->phraseCount(), phrases);

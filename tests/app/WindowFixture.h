@@ -52,10 +52,12 @@ class WindowTest : public ::testing::Test {
   TForm1& open() { return open(midiOut); }
   TForm1& open(platform::MidiOutStream& output) {
     form = std::make_unique<TForm1>(
-        Services{output, soundInput, midiInput, sounds, documents, [this](int ms) {
+        Services{output, soundInput, midiInput, sounds, documents,
+                 [this](int ms) {
                    pauses.push_back(ms);
                    if (onPause) onPause();
-                 }});
+                 },
+                 [] { ADD_FAILURE() << "a device was still busy when the window closed"; }});
     return *form;
   }
   // Ends the run as quitting does: the settings are saved.

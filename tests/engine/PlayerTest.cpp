@@ -25,28 +25,32 @@ class PlayerTest : public ::testing::Test {
 
   platform::FakeMidiOutStream stream;
   int posted = 0;
-  MidiStreamPlayer player{stream, [this] { ++posted; }};
+  std::vector<int> lost;  // the lost notices, by the open they name
+  MidiStreamPlayer player{
+      stream, [this] { ++posted; }, {}, [this](int openCount) { lost.push_back(openCount); }};
   MidiEventList phrase;
 };
 
 TEST_F(PlayerTest, OpensWithNinetySixTicksPerQuarterNote) {
-  EXPECT_EQ(player.OpenMidiOut(-1), 0);
+  player.OpenMidiOut(-1);
   EXPECT_EQ(stream.calls, (Calls{"open -1", "timediv 96"}));
   EXPECT_TRUE(player.streamOpen());
 }
 
-TEST_F(PlayerTest, NoOutputPresentOpensNothingAndReportsSuccess) {
+TEST_F(PlayerTest, NoOutputPresentOpensNothing) {
   player.midiOutPresent = false;
-  EXPECT_EQ(player.OpenMidiOut(-1), 0);
+  player.OpenMidiOut(-1);
+  EXPECT_FALSE(player.streamOpen());
   EXPECT_TRUE(stream.calls.empty());
   player.PlayEventList(phrase);
   EXPECT_TRUE(player.PlaybackIdle());
   EXPECT_TRUE(stream.phrases.empty());
 }
 
-TEST_F(PlayerTest, AFailedOpenIsReturnedAndLeavesPlaybackIdle) {
+TEST_F(PlayerTest, AFailedOpenLeavesTheStreamClosedAndPlaybackIdle) {
   stream.openResult = 7;
-  EXPECT_EQ(player.OpenMidiOut(0), 7);
+  player.OpenMidiOut(0);
+  EXPECT_FALSE(player.streamOpen());
   player.PlayEventList(phrase);
   EXPECT_TRUE(player.PlaybackIdle());
   EXPECT_EQ(stream.calls, (Calls{"open 0"}));
@@ -84,10 +88,13 @@ TEST_F(PlayerTest, AnEmptyPhraseSendsNothing) {
   EXPECT_TRUE(stream.calls.empty());
 }
 
-TEST_F(PlayerTest, ARefusedBufferLeavesPlaybackIdle) {
+TEST_F(PlayerTest, ARefusedBufferEndsAtOnceWithItsDoneNotice) {
   player.OpenMidiOut(-1);
   stream.outResult = 3;
   player.PlayEventList(phrase);
+  EXPECT_TRUE(player.PlaybackIdle());
+  EXPECT_EQ(posted, 1) << "deferred work runs as after any phrase";
+  handlePosted();
   EXPECT_TRUE(player.PlaybackIdle());
 }
 
@@ -113,6 +120,42 @@ TEST_F(PlayerTest, ALateNoticeForAnEarlierBufferDoesNotReleaseTheNextPhrase) {
   handlePosted();
   EXPECT_FALSE(player.PlaybackIdle());
   EXPECT_TRUE(stream.playing());
+}
+
+TEST_F(PlayerTest, ALostOutputRefusesPhrasesUntilItPlaysAgain) {
+  player.OpenMidiOut(-1);
+  player.PlayEventList(phrase);
+  stream.stayGone = true;
+  stream.loseDevice();
+  handlePosted();
+  EXPECT_TRUE(player.PlaybackIdle()) << "the sounding phrase ended with its output";
+  ASSERT_EQ(lost.size(), 1u);
+  player.MidiOutLost(lost[0]);
+  EXPECT_TRUE(player.outputLost());
+
+  const std::size_t accepted = stream.phrases.size();
+  player.PlayEventList(phrase);
+  EXPECT_TRUE(player.PlaybackIdle()) << "refused at once: the lesson goes on";
+  EXPECT_EQ(stream.phrases.size(), accepted);
+  stream.calls.clear();
+  player.worker().runDelayedCalls();
+  player.worker().runDelayedCalls();
+  EXPECT_EQ(stream.calls, (Calls{"reconnect", "reconnect"}));
+
+  stream.stayGone = false;
+  player.worker().runDelayedCalls();
+  EXPECT_FALSE(player.outputLost());
+  player.PlayEventList(phrase);
+  EXPECT_FALSE(player.PlaybackIdle());
+  EXPECT_EQ(stream.phrases.size(), accepted + 1) << "it plays again";
+
+  // A notice about the output as it was opened before does not start the attempts again.
+  player.ReopenMidiOut(-1);
+  player.MidiOutLost(lost[0]);
+  EXPECT_FALSE(player.outputLost());
+  stream.calls.clear();
+  player.worker().runDelayedCalls();
+  EXPECT_TRUE(stream.calls.empty());
 }
 
 TEST_F(PlayerTest, VolumeAndChannelComeFromTheCheckedMenuPosition) {

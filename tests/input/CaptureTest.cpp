@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tests/input/LiveRig.h"
+#include "tests/platform/Gate.h"
 
 namespace auralis::testing {
 namespace {
@@ -19,7 +20,8 @@ std::vector<std::int16_t> numberedBuffers(int count) {
 }
 
 struct CaptureRig : LiveRig {
-  explicit CaptureRig(int device = kDefaultSoundInput) {
+  explicit CaptureRig(int device = kDefaultSoundInput, bool onDeviceThread = false)
+      : LiveRig(onDeviceThread) {
     microphone.devices = {"Headset", "Webcam"};
     microphone.setSamples(numberedBuffers(100));
     capture.DetectSoundInput();
@@ -173,21 +175,60 @@ TEST(CaptureTest, ChoosingAnotherMicrophoneEndsWithItCapturing) {
   }
 }
 
-TEST(CaptureTest, ALostMicrophoneEndsCaptureUntilOneIsChosenAgain) {
+TEST(CaptureTest, ALostMicrophoneIsTriedAgainUntilItComesBackAsListeningWasLeft) {
+  for (const bool listening : {true, false}) {
+    SCOPED_TRACE(listening ? "listening" : "not listening");
+    CaptureRig rig;
+    rig.capture.StartMicrophone();
+    rig.deliverBuffers(3);
+    if (!listening) rig.capture.StopMicrophone();
+    rig.microphone.stayGone = true;
+    rig.microphone.loseDevice();
+    rig.pump();
+    EXPECT_EQ(rig.window.micPanel, "No Mic");
+    EXPECT_TRUE(rig.capture.deviceLost());
+    EXPECT_EQ(rig.capture.captureRunning(), listening) << "the lesson's switch is kept";
+    EXPECT_EQ(rig.deliverBuffers(2), 0) << "nothing is captured meanwhile";
+    rig.microphone.calls.clear();
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      rig.capture.worker().runDelayedCalls();
+      rig.pump();
+    }
+    EXPECT_EQ(rig.microphone.calls, (std::vector<std::string>{"reconnect", "reconnect"}));
+    EXPECT_EQ(rig.window.micPanel, "No Mic");
+
+    rig.microphone.stayGone = false;
+    rig.capture.worker().runDelayedCalls();
+    rig.pump();
+    EXPECT_FALSE(rig.capture.deviceLost());
+    EXPECT_EQ(rig.window.micPanel, listening ? "Mic ON" : "Mic OFF");
+    if (!listening) rig.capture.StartMicrophone();
+    // The same device with the same queue: no close, no open, and the buffers still in step.
+    EXPECT_EQ(std::count(rig.microphone.calls.begin(), rig.microphone.calls.end(), "close"), 0);
+    rig.expectCapturing();
+    rig.capture.worker().runDelayedCalls();
+    EXPECT_EQ(std::count(rig.microphone.calls.begin(), rig.microphone.calls.end(), "reconnect"), 3)
+        << "no attempt once it is back";
+  }
+}
+
+TEST(CaptureTest, ChoosingAMicrophoneWhileOneIsLostEndsTheAttempts) {
   CaptureRig rig;
   rig.capture.StartMicrophone();
-  rig.deliverBuffers(3);
+  rig.microphone.stayGone = true;
   rig.microphone.loseDevice();
   rig.pump();
-  EXPECT_FALSE(rig.capture.captureRunning());
-  EXPECT_FALSE(rig.capture.deviceOpen());
-  EXPECT_EQ(rig.window.micPanel, "No Mic");
-  // The lesson may still ask for listening; without a device it stays "No Mic".
-  rig.capture.StartMicrophone();
-  EXPECT_EQ(rig.window.micPanel, "No Mic");
-  EXPECT_FALSE(rig.capture.deviceOpen());
-
-  rig.capture.MicrophoneChanged(0);
+  rig.capture.MicrophoneChanged(1);
+  rig.expectCapturing();
+  rig.microphone.calls.clear();
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    rig.capture.worker().runDelayedCalls();
+    rig.pump();
+  }
+  EXPECT_LE(std::count(rig.microphone.calls.begin(), rig.microphone.calls.end(), "reconnect"), 1)
+      << "at most the attempt already under way";
+  EXPECT_EQ(rig.microphone.openDevice(), 1);
   rig.expectCapturing();
 }
 
@@ -202,6 +243,42 @@ TEST(CaptureTest, ALostNoticeAboutAReplacedMicrophoneChangesNothing) {
   EXPECT_TRUE(rig.capture.deviceOpen());
   EXPECT_EQ(rig.window.micPanel, "Mic ON");
   EXPECT_EQ(rig.deliverBuffers(3), 3);
+}
+
+// A device that stalls in its stop, as RtAudio does while a capture source delivers nothing: the
+// interface thread goes on, and the calls given meanwhile follow in their order once it returns.
+TEST(CaptureTest, AStalledDeviceHoldsUpNeitherTheInterfaceNorTheOrderOfItsCalls) {
+  CaptureRig rig(kDefaultSoundInput, true);
+  rig.capture.StartMicrophone();
+  EXPECT_EQ(rig.deliverBuffers(5), 5);
+  auto gate = std::make_shared<platform::testing::Gate>();
+  rig.microphone.onCall = [gate](const std::string& call) {
+    if (call == "stop") gate->pass();
+  };
+  rig.microphone.calls.clear();
+
+  rig.capture.StopMicrophone();
+  ASSERT_TRUE(gate->waitUntilEntered());
+  EXPECT_EQ(rig.window.micPanel, "Mic OFF");
+  rig.capture.StartMicrophone();
+  EXPECT_EQ(rig.window.micPanel, "Mic ON");
+  rig.capture.MicrophoneChanged(1);
+  EXPECT_EQ(rig.window.micPanel, "Mic ON");
+  EXPECT_FALSE(rig.capture.worker().idle()) << "the stop still waits";
+  EXPECT_TRUE(rig.microphone.calls.empty());
+
+  gate->open();
+  rig.pump();
+  const std::vector<std::string>& calls = rig.microphone.calls;
+  ASSERT_GE(calls.size(), 6u);
+  EXPECT_EQ((std::vector<std::string>(calls.begin(), calls.begin() + 4)),
+            (std::vector<std::string>{"stop", "start", "stop", "close"}));
+  const auto opened = std::find(calls.begin(), calls.end(), "open 1");
+  ASSERT_NE(opened, calls.end());
+  EXPECT_EQ(std::count(calls.begin(), opened, "unprepare"), 7)
+      << "every buffer came back from the old device before the new one opened";
+  EXPECT_EQ(calls.back(), "start");
+  rig.expectCapturing();
 }
 
 TEST(CaptureTest, OnlyTheFirstStartShowsInitializingMicrophone) {

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <deque>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,11 +60,23 @@ class RecordingWindow final : public CoreHost, public NoticeQueue {
   void drawTuningMarker(int pitchClass, float offset) override {
     markers.push_back({pitchClass, offset});
   }
+  // Any thread: a device on a thread of its own posts from there.
   void post(Notice notice) override {
+    std::lock_guard lock(mutex);
     if (const auto* character = std::get_if<notice::Character>(&notice))
       characters.push_back(character->letter);
     queue.push_back(std::move(notice));
   }
+  std::optional<Notice> take() {
+    std::lock_guard lock(mutex);
+    if (queue.empty()) return std::nullopt;
+    Notice notice = std::move(queue.front());
+    queue.pop_front();
+    return notice;
+  }
+
+ private:
+  std::mutex mutex;
 };
 
 // The input side of the running program over a scripted microphone and MIDI output: the core
@@ -78,7 +95,8 @@ class LiveRig {
   PitchReadout& readout = core.readout();
   std::vector<int> frameNotes;  // the DetectedNote of every WM_MICFRAME handled
 
-  LiveRig() {
+  // A microphone on a device thread has its calls made there, as a real one does.
+  explicit LiveRig(bool microphoneOnDeviceThread = false) : microphone(microphoneOnDeviceThread) {
     window.core = &core;
     player.midiOutPresent = true;
     player.OpenMidiOut(platform::kDefaultMidiDevice);
@@ -92,19 +110,28 @@ class LiveRig {
     lesson.FramesSincePlay = 100;
   }
 
-  // Runs the message loop until nothing is posted.
+  // Runs the message loop until nothing is posted and the microphone's calls have all returned.
   void pump() {
-    while (!window.queue.empty()) {
-      const Notice notice = window.queue.front();
-      window.queue.pop_front();
-      if (const auto* frame = std::get_if<notice::MicFrame>(&notice))
+    for (;;) {
+      settle();
+      const std::optional<Notice> notice = window.take();
+      if (!notice) return;
+      if (const auto* frame = std::get_if<notice::MicFrame>(&*notice))
         frameNotes.push_back(frame->frame.DetectedNote);
-      core.UtilityWndProc(notice);
+      core.UtilityWndProc(*notice);
     }
+  }
+
+  // Waits until every call given to the microphone has returned; at once when they run at once.
+  void settle() {
+    ASSERT_TRUE(
+        capture.worker().waitUntilIdle(std::chrono::steady_clock::now() + std::chrono::seconds(5)))
+        << "a microphone call did not return";
   }
 
   // The microphone hears one more buffer and the program handles what follows from it.
   bool deliverBuffer() {
+    settle();
     const bool returned = microphone.deliverBuffer();
     pump();
     return returned;
