@@ -6,16 +6,17 @@ Core::Core(CoreHost& host, NoticeQueue& notices, CoreDevices devices)
     : host_(host),
       notices_(notices),
       player_(
-          devices.midiOut, [this] { notices_.post(notice::PlayDone{}); },
-          [this](platform::DeviceWorker::Task reply) { postDeviceReply(std::move(reply)); },
+          devices.midiOut, [this] { notices_.post(notice::PlayDone{}); }, replyPoster(),
           [this](int openCount) { notices_.post(notice::MidiOutLost{openCount}); }),
       lesson_(host, player_),
-      capture_(devices.soundInput, detector_, *this,
-               [this](platform::DeviceWorker::Task reply) { postDeviceReply(std::move(reply)); }),
+      capture_(devices.soundInput, detector_, *this, replyPoster()),
       readout_(lesson_, detector_, capture_, *this),
-      midiKeyboard_(devices.midiInput, [this](char key, int generation) {
-        notices_.post(notice::MidiKey{key, generation});
-      }) {
+      midiKeyboard_(
+          devices.midiInput,
+          [this](char key, int generation) {
+            notices_.post(notice::MidiKey{key, generation});
+          },
+          replyPoster()) {
   lesson_.level.currentLevel = kStartingLevel;
 }
 
@@ -63,8 +64,10 @@ void Core::handle(const notice::DeviceReply& reply) {
   reply.reply();
 }
 
-void Core::postDeviceReply(platform::DeviceWorker::Task reply) {
-  notices_.post(notice::DeviceReply{std::move(reply)});
+platform::DeviceWorker::PostReplyFn Core::replyPoster() {
+  return [this](platform::DeviceWorker::Task reply) {
+    notices_.post(notice::DeviceReply{std::move(reply)});
+  };
 }
 
 bool Core::FinishDeviceCalls(std::chrono::steady_clock::time_point deadline) {

@@ -83,7 +83,7 @@ class Core final : private CaptureHost, private ReadoutHost {
   void handle(const notice::MicrophoneLost& lost);
   void handle(const notice::MidiOutLost& lost);
   void handle(const notice::DeviceReply& reply);
-  void postDeviceReply(platform::DeviceWorker::Task reply);
+  platform::DeviceWorker::PostReplyFn replyPoster();
 
   CoreHost& host_;
   NoticeQueue& notices_;

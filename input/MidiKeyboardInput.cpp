@@ -4,10 +4,11 @@
 
 namespace auralis {
 
-MidiKeyboardInput::MidiKeyboardInput(platform::MidiInput& device, PostKeyFn postKey)
+MidiKeyboardInput::MidiKeyboardInput(platform::MidiInput& device, PostKeyFn postKey,
+                                     platform::DeviceWorker::PostReplyFn postReply)
     : device_(device),
       postKey_(std::move(postKey)),
-      worker_(platform::DeviceWorker::modeFor(device.callsMayBlock()), {}) {}
+      worker_(platform::DeviceWorker::modeFor(device.callsMayBlock()), std::move(postReply)) {}
 
 MidiKeyboardInput::~MidiKeyboardInput() {
   CloseMidiIn();

@@ -16,7 +16,10 @@ class MidiKeyboardInput {
   // Called on the device's thread with a decoded key and the generation of the open device.
   using PostKeyFn = std::function<void(char key, int generation)>;
 
-  MidiKeyboardInput(platform::MidiInput& device, PostKeyFn postKey);
+  // postReply hands the replies of the device's calls to the interface thread; a device whose
+  // calls run at once needs none.
+  MidiKeyboardInput(platform::MidiInput& device, PostKeyFn postKey,
+                    platform::DeviceWorker::PostReplyFn postReply = {});
   ~MidiKeyboardInput();
   MidiKeyboardInput(const MidiKeyboardInput&) = delete;
   MidiKeyboardInput& operator=(const MidiKeyboardInput&) = delete;

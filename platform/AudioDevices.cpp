@@ -27,6 +27,11 @@ bool compiledIn(RtAudio::Api api) {
 
 }  // namespace
 
+std::unique_lock<std::recursive_mutex> lockAudioDevices() {
+  static std::recursive_mutex listing;
+  return std::unique_lock(listing);
+}
+
 std::unique_ptr<RtAudio> openAudioService(AudioDirection direction) {
   for (RtAudio::Api api : kServiceOrder)
     if (auto service = openAudioService(direction, api)) return service;
@@ -36,6 +41,7 @@ std::unique_ptr<RtAudio> openAudioService(AudioDirection direction) {
 std::unique_ptr<RtAudio> openAudioService(AudioDirection direction, RtAudio::Api api) {
   silenceSoundLibraries();
   if (!compiledIn(api)) return nullptr;
+  const auto lock = lockAudioDevices();
   try {
     auto service = std::make_unique<RtAudio>(api);
     service->showWarnings(false);
@@ -47,6 +53,7 @@ std::unique_ptr<RtAudio> openAudioService(AudioDirection direction, RtAudio::Api
 }
 
 std::vector<AudioDevice> audioDevices(RtAudio& service, AudioDirection direction) {
+  const auto lock = lockAudioDevices();
   std::vector<AudioDevice> devices;
   const unsigned int count = service.getDeviceCount();
   for (unsigned int id = 0; id < count; ++id) {
@@ -62,6 +69,7 @@ std::vector<AudioDevice> audioDevices(RtAudio& service, AudioDirection direction
 
 std::optional<unsigned int> resolveAudioDevice(RtAudio& service, AudioDirection direction,
                                                int device) {
+  const auto lock = lockAudioDevices();
   const std::vector<AudioDevice> devices = audioDevices(service, direction);
   if (device == -1) {
     const unsigned int preferred = direction == AudioDirection::Input

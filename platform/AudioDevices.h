@@ -5,6 +5,7 @@
 #include <RtAudio.h>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,12 @@
 namespace auralis::platform {
 
 enum class AudioDirection { Input, Output };
+
+// The audio library lists PulseAudio's devices through state that all its objects share, so two
+// listings at once, on two devices' threads, can wait for each other for ever. Whatever lists,
+// probes or opens a stream holds this lock (it may be taken again on the same thread). Starting,
+// stopping and closing need not, so a stream that stalls holds up no other device.
+std::unique_lock<std::recursive_mutex> lockAudioDevices();
 
 // The audio service to use for a direction: the first of PulseAudio, ALSA and JACK that offers
 // a device for it. A machine without sound hardware or sound server has none, which is not an

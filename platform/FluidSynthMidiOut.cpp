@@ -107,6 +107,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     output.deviceId = *device;
     unsigned int frames = kBlockFrames;
     try {
+      const auto lock = lockAudioDevices();
       // Stereo, or mono where the output has one channel only.
       outputChannels_ = std::min(service_->getDeviceInfo(*device).outputChannels, 2U);
       output.nChannels = outputChannels_;

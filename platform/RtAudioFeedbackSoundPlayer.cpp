@@ -99,6 +99,7 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
   output.deviceId = *device;
   unsigned int frames = kBlockFrames;
   try {
+    const auto lock = lockAudioDevices();
     const RtAudio::DeviceInfo info = service->getDeviceInfo(*device);
     output.nChannels = std::clamp(info.outputChannels, 1U, channels);
     feed->setOutputChannels(output.nChannels);

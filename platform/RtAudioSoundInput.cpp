@@ -134,6 +134,7 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
     input.nChannels = 1;
     unsigned int frames = kBufferFrames;
     try {
+      const auto lock = lockAudioDevices();
       service_->openStream(nullptr, &input, RTAUDIO_SINT16, WaveFormat{}.sampleRate, &frames,
                            &Stream::onAudio, this, nullptr, &routeStreamError);
     } catch (const std::exception&) {
@@ -218,6 +219,7 @@ bool RtAudioSoundInput::supportsFormat(int device, const WaveFormat& format) {
   std::optional<InputDevice> input = findInput(device);
   if (!input) return false;
   try {
+    const auto lock = lockAudioDevices();
     const RtAudio::DeviceInfo info = input->service->getDeviceInfo(input->id);
     const std::vector<unsigned int>& rates = info.sampleRates;
     const auto rate = static_cast<unsigned int>(format.sampleRate);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSettings>
 #include <QTest>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -169,9 +170,28 @@ bool DeviceWindowTest::chooseDevice(QMenu* menu, const QString& caption) {
   for (QAction* item : deviceItemsOf(menu))
     if (item->text() == caption) {
       item->trigger();
-      return true;
+      return devicesSettled();
     }
   return false;
+}
+
+bool DeviceWindowTest::openMenuUntilListed(QMenu* menu, const QString& caption,
+                                           std::chrono::milliseconds timeout) {
+  const auto listed = [&] {
+    for (const QAction* item : menu->actions())
+      if (item->text() == caption) return true;
+    return false;
+  };
+  const auto deadline = Clock::now() + timeout;
+  while (Clock::now() < deadline) {
+    Q_EMIT menu->aboutToShow();
+    if (waitFor(listed, 500ms)) return true;
+  }
+  return false;
+}
+
+bool DeviceWindowTest::devicesSettled() {
+  return form->core().FinishDeviceCalls(Clock::now() + 5s);
 }
 
 QString DeviceWindowTest::storeFile() const {
@@ -202,6 +222,39 @@ Mastery DeviceWindowTest::storedMastery() const {
     if (!ok) mastery.*field.value = -1;
   }
   return mastery;
+}
+
+InterfaceHeartbeat::InterfaceHeartbeat() : last_(Clock::now()) {
+  timer_.setTimerType(Qt::PreciseTimer);
+  timer_.setInterval(10);
+  QObject::connect(&timer_, &QTimer::timeout, [this] {
+    const Clock::time_point now = Clock::now();
+    largest_ = std::max(largest_, now - last_);
+    last_ = now;
+  });
+  timer_.start();
+}
+
+void InterfaceHeartbeat::pause() {
+  largest_ = std::max(largest_, Clock::now() - last_);
+  timer_.stop();
+}
+
+void InterfaceHeartbeat::resume() {
+  last_ = Clock::now();
+  timer_.start();
+}
+
+std::chrono::milliseconds InterfaceHeartbeat::largestGap() const {
+  const Clock::duration sinceLast = timer_.isActive() ? Clock::now() - last_ : Clock::duration{};
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::max(largest_, sinceLast));
+}
+
+void InterfaceHeartbeat::report(const std::string& name) const {
+  const auto gap = largestGap().count();
+  std::printf("largest interface-thread gap (%s): %lld ms\n", name.c_str(),
+              static_cast<long long>(gap));
+  ::testing::Test::RecordProperty(name, std::to_string(gap));
 }
 
 SinkListener::SinkListener() : recorder_(input_) {}

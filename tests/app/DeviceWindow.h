@@ -2,6 +2,7 @@
 
 #include <RtMidi.h>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -130,8 +131,13 @@ class DeviceWindowTest : public platform::testing::DeviceTest {
   const MainMenu& menus() { return form->menus(); }
   QString panel(int index) { return form->statusPanels().text(index); }
   std::string rightAnswer();
-  // A triggered item of a device menu, as a click on it; false when no item has that caption.
+  // A triggered item of a device menu, as a click on it, once the device's calls it set off have
+  // returned; false when no item has that caption.
   bool chooseDevice(QMenu* menu, const QString& caption);
+  // The menu opens, and reads its list again; true once an item captioned `caption` shows.
+  bool openMenuUntilListed(QMenu* menu, const QString& caption, std::chrono::milliseconds timeout);
+  // Every call into the microphone and the MIDI devices has returned.
+  bool devicesSettled();
 
   QString storeFile() const;
   void storeValue(std::string_view key, const QVariant& value) const;
@@ -147,6 +153,24 @@ class DeviceWindowTest : public platform::testing::DeviceTest {
   std::unique_ptr<RecordingFeedbackSounds> sounds;
   RecordingOpener documents;
   std::unique_ptr<TForm1> form;
+};
+
+// Watches the interface thread: a timer on it ticks every 10 ms and notes the longest time
+// between two ticks, which is the longest the thread was kept from its events.
+class InterfaceHeartbeat {
+ public:
+  InterfaceHeartbeat();
+  // While the test itself holds up the interface thread, in a helper of its own.
+  void pause();
+  void resume();
+  std::chrono::milliseconds largestGap() const;
+  // Shows the largest gap in the test's output and, as a property named `name`, in its report.
+  void report(const std::string& name) const;
+
+ private:
+  QTimer timer_;
+  Clock::time_point last_;
+  Clock::duration largest_{};
 };
 
 // Records the null sink's monitor, where everything the built-in synthesiser plays arrives,

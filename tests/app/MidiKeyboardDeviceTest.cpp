@@ -92,8 +92,33 @@ TEST_F(MidiKeyboardDeviceTest, TheSungLessonsIgnoreEveryKey) {
   for (int key : {36, 38, 40, asked, asked + 12}) keyboard->strike(key, 100);
   keepRunning(300ms);
   EXPECT_EQ(midiOut->phraseCount(), phrases);
-  EXPECT_TRUE(sounds->heard.empty());
+  EXPECT_TRUE(sounds->heard().empty());
   EXPECT_TRUE(panel(4).startsWith(QStringLiteral("0/0 this level"))) << panel(4).toStdString();
+}
+
+// No keyboard when the window opens: one plugged in later shows once the menu opens.
+using LateKeyboardDeviceTest = DeviceWindowTest;
+
+TEST_F(LateKeyboardDeviceTest, AKeyboardPluggedInLaterIsListedAndShownGoneOnceUnplugged) {
+  open();
+  const QString port = QStringLiteral("late-keys:out");
+  std::optional<JackKeyboard> keyboard(std::in_place, "late-keys");
+  ASSERT_TRUE(openMenuUntilListed(menus().MIDIIn1, port, 5s));
+  ASSERT_TRUE(chooseDevice(menus().MIDIIn1, port));
+  type("i");
+  ASSERT_TRUE(waitUntilQuiet(3s));
+  keyboard->strike(lesson().question.QuestionNotes[0], 100);
+  EXPECT_TRUE(waitFor([&] { return panel(4).startsWith(QStringLiteral("1/1 this level")); }, 2s))
+      << "its keys answer: " << panel(4).toStdString();
+
+  keyboard.reset();
+  ASSERT_TRUE(openMenuUntilListed(menus().MIDIIn1, port + QStringLiteral(" (not connected)"), 5s));
+  const std::vector<QAction*> items = deviceItemsOf(menus().MIDIIn1);
+  ASSERT_FALSE(items.empty());
+  EXPECT_TRUE(items.back()->isChecked());
+  EXPECT_FALSE(items.back()->isEnabled());
+  closeWindow();
+  EXPECT_EQ(storedValue("MIDIIn").toString(), port) << "the keyboard is still the one chosen";
 }
 
 }  // namespace

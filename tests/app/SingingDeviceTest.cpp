@@ -30,18 +30,18 @@ TEST_F(SingingDeviceTest, ASungQuestionNoteIsRightAndAnotherNoteOfTheLevelWrong)
   sing(0);
   EXPECT_NE(std::find(readouts.begin(), readouts.end(), readoutOf(window, asked)), readouts.end())
       << "the readout showed the sung note's frequency";
-  ASSERT_FALSE(sounds->heard.empty());
-  EXPECT_EQ(sounds->heard.back(), FeedbackSound::Correct);
+  ASSERT_FALSE(sounds->heard().empty());
+  EXPECT_EQ(sounds->heard().back(), FeedbackSound::Correct);
 
   // The next question follows at once. The first level asks C or E; the other one is wrong.
   ASSERT_TRUE(waitUntilQuiet(3s));
   const int next = lesson().question.QuestionNotes[0];
   const int wrong = 60 + (pitchClassOf(next) == 0 ? 4 : 0);
-  sounds->heard.clear();
+  sounds->clearHeard();
   sing(noteFrequency(wrong));
   ASSERT_TRUE(waitFor(watch("1/2 this level"), 5s)) << panel(4).toStdString();
   sing(0);
-  EXPECT_EQ(sounds->heard, std::vector<FeedbackSound>{FeedbackSound::Incorrect});
+  EXPECT_EQ(sounds->heard(), std::vector<FeedbackSound>{FeedbackSound::Incorrect});
   EXPECT_EQ(lesson().question.QuestionNotes[0], next) << "the same question stays";
 }
 

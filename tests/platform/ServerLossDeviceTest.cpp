@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "DeviceServices.h"
 #include "WaveBuilder.h"
 #include "output/MidiEvent.h"
@@ -129,6 +131,62 @@ TEST_F(CaptureLossTest, AServerGoneWhileCaptureIsOffIsToldAtTheNextStart) {
 
   ASSERT_NO_FATAL_FAILURE(expectCaptureOnANewServer());
   EXPECT_EQ(lost.count, 1);
+}
+
+TEST_F(CaptureLossTest, ALostDeviceReconnectsWithItsQueueOnceTheServerIsBack) {
+  // Declared first, so that capture is closed while the pipe still delivers.
+  std::optional<FifoWriter> singer(std::in_place, server.fifo(), harmonicTone(noteFrequency(69)));
+  CaptureRecorder recorder(input);
+  ASSERT_NO_FATAL_FAILURE(startCapture(recorder));
+  server.kill();
+  ASSERT_TRUE(lost.waitFor(1, 2s)) << "the lost notice";
+  singer.reset();
+  const HangGuard guard("reconnecting capture", 20s);
+  recorder.drain();
+  EXPECT_FALSE(input.reconnect()) << "nothing to reach while the server is gone";
+
+  ASSERT_TRUE(server.start());
+  singer.emplace(server.fifo(), harmonicTone(noteFrequency(73)));
+  ASSERT_TRUE(input.reconnect());
+  EXPECT_TRUE(input.isOpen());
+  recorder.start();
+  const std::size_t before = recorder.order.size();
+  ASSERT_EQ(recorder.pump(10, 3s), 10) << "the same queue fills again";
+  for (std::size_t i = before; i < recorder.order.size(); ++i)
+    EXPECT_EQ(recorder.order[i], (recorder.order[i - 1] + 1) % CaptureRecorder::kBuffers)
+        << "buffers come back in queue order";
+  const std::int16_t* tail = recorder.samples.data() + recorder.samples.size() - kWindowSamples;
+  EXPECT_EQ(detectedNote(tail), 73) << "C#5, from the new server";
+  recorder.stop();
+  recorder.close();
+  EXPECT_EQ(lost.count, 1);
+}
+
+TEST_F(ServerLossDeviceTest, TheSynthesiserToldOfItsLossPlaysAgainAfterReconnect) {
+  FluidSynthMidiOut synthesiser;
+  Signal lost;
+  DoneLog done;
+  synthesiser.setDeviceLostFn([&lost] { lost.raise(); });
+  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
+  EXPECT_EQ(synthesiser.reconnect(), kMidiOk) << "an output never lost needs nothing";
+
+  server.kill();
+  ASSERT_TRUE(lost.waitFor(1, 3s)) << "the lost notice, with nothing playing";
+  MidiEventList phrase;
+  PushNote(phrase, 60, 0, 0, 100, 30);
+  MidiStreamHeader header = headerOf(phrase);
+  EXPECT_NE(synthesiser.out(&header), kMidiOk);
+  const HangGuard guard("reconnecting the synthesiser", 20s);
+  EXPECT_NE(synthesiser.reconnect(), kMidiOk) << "the server is still gone";
+  EXPECT_NE(synthesiser.reconnect(), kMidiOk) << "and tried again";
+
+  ASSERT_TRUE(server.start());
+  ASSERT_EQ(synthesiser.reconnect(), kMidiOk);
+  ASSERT_EQ(synthesiser.out(&header), kMidiOk);
+  EXPECT_TRUE(done.waitFor(1, 3s)) << "the phrase plays to its done notice, as given at the open";
+  EXPECT_EQ(lost.count, 1);
+  EXPECT_EQ(synthesiser.close(), kMidiOk);
+  EXPECT_NE(synthesiser.reconnect(), kMidiOk) << "a closed output is not reopened";
 }
 
 TEST_F(ServerLossDeviceTest, PlaybackEndsItsPhraseAtOnceWhenTheServerGoes) {
