@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/FeedbackSoundPlayer.h"
@@ -18,8 +19,11 @@ class FakeFeedbackSoundPlayer : public FeedbackSoundPlayer {
   std::vector<Played> played;
   // The calls are treated as calls that may block: the program makes them on a device thread.
   bool onDeviceThread = false;
+  // Runs as a sound begins: a test may hold it there, as an output that stalls would.
+  std::function<void()> onPlay;
 
   void playSync(const std::uint8_t* wave, std::size_t bytes) override {
+    if (onPlay) onPlay();
     played.push_back({wave, bytes});
   }
   bool callsMayBlock() const override { return onDeviceThread; }
