@@ -65,7 +65,9 @@ void MidiStreamPlayer::OpenMidiOut(int device) {
         return true;
       },
       [this, openCount](bool opened) {
-        if (!opened && openCount == openCount_) open_ = false;
+        // An output that failed as its stream started tells of its loss too: it is then being
+        // tried again, as a lost one is.
+        if (!opened && openCount == openCount_ && !lost_) open_ = false;
       });
 }
 
@@ -75,6 +77,9 @@ void MidiStreamPlayer::ReopenMidiOut(int device) {
 }
 
 void MidiStreamPlayer::CloseMidiOut() {
+  // A lost notice still on its way is about an output no longer wanted.
+  ++openCount_;
+  lost_ = false;
   if (!open_) return;
   if (queued_ != nullptr) {
     // The block goes once the stop has taken the phrase from the stream.
@@ -89,11 +94,12 @@ void MidiStreamPlayer::CloseMidiOut() {
   }
   worker_.run([this] { device_.close(); });
   open_ = false;
-  lost_ = false;
 }
 
 void MidiStreamPlayer::MidiOutLost(int openCount) {
-  if (openCount != openCount_ || !open_ || lost_) return;
+  if (openCount != openCount_ || lost_) return;
+  // Also an output whose open failed as its stream started: it is brought back all the same.
+  open_ = true;
   lost_ = true;
   worker_.retry([this] { return device_.reconnect() == platform::kMidiOk; },
                 [this, openCount] { return openCount == openCount_ && lost_; },

@@ -43,7 +43,8 @@ class MidiStreamPlayer {
 
   // Opens device (-1 the default output) with 96 ticks per quarter note. Nothing is opened when
   // no output is present. The stream counts as open from here on; should the open fail, the
-  // phrases handed over meanwhile are refused and the stream counts as closed.
+  // phrases handed over meanwhile are refused and the stream counts as closed, unless it told of
+  // its loss as it failed: it is then tried again, as a lost output is.
   void OpenMidiOut(int device);
   // Stops a sounding phrase first, so that no note is left hanging, then closes and opens.
   void ReopenMidiOut(int device);

@@ -137,10 +137,13 @@ void DeviceWorker::serve(const std::shared_ptr<Shared>& shared) {
       continue;
     }
     if (shared->quit) break;
-    if (shared->delayed.empty())
+    if (shared->delayed.empty()) {
       shared->wake.wait(lock);
-    else
-      shared->wake.wait_until(lock, shared->delayed.begin()->first);
+      continue;
+    }
+    // A copy: the delayed calls may be dropped while this thread waits.
+    const Clock::time_point due = shared->delayed.begin()->first;
+    shared->wake.wait_until(lock, due);
   }
   shared->finished = true;
   shared->settled.notify_all();

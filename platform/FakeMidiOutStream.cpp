@@ -12,7 +12,11 @@ int FakeMidiOutStream::open(int device, DoneFn onDone) {
   if (openResult != kMidiOk) return openResult;
   onDone_ = std::move(onDone);
   openLost_ = onLost_;
-  gone_ = false;
+  gone_ = loseAsItOpens;
+  if (gone_) {
+    if (openLost_) openLost_();
+    return kMidiError;
+  }
   isOpen = true;
   return kMidiOk;
 }
@@ -42,6 +46,7 @@ int FakeMidiOutStream::stop() {
 int FakeMidiOutStream::close() {
   calls.push_back("close");
   isOpen = false;
+  gone_ = false;
   queued_ = nullptr;
   onDone_ = nullptr;
   return kMidiOk;
@@ -49,8 +54,9 @@ int FakeMidiOutStream::close() {
 
 int FakeMidiOutStream::reconnect() {
   calls.push_back("reconnect");
-  if (!isOpen || (gone_ && stayGone)) return kMidiError;
+  if ((!isOpen && !gone_) || (gone_ && stayGone)) return kMidiError;
   gone_ = false;
+  isOpen = true;
   return kMidiOk;
 }
 

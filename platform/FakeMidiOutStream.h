@@ -15,6 +15,9 @@ class FakeMidiOutStream : public MidiOutStream {
   int outResult = kMidiOk;
   // A lost output stays gone: reconnect() fails.
   bool stayGone = false;
+  // The output fails as it starts, as one whose audio server has just gone: the open fails after
+  // the lost notice, and a reconnect may bring it back.
+  bool loseAsItOpens = false;
   // The calls are treated as calls that may block: the program makes them on a device thread.
   bool onDeviceThread = false;
 

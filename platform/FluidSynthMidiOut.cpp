@@ -75,11 +75,13 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     onDone_ = std::move(onDone);
     onLost_ = std::move(onLost);
     const int result = startOn(openAudioService(AudioDirection::Output));
-    reconnectable_ = result == kMidiOk;
+    // A stream that failed as it started may still come back where its service was found.
+    reconnectable_ = api_ != RtAudio::UNSPECIFIED;
     return result;
   }
 
-  // After a loss: the default output of the same audio service, with the same notices.
+  // After a loss, or a stream that failed as it started: the default output of the same audio
+  // service, with the same notices.
   int reconnect() {
     if (service_ && !lost_.load(std::memory_order_acquire)) return kMidiOk;
     if (!reconnectable_) return kMidiError;
@@ -89,6 +91,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
 
   int close() {
     reconnectable_ = false;
+    api_ = RtAudio::UNSPECIFIED;
     endStream();
     onDone_ = nullptr;
     onLost_ = nullptr;
@@ -344,8 +347,8 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   fluid_synth_t* synth_ = nullptr;
   int synthRate_ = 0;
   std::unique_ptr<RtAudio> service_;
-  RtAudio::Api api_ = RtAudio::UNSPECIFIED;  // of the last stream started
-  bool reconnectable_ = false;               // opened, and not closed since
+  RtAudio::Api api_ = RtAudio::UNSPECIFIED;  // of the last service found
+  bool reconnectable_ = false;               // a service was found at the open, not closed since
   int sampleRate_ = kSampleRate;
   long latencyFrames_ = 0;
   unsigned int outputChannels_ = 2;

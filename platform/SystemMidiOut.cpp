@@ -17,6 +17,7 @@ int SystemMidiOut::open(int device, DoneFn onDone) {
   close();
   MidiOutStream& chosen = device == kDefaultMidiDevice ? static_cast<MidiOutStream&>(synthesiser_)
                                                        : static_cast<MidiOutStream&>(ports_);
+  wanted_ = &chosen;
   const int result = chosen.open(device, std::move(onDone));
   if (result == kMidiOk) open_ = &chosen;
   return result;
@@ -35,6 +36,7 @@ int SystemMidiOut::stop() {
 }
 
 int SystemMidiOut::close() {
+  wanted_ = nullptr;
   if (open_ == nullptr) return kMidiOk;
   const int result = open_->close();
   open_ = nullptr;
@@ -46,8 +48,12 @@ void SystemMidiOut::setDeviceLostFn(LostFn onLost) {
   ports_.setDeviceLostFn(std::move(onLost));
 }
 
+// Also an output whose open failed as its stream started: it may come back as a lost one does.
 int SystemMidiOut::reconnect() {
-  return open_ ? open_->reconnect() : kMidiError;
+  if (wanted_ == nullptr) return kMidiError;
+  const int result = wanted_->reconnect();
+  if (result == kMidiOk) open_ = wanted_;
+  return result;
 }
 
 }  // namespace auralis::platform

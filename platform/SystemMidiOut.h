@@ -29,7 +29,8 @@ class SystemMidiOut final : public MidiOutStream {
  private:
   FluidSynthMidiOut synthesiser_;
   RtMidiOutStream ports_;
-  MidiOutStream* open_ = nullptr;  // the one of the two that is open
+  MidiOutStream* open_ = nullptr;    // the one of the two that is open
+  MidiOutStream* wanted_ = nullptr;  // the one of the two last asked to open
 };
 
 }  // namespace auralis::platform

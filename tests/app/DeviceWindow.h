@@ -41,6 +41,18 @@ inline void PrintTo(const Mastery& m, std::ostream* out) {
 namespace auralis::testing {
 
 using Clock = std::chrono::steady_clock;
+
+// Distinct values, each inside its lesson's table, none of them near a promotion: the mastery
+// stored before a fault, which it must leave as it was.
+inline constexpr Mastery kFaultMastery = {.IdentifyMastery95Percent = 3,
+                                          .IdentifyMastery100Percent = 1,
+                                          .IdentifyMastery1Minute = 2,
+                                          .MimicMastery95Percent = 4,
+                                          .MimicMastery1Minute = 5,
+                                          .UnlockMastery95Percent = 6,
+                                          .UnlockMastery1Minute = 7,
+                                          .SingingMastery95Percent = 8,
+                                          .SingingMastery1Minute = 9};
 using platform::testing::HangGuard;
 
 // The system's MIDI output, with a record of every phrase it was handed and of every done

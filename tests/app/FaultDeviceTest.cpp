@@ -11,17 +11,6 @@ using platform::testing::noteFrequency;
 using platform::testing::PrivatePulseServer;
 using platform::testing::ScopedEnvironment;
 
-// Distinct values, each inside its lesson's table, none of them near a promotion.
-constexpr Mastery kMastery = {.IdentifyMastery95Percent = 3,
-                              .IdentifyMastery100Percent = 1,
-                              .IdentifyMastery1Minute = 2,
-                              .MimicMastery95Percent = 4,
-                              .MimicMastery1Minute = 5,
-                              .UnlockMastery95Percent = 6,
-                              .UnlockMastery1Minute = 7,
-                              .SingingMastery95Percent = 8,
-                              .SingingMastery1Minute = 9};
-
 // Every fault leaves the stored mastery values as they were.
 class FaultDeviceTest : public DeviceWindowTest {
  protected:
@@ -50,7 +39,7 @@ class FaultDeviceTest : public DeviceWindowTest {
     return waitFor([&] { return panel(index) == text; }, timeout);
   }
 
-  Mastery mastery = kMastery;  // as stored before the window opens
+  Mastery mastery = kFaultMastery;  // as stored before the window opens
 };
 
 // The window's backends talk to a PulseAudio server of the test's own, which it may kill.

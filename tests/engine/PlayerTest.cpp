@@ -158,6 +158,28 @@ TEST_F(PlayerTest, ALostOutputRefusesPhrasesUntilItPlaysAgain) {
   EXPECT_TRUE(stream.calls.empty());
 }
 
+TEST_F(PlayerTest, AnOutputThatFailsAsItStartsIsBroughtBackAsALostOne) {
+  stream.loseAsItOpens = true;
+  player.OpenMidiOut(-1);
+  ASSERT_EQ(lost.size(), 1u) << "the output told of its loss as it failed";
+  player.MidiOutLost(lost[0]);
+  EXPECT_TRUE(player.outputLost());
+  player.PlayEventList(phrase);
+  EXPECT_TRUE(player.PlaybackIdle());
+
+  player.worker().runDelayedCalls();
+  EXPECT_FALSE(player.outputLost());
+  EXPECT_TRUE(player.streamOpen());
+  player.PlayEventList(phrase);
+  EXPECT_FALSE(player.PlaybackIdle()) << "it plays";
+
+  // Once closed, a notice still on its way about it starts nothing.
+  player.CloseMidiOut();
+  player.MidiOutLost(lost[0]);
+  EXPECT_FALSE(player.outputLost());
+  EXPECT_FALSE(player.streamOpen());
+}
+
 TEST_F(PlayerTest, VolumeAndChannelComeFromTheCheckedMenuPosition) {
   std::array<bool, 12> volume{};
   volume[11] = true;
