@@ -99,7 +99,8 @@ TForm1::TForm1(Services services, QWidget* parent)
       services_(std::move(services)),
       messageWindow_([this](const Notice& notice) { core_.UtilityWndProc(notice); }),
       feedbackSounds_(services_.feedbackSounds),
-      core_(*this, messageWindow_, {services_.midiOut, services_.soundInput, services_.midiInput}) {
+      core_(*this, messageWindow_, {services_.midiOut, services_.soundInput, services_.midiInput}),
+      settingsStore_([this](const QString& problem) { reportSettingsProblem(problem); }) {
   if (!services_.pause) services_.pause = blockingPause;
   lesson().recorder = &history_.recorder();
   SeedRandomFromClock(lesson().random);
@@ -117,7 +118,7 @@ TForm1::~TForm1() {
   qApp->removeEventFilter(this);
   Timer1_.stop();
   // First: a device that never answers must not cost the settings.
-  settingsStore_.saveSettings(menus_, *this, lesson().mastery);
+  saveSettings();
   closeDevices();
 }
 
@@ -130,6 +131,15 @@ void TForm1::closeDevices() {
   const bool closed = core_.FinishDeviceCalls(deadline);
   if ((!feedbackSounds_.FinishPlaying(deadline) || !closed) && services_.devicesStuck)
     services_.devicesStuck();
+}
+
+void TForm1::saveSettings() {
+  settingsStore_.saveSettings(menus_, *this, lesson().mastery);
+}
+
+void TForm1::reportSettingsProblem(const QString& text) {
+  printProblem(text);
+  statusPanels_->showNotice(text);
 }
 
 void TForm1::buildWindow() {

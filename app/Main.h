@@ -85,6 +85,8 @@ class TForm1 : public QMainWindow, private CoreHost {
   void Low1Click();
   int SelectedMidiInDevice() const;
   void ReopenMidiIn();
+  // Writes every setting now, as quitting does.
+  void saveSettings();
 
   Core& core() { return core_; }
   const Core& core() const { return core_; }
@@ -142,6 +144,8 @@ class TForm1 : public QMainWindow, private CoreHost {
   void buildPitchGraph(QWidget* parent);
   // Shows or hides the graph below the note panel; the window grows or shrinks by its height.
   void showPitchGraph(bool shown);
+  // On standard error and, for a while, in the status bar.
+  void reportSettingsProblem(const QString& text);
 
   Services services_;
   MessageWindow messageWindow_;  // before everything that posts to it

@@ -1,13 +1,14 @@
 #include "app/SettingsStore.h"
 
-#include <QFileInfo>
-#include <QLockFile>
+#include <QScreen>
 #include <QSettings>
 #include <algorithm>
 #include <memory>
-#include <optional>
 #include <string_view>
+#include <utility>
 
+#include "app/ConfigLocation.h"
+#include "app/SettingsFile.h"
 #include "engine/Levels.h"
 
 namespace auralis {
@@ -16,22 +17,9 @@ namespace {
 
 constexpr const char* kDeviceKeys[] = {"MIDIOut", "MIDIIn", "Microphone"};
 
-// A program killed while saving can leave the settings file's lock behind before it wrote its
-// owner into it. The settings library would then wait half a minute before taking such a lock
-// over, freezing the window at the next save; a save takes milliseconds, so a lock older than a
-// second is taken over here instead.
-void clearStaleLock(const QString& settingsFile) {
-  const QString lockName = settingsFile + QStringLiteral(".lock");
-  if (!QFileInfo::exists(lockName)) return;
-  QLockFile lock(lockName);
-  lock.setStaleLockTime(1000);
-  if (lock.tryLock(2000)) lock.unlock();
-}
-
-std::unique_ptr<QSettings> openStore() {
-  auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                           QStringLiteral("Auralis"), QStringLiteral("Auralis"));
-  clearStaleLock(store->fileName());
+std::unique_ptr<QSettings> openStore(const QString& file) {
+  clearStaleLock(file);
+  auto store = std::make_unique<QSettings>(file, QSettings::IniFormat);
   // Never fall back to rewriting the file in place.
   store->setAtomicSyncRequired(true);
   store->beginGroup(QString::fromLatin1(settingsSection));
@@ -66,14 +54,41 @@ std::array<QMenu*, 3> deviceMenus(const MainMenu& menus) {
   return {menus.MIDIOut1, menus.MIDIIn1, menus.Microphone1};
 }
 
-int storedSize(int value, int minimum) {
-  return std::clamp(value, minimum, kLargestStoredSize);
+// The room the window's screen offers it, without the panels of the desktop.
+QSize largestWindow(const QWidget& window) {
+  if (const QScreen* screen = window.screen()) return screen->availableGeometry().size();
+  return {kLargestStoredSize, kLargestStoredSize};
+}
+
+int storedSize(int value, int minimum, int largest) {
+  return std::clamp(value, minimum, std::max(minimum, largest));
+}
+
+QString notRegularText(const char* what, const QString& file) {
+  return QStringLiteral("Settings not %1: %2 is not a regular file")
+      .arg(QString::fromLatin1(what), file);
 }
 
 }  // namespace
 
+SettingsStore::SettingsStore(ProblemReport report)
+    : SettingsStore(settingsFilePath(), std::move(report)) {}
+
+SettingsStore::SettingsStore(std::optional<QString> file, ProblemReport report)
+    : file_(std::move(file)), report_(std::move(report)) {}
+
 void SettingsStore::loadSettings(MainMenu& menus, QWidget& window, Mastery& mastery) const {
-  const auto store = openStore();
+  if (!file_) {
+    report_(QStringLiteral(
+        "Settings are not kept: neither XDG_CONFIG_HOME nor HOME names an absolute folder"));
+    return;
+  }
+  if (isOtherThanRegularFile(*file_)) {
+    report_(notRegularText("read", *file_) + QStringLiteral("; the defaults are used"));
+    return;
+  }
+  removeStaleTemporaries(*file_);
+  const auto store = openStore(*file_);
   for (std::size_t i = 0; i + 1 < kStoredChecks.size(); ++i)
     readCheck(*store, menus.item(QString::fromLatin1(kStoredChecks[i])));
 
@@ -87,30 +102,48 @@ void SettingsStore::loadSettings(MainMenu& menus, QWidget& window, Mastery& mast
     mastery.*field.value =
         std::clamp(readInteger(*store, field.name).value_or(0), 0, field.levelCount - 1);
 
+  const QSize largest = largestWindow(window);
   if (const auto height = readInteger(*store, "Height"))
-    window.resize(window.width(), storedSize(*height, window.minimumHeight()));
+    window.resize(window.width(), storedSize(*height, window.minimumHeight(), largest.height()));
   if (const auto width = readInteger(*store, "Width"))
-    window.resize(storedSize(*width, window.minimumWidth()), window.height());
+    window.resize(storedSize(*width, window.minimumWidth(), largest.width()), window.height());
 }
 
-void SettingsStore::saveSettings(const MainMenu& menus, const QWidget& window,
-                                 const Mastery& mastery) const {
-  const auto store = openStore();
-  for (const char* key : kStoredChecks) {
-    const bool checked = menus.item(QString::fromLatin1(key))->isChecked();
-    store->setValue(QString::fromLatin1(key), checked ? QStringLiteral("1") : QStringLiteral("0"));
+bool SettingsStore::save(const std::function<void(QSettings&)>& write) const {
+  if (!file_) return false;
+  if (isOtherThanRegularFile(*file_)) {
+    report_(notRegularText("saved", *file_));
+    return false;
   }
-  const auto menusOfDevices = deviceMenus(menus);
-  for (std::size_t i = 0; i < menusOfDevices.size(); ++i)
-    store->setValue(QString::fromLatin1(kDeviceKeys[i]), checkedDeviceName(menusOfDevices[i]));
-  store->setValue(QStringLiteral("Height"), QString::number(window.height()));
-  store->setValue(QStringLiteral("Width"), QString::number(window.width()));
-  writeMastery(*store, mastery);
+  const auto store = openStore(*file_);
+  write(*store);
+  store->sync();
+  // A file that does not parse is rewritten all the same; only a failed write loses the save.
+  if (store->status() == QSettings::AccessError) {
+    report_(QStringLiteral("Settings not saved: could not write %1").arg(*file_));
+    return false;
+  }
+  return true;
 }
 
-void SettingsStore::saveMastery(const Mastery& mastery) const {
-  const auto store = openStore();
-  writeMastery(*store, mastery);
+bool SettingsStore::saveSettings(const MainMenu& menus, const QWidget& window,
+                                 const Mastery& mastery) const {
+  return save([&](QSettings& store) {
+    for (const char* key : kStoredChecks) {
+      const bool checked = menus.item(QString::fromLatin1(key))->isChecked();
+      store.setValue(QString::fromLatin1(key), checked ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+    const auto menusOfDevices = deviceMenus(menus);
+    for (std::size_t i = 0; i < menusOfDevices.size(); ++i)
+      store.setValue(QString::fromLatin1(kDeviceKeys[i]), checkedDeviceName(menusOfDevices[i]));
+    store.setValue(QStringLiteral("Height"), QString::number(window.height()));
+    store.setValue(QStringLiteral("Width"), QString::number(window.width()));
+    writeMastery(store, mastery);
+  });
+}
+
+bool SettingsStore::saveMastery(const Mastery& mastery) const {
+  return save([&](QSettings& store) { writeMastery(store, mastery); });
 }
 
 QString checkedDeviceName(const QMenu* menu) {

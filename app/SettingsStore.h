@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QMenu>
+#include <QSettings>
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <optional>
 
 #include "app/Menus.h"
+#include "app/ProblemReport.h"
 #include "engine/Scores.h"
 
 namespace auralis {
@@ -22,7 +26,7 @@ inline constexpr std::array<const char*, 29> kStoredChecks = {
     "N501",       "N601",          "N701",         "N801",         "N901",          "N1001",
     "N1101",      "N1201",         "Piano1",       "PitchGraph1",  "Offtones1"};
 
-// The largest window the store can make: X11's coordinate limit.
+// The largest window the store can make when there is no screen to fit: X11's coordinate limit.
 inline constexpr int kLargestStoredSize = 32767;
 
 // The per-user store: one INI file below the user's configuration folder
@@ -31,13 +35,29 @@ inline constexpr int kLargestStoredSize = 32767;
 // or power loss during a save leaves the old or the new file, never a broken one.
 class SettingsStore {
  public:
+  // The file that the environment names; without one, nothing is read or kept.
+  explicit SettingsStore(ProblemReport report = printProblem);
+  SettingsStore(std::optional<QString> file, ProblemReport report);
+
+  const std::optional<QString>& fileName() const { return file_; }
+
   // Check marks, chosen devices, mastery levels and then the window's height and width. A
   // stored value that is not a decimal integer counts as absent. Mastery levels are kept
-  // inside their lesson's table, and the window size between its minimum and
-  // kLargestStoredSize.
+  // inside their lesson's table, and the window size between its minimum and the room its
+  // screen offers. Temporary files of saves cut short by a crash are removed first. Without a
+  // file, or when something other than a regular file has its name, the defaults stay and the
+  // report says so.
   void loadSettings(MainMenu& menus, QWidget& window, Mastery& mastery) const;
-  void saveSettings(const MainMenu& menus, const QWidget& window, const Mastery& mastery) const;
-  void saveMastery(const Mastery& mastery) const;
+  // False, and reported, when nothing was saved; the old file is then left as it was, and the
+  // next save tries again. Without a file nothing is saved and nothing more is said.
+  bool saveSettings(const MainMenu& menus, const QWidget& window, const Mastery& mastery) const;
+  bool saveMastery(const Mastery& mastery) const;
+
+ private:
+  bool save(const std::function<void(QSettings&)>& write) const;
+
+  std::optional<QString> file_;
+  ProblemReport report_;
 };
 
 // The name of a device menu's checked device, the last when several are; empty when none is.

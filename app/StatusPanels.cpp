@@ -112,4 +112,8 @@ void StatusPanels::setText(int panel, const QString& text) {
     label->setFixedWidth(QFontMetrics(bar_->font()).horizontalAdvance(text) + kPanelPadding);
 }
 
+void StatusPanels::showNotice(const QString& text) {
+  bar_->showMessage(text, kNoticeMilliseconds);
+}
+
 }  // namespace auralis

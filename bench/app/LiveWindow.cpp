@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSettings>
 #include <QTimer>
 #include <algorithm>
@@ -39,7 +40,7 @@ bool capturing(benchmark::State& state, const TForm1& window) {
 }
 
 PrivateSettings::PrivateSettings(std::initializer_list<std::pair<const char*, int>> values) {
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder_.path());
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder_.path()));
   QSettings store(folder_.path() + QStringLiteral("/Auralis/Auralis.ini"), QSettings::IniFormat);
   store.beginGroup(QStringLiteral("Auralis"));
   for (const auto& [key, value] : values) store.setValue(QString::fromLatin1(key), value);

@@ -1,6 +1,7 @@
 #include "tests/app/DeviceWindow.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSettings>
 #include <QTest>
 #include <algorithm>
@@ -104,7 +105,7 @@ void DeviceWindowTest::SetUp() {
   configDir =
       std::make_unique<QTemporaryDir>(configRoot() + QStringLiteral("/auralis-test-XXXXXX"));
   ASSERT_TRUE(configDir->isValid());
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, configDir->path());
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDir->path()));
   startSinger(environment("AURALIS_TEST_MIC_FIFO"));
 }
 

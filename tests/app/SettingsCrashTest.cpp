@@ -1,4 +1,7 @@
+#include <QDateTime>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 #include <chrono>
@@ -47,6 +50,19 @@ TEST_F(SettingsCrash, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
     seen.insert(value);
   }
   EXPECT_GT(seen.size(), 1u) << "the writer was killed at different saves";
+
+  // What the kills left beside the file, once older than any live save's, goes at the next start.
+  const QDir folder = QFileInfo(storeFile()).dir();
+  const QStringList leftovers = folder.entryList({"Auralis.ini.*"}, QDir::Files);
+  RecordProperty("files_left_by_kills", static_cast<int>(leftovers.size()));
+  for (const QString& name : leftovers) {
+    QFile file(folder.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime);
+  }
+  open();
+  EXPECT_EQ(folder.entryList(QDir::Files), QStringList{"Auralis.ini"})
+      << leftovers.join(", ").toStdString();
 }
 
 TEST_F(SettingsCrash, ALockLeftEmptyByACrashDoesNotHoldUpTheNextSave) {

@@ -1,5 +1,7 @@
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <array>
 
 #include "app/SettingsStore.h"
@@ -59,7 +61,7 @@ TEST_F(Settings, AChangedRunIsRestoredAtTheNextStart) {
   menus().volumeItems[4]->trigger();
   deviceItemsOf(menus().MIDIIn1)[1]->trigger();
   deviceItemsOf(menus().MIDIOut1)[2]->trigger();
-  first.resize(900, 500);
+  first.resize(790, 500);
   closeWindow();
 
   TForm1& second = open();
@@ -74,7 +76,7 @@ TEST_F(Settings, AChangedRunIsRestoredAtTheNextStart) {
   EXPECT_EQ(midiInput.openDevice(), 1);
   EXPECT_EQ(checkedDeviceId(menus().MIDIOut1), 1);
   EXPECT_EQ(midiOut.calls.back(), "timediv 96");
-  EXPECT_EQ(second.size(), QSize(900, 500));
+  EXPECT_EQ(second.size(), QSize(790, 500));
 }
 
 TEST_F(Settings, TwoRunsWithoutChangeWriteTheSameFile) {
@@ -100,26 +102,39 @@ TEST_F(Settings, ADeviceThatIsGoneLeavesTheDefaultCheckedAndIsReplacedAtExit) {
   EXPECT_EQ(store()->value("MIDIIn").toString(), "Keys 1");
 }
 
-TEST_F(Settings, StoredWindowSizesAreKeptInsideTheirLimits) {
+TEST_F(Settings, StoredWindowSizesAreKeptBetweenTheMinimumAndTheScreen) {
+  // The screen the window opens on; the test needs it larger than the window's minimum.
+  const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size();
+  ASSERT_GT(room.width(), 790);
+  ASSERT_GT(room.height(), 400);
+  const auto number = [](int value) { return QByteArray::number(value); };
   struct Case {
-    const char* height;
-    const char* width;
+    QByteArray height;
+    QByteArray width;
     QSize size;
   };
   const std::array cases = {
-      Case{"400", "500", {775, 400}},    // never narrower than the minimum
-      Case{"abc", "1000", {1000, 355}},  // text that is no number is ignored
-      Case{"600", "12x", {775, 600}},         Case{"", "", {775, 355}},  // empty: skipped
-      Case{"-5", "-99999", {775, 355}},       Case{"99999999", "2147483647", {32767, 32767}},
-      Case{"99999999999", "800", {800, 355}},  // beyond 32 bits: not an integer
+      Case{"400", "500", {775, 400}},  // never narrower than the minimum
+      Case{"abc", "790", {790, 355}},  // text that is no number is ignored
+      Case{"400", "12x", {775, 400}},
+      Case{"", "", {775, 355}},          // empty: skipped
+      Case{"-5", "-99999", {775, 355}},  // never smaller than the minimum
+      Case{"32767", "32767", room},      // never larger than the screen
+      Case{number(room.height() + 1), number(room.width() + 1), room},
+      Case{number(room.height()), number(room.width()), room},
+      Case{"99999999", "2147483647", room},
+      Case{"99999999999", "790", {790, 355}},  // beyond 32 bits: not an integer
   };
   for (const Case& c : cases) {
     storeValue("Height", c.height);
     storeValue("Width", c.width);
     TForm1& window = open();
-    EXPECT_EQ(window.size(), c.size) << c.height << " x " << c.width;
-    form.reset();
-    store()->remove(QString());  // the window saved its own size; start afresh
+    EXPECT_EQ(window.size(), c.size) << c.height.constData() << " x " << c.width.constData();
+    closeWindow();
+    EXPECT_EQ(store()->value("Height").toString(), QString::number(c.size.height()))
+        << "the size shown is the size saved";
+    EXPECT_EQ(store()->value("Width").toString(), QString::number(c.size.width()));
+    store()->remove(QString());  // start afresh
   }
 }
 

@@ -1,5 +1,4 @@
 #include <QCoreApplication>
-#include <QSettings>
 #include <cstdio>
 
 #include "app/SettingsStore.h"
@@ -9,7 +8,7 @@
 int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
   if (argc != 2) return 2;
-  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromLocal8Bit(argv[1]));
+  qputenv("XDG_CONFIG_HOME", argv[1]);
   const auralis::SettingsStore store;
   for (int generation = 1;; ++generation) {
     const int v = generation % 60;

@@ -1,14 +1,19 @@
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +32,79 @@ class RecordingOpener : public DocumentOpener {
   void openDocument(const QString& fileName) override { opened.push_back(fileName); }
 };
 
+// What the program writes on standard error meanwhile, through a pipe: a file would be subject to
+// the limits that some tests put on file sizes.
+class StandardErrorCapture {
+ public:
+  StandardErrorCapture() {
+    std::fflush(stderr);
+    if (::pipe2(pipe_, O_NONBLOCK | O_CLOEXEC) != 0) return;
+    ::fcntl(pipe_[1], F_SETPIPE_SZ, 1 << 20);
+    saved_ = ::dup(STDERR_FILENO);
+    ::dup2(pipe_[1], STDERR_FILENO);
+  }
+  ~StandardErrorCapture() { finish(); }
+  StandardErrorCapture(const StandardErrorCapture&) = delete;
+  StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
+
+  // The lines that the program wrote about a problem, "auralis: " and all.
+  std::vector<std::string> problems() {
+    finish();
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text_.size()) {
+      std::size_t end = text_.find('\n', start);
+      if (end == std::string::npos) end = text_.size();
+      const std::string line = text_.substr(start, end - start);
+      if (line.rfind("auralis: ", 0) == 0) lines.push_back(line);
+      start = end + 1;
+    }
+    return lines;
+  }
+
+ private:
+  void finish() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    saved_ = -1;
+    ::close(pipe_[1]);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipe_[0], buffer, sizeof buffer)) > 0;)
+      text_.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipe_[0]);
+  }
+
+  int pipe_[2] = {-1, -1};
+  int saved_ = -1;
+  std::string text_;
+};
+
+// Sets an environment variable, or unsets it, until it goes.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const std::optional<QByteArray>& value)
+      : name_(name),
+        old_(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt) {
+    set(value);
+  }
+  ~ScopedVariable() { set(old_); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  void set(const std::optional<QByteArray>& value) {
+    if (value) {
+      qputenv(name_, *value);
+    } else {
+      qunsetenv(name_);
+    }
+  }
+  const char* name_;
+  std::optional<QByteArray> old_;
+};
+
 // A MIDI output with no device at all, not even a default one.
 class AbsentMidiOut : public platform::FakeMidiOutStream {
  public:
@@ -38,9 +116,9 @@ class AbsentMidiOut : public platform::FakeMidiOutStream {
 class WindowTest : public ::testing::Test {
  protected:
   WindowTest() {
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, configDir.path());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDir.path()));
     // The answer history too stays out of the user's own.
-    qputenv("XDG_DATA_HOME", dataDir.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataDir.path()));
     previousFolder = QDir::currentPath();
     QDir::setCurrent(workDir.path());
   }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <string>
+
+namespace auralis::testing {
+
+// Ticks on the interface thread as often as it can and keeps the longest time between two
+// ticks: how long the thread was kept from its events while the test ran the event loop.
+class Heartbeat {
+ public:
+  Heartbeat() {
+    QObject::connect(&timer_, &QTimer::timeout,
+                     [this] { largest_ = std::max(largest_, sinceLast_.restart()); });
+    timer_.start(1);
+    sinceLast_.start();
+  }
+  // Recorded with the test's result (the XML report lists it), never asserted.
+  void record(const std::string& what) const {
+    ::testing::Test::RecordProperty("largest_interface_gap_ms_" + what, static_cast<int>(largest_));
+  }
+  qint64 largestGapMs() const { return largest_; }
+
+ private:
+  QTimer timer_;
+  QElapsedTimer sinceLast_;
+  qint64 largest_ = 0;
+};
+
+}  // namespace auralis::testing
