@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "app/Caption.h"
+#include "app/MasteryReset.h"
 #include "app/Version.h"
 #include "engine/Notes.h"
 
@@ -299,8 +300,9 @@ void TForm1::connectCommands() {
   }
   connect(m.Levelup1, &QAction::triggered, this, [this] { lesson().Levelup1Click(); });
   connect(m.Leveldown1, &QAction::triggered, this, [this] { lesson().Leveldown1Click(); });
-  connect(m.ResetCorvinmasterylevel1, &QAction::triggered, this,
-          [this] { lesson().ResetCorvinmasterylevel1Click(); });
+  connect(m.ResetCorvinmasterylevel1, &QAction::triggered, this, [this] {
+    if (confirmMasteryReset(this)) lesson().ResetCorvinmasterylevel1Click();
+  });
   connect(m.Solfege1, &QAction::triggered, this, [this] { Solfege1Click(); });
   connect(m.Notes1, &QAction::triggered, this, [this] { Notes1Click(); });
   connect(m.Piano1, &QAction::triggered, this, [this] { Piano1Click(); });

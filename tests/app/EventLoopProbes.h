@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <string>
 
 namespace auralis::testing {
@@ -29,6 +32,28 @@ class Heartbeat {
   QTimer timer_;
   QElapsedTimer sinceLast_;
   qint64 largest_ = 0;
+};
+
+// Answers the next modal question once it shows, from within the event loop that it runs. Asks
+// nothing more once it has answered, or once it goes.
+class AnswerWhenAsked {
+ public:
+  explicit AnswerWhenAsked(std::function<void(QMessageBox&)> answer) : answer_(std::move(answer)) {
+    QObject::connect(&poll_, &QTimer::timeout, [this] {
+      auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (question == nullptr || !question->isVisible()) return;
+      poll_.stop();
+      asked_ = true;
+      answer_(*question);
+    });
+    poll_.start(5);
+  }
+  bool asked() const { return asked_; }
+
+ private:
+  QTimer poll_;
+  std::function<void(QMessageBox&)> answer_;
+  bool asked_ = false;
 };
 
 }  // namespace auralis::testing

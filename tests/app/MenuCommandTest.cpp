@@ -1,6 +1,7 @@
 #include <QSignalSpy>
 #include <array>
 
+#include "tests/app/EventLoopProbes.h"
 #include "tests/app/WindowFixture.h"
 
 namespace auralis::testing {
@@ -167,6 +168,8 @@ TEST_F(MenuCommands, ResetMasteryLevelsKeepsTheTwoMimicLevels) {
     storeValue(key, 5);
   open();
   menus().MimicSing1->trigger();
+  const AnswerWhenAsked reset(
+      [](QMessageBox& question) { question.button(QMessageBox::Reset)->click(); });
   menus().ResetCorvinmasterylevel1->trigger();
   EXPECT_EQ(lesson().mastery, (Mastery{0, 0, 0, 5, 5, 0, 0, 0, 0}));
   EXPECT_EQ(store()->value("IdentifyMastery95Percent").toInt(), 5)

@@ -1,3 +1,6 @@
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <algorithm>
 #include <random>
 
@@ -25,6 +28,14 @@ class Monkey : public WindowTest {
       if (std::find(std::begin(left), std::end(left), action) == std::end(left) &&
           !action->menu() && !action->isSeparator())
         actions.push_back(action);
+    // A command that asks first gets any of its answers.
+    QObject::connect(&answerer, &QTimer::timeout, [this] {
+      if (auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        const QList<QAbstractButton*> answers = question->buttons();
+        answers[pick(static_cast<int>(answers.size()))]->click();
+      }
+    });
+    answerer.start(1);
   }
 
   void randomEvent(bool modeKeys) {
@@ -92,6 +103,7 @@ class Monkey : public WindowTest {
 
   std::mt19937 random{1234567};
   std::vector<QAction*> actions;
+  QTimer answerer;
 };
 
 TEST_F(Monkey, EveryKeyClickAndCommandInEveryModeKeepsTheWindowWhole) {
