@@ -113,6 +113,8 @@ TForm1::TForm1(Services services, QWidget* parent)
   Timer1_.start();
   // Key preview: every typed character reaches the key handler before any child control.
   qApp->installEventFilter(this);
+  // The desktop session may end the program without letting the window close.
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { saveSettings(); });
 }
 
 TForm1::~TForm1() {

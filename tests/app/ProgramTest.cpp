@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <array>
+#include <csignal>
+#include <memory>
+
+#include "app/SingleInstance.h"
+
+namespace auralis::testing {
+namespace {
+
+constexpr int kPatienceMs = 30000;  // a sanitizer build starts slowly on a loaded machine
+const QByteArray kStored =
+    "[Auralis]\nPiano1=1\nSolfege1=0\nIdentifyMastery95Percent=4\nHeight=400\n";
+
+// The program itself, started as the desktop starts it, in private configuration and runtime
+// folders, off screen and without audio or MIDI servers.
+class Program : public ::testing::Test {
+ protected:
+  Program() {
+    QDir().mkpath(configFolder() + "/Auralis");
+    QDir().mkpath(folder.path() + "/home");
+    QDir().mkpath(folder.path() + "/work");
+    QDir().mkpath(runtimeFolder());
+    QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
+
+  QString configFolder() const { return folder.path() + "/config"; }
+  QString runtimeFolder() const { return folder.path() + "/run"; }
+  QString storeFile() const { return configFolder() + "/Auralis/Auralis.ini"; }
+  SingleInstance names() const { return SingleInstance(runtimeFolder()); }
+
+  void writeStore(const QByteArray& text) const {
+    QFile file(storeFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+  }
+  QByteArray storeText() const {
+    QFile file(storeFile());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+  std::unique_ptr<QSettings> store() const {
+    auto settings = std::make_unique<QSettings>(storeFile(), QSettings::IniFormat);
+    settings->beginGroup(QStringLiteral("Auralis"));
+    return settings;
+  }
+
+  std::unique_ptr<QProcess> start() const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("XDG_CONFIG_HOME", configFolder());
+    environment.insert("XDG_RUNTIME_DIR", runtimeFolder());
+    environment.insert("HOME", folder.path() + "/home");
+    environment.insert("JACK_NO_START_SERVER", "1");
+    environment.insert("JACK_DEFAULT_SERVER", "auralis-test-none");
+    environment.insert("PULSE_SERVER", "unix:" + folder.path() + "/no-pulse");
+    // What the audio libraries leak at exit is no concern of these tests.
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    auto program = std::make_unique<QProcess>();
+    program->setProcessEnvironment(environment);
+    program->setWorkingDirectory(folder.path() + "/work");
+    // Files, not pipes, which nobody would read while the test waits.
+    const QString errors = folder.filePath(QStringLiteral("errors-%1").arg(++starts_));
+    program->setStandardErrorFile(errors);
+    program->setStandardOutputFile(QProcess::nullDevice());
+    program->setProperty("errors", errors);
+    program->start(QStringLiteral(AURALIS_PROGRAM), {});
+    EXPECT_TRUE(program->waitForStarted());
+    return program;
+  }
+
+  // True once this program holds the lock and answers on its socket.
+  bool runs(const QProcess& program) const {
+    const SingleInstance instance = names();
+    QDeadlineTimer patience(kPatienceMs);
+    while (!patience.hasExpired() && program.state() == QProcess::Running) {
+      if (instance.holder() == program.processId()) {
+        QLocalSocket socket;
+        socket.connectToServer(instance.socketName());
+        if (socket.waitForConnected(100)) return true;
+      }
+      QThread::msleep(20);
+    }
+    return false;
+  }
+
+  // The exit code, or -1 when the program did not end by itself in time.
+  static int endsBy(QProcess& program) {
+    if (!program.waitForFinished(kPatienceMs) || program.exitStatus() != QProcess::NormalExit)
+      return -1;
+    return program.exitCode();
+  }
+
+  static QByteArray errorsOf(const QProcess& program) {
+    QFile file(program.property("errors").toString());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+  static bool saysNothingWrong(const QProcess& program) {
+    return !errorsOf(program).contains("auralis:");
+  }
+
+  void expectSavedAtExit(const std::string& how) const {
+    const auto s = store();
+    EXPECT_EQ(s->allKeys().size(), 28 + 3 + 2 + 9) << how << ": every key written";
+    EXPECT_EQ(s->value("Piano1").toString(), "1") << how;
+    EXPECT_EQ(s->value("Solfege1").toString(), "0") << how;
+    EXPECT_EQ(s->value("IdentifyMastery95Percent").toInt(), 4) << how;
+    EXPECT_EQ(s->value("Height").toString(), "400") << how;
+    EXPECT_EQ(s->value("Width").toString(), "775") << how;
+  }
+
+  QTemporaryDir folder;
+
+ private:
+  mutable int starts_ = 0;
+};
+
+TEST_F(Program, EachSignalToEndSavesTheSettingsAsQuitDoes) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    writeStore(kStored);
+    const auto program = start();
+    ASSERT_TRUE(runs(*program)) << signal << ": " << errorsOf(*program).constData();
+    QElapsedTimer ending;
+    ending.start();
+    ASSERT_EQ(::kill(static_cast<pid_t>(program->processId()), signal), 0);
+    EXPECT_EQ(endsBy(*program), 0) << signal;
+    RecordProperty("ms_to_end_after_signal_" + std::to_string(signal),
+                   static_cast<int>(ending.elapsed()));
+    expectSavedAtExit("signal " + std::to_string(signal));
+    EXPECT_FALSE(QFile::exists(names().lockFileName())) << signal;
+    EXPECT_FALSE(QFile::exists(names().socketName())) << signal;
+    EXPECT_TRUE(saysNothingWrong(*program)) << signal;
+  }
+}
+
+TEST_F(Program, ASecondStartHandsOverToTheRunningOneAndEnds) {
+  writeStore(kStored);
+  const auto first = start();
+  ASSERT_TRUE(runs(*first)) << errorsOf(*first).constData();
+  const QByteArray before = storeText();
+
+  QElapsedTimer handing;
+  handing.start();
+  const auto second = start();
+  EXPECT_EQ(endsBy(*second), 0);
+  RecordProperty("ms_for_a_second_start_to_hand_over", static_cast<int>(handing.elapsed()));
+  EXPECT_TRUE(saysNothingWrong(*second));
+  EXPECT_EQ(first->state(), QProcess::Running);
+  EXPECT_EQ(storeText(), before) << "the second start wrote nothing";
+
+  ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
+  EXPECT_EQ(endsBy(*first), 0);
+  expectSavedAtExit("the first");
+}
+
+TEST_F(Program, OfTwoStartsAtOnceOneRuns) {
+  writeStore(kStored);
+  std::array starts = {start(), start()};
+  QDeadlineTimer patience(kPatienceMs);
+  while (!patience.hasExpired() && starts[0]->state() == QProcess::Running &&
+         starts[1]->state() == QProcess::Running)
+    QThread::msleep(20);
+  const int ended = starts[0]->state() == QProcess::Running ? 1 : 0;
+  QProcess& running = *starts[1 - ended];
+  EXPECT_EQ(endsBy(*starts[ended]), 0) << "the start that handed over";
+  ASSERT_TRUE(runs(running));
+  ::kill(static_cast<pid_t>(running.processId()), SIGTERM);
+  EXPECT_EQ(endsBy(running), 0);
+  expectSavedAtExit("the one that ran");
+}
+
+TEST_F(Program, AProgramKilledWithItsLockHeldDoesNotStopTheNextStart) {
+  writeStore(kStored);
+  const auto killed = start();
+  ASSERT_TRUE(runs(*killed)) << errorsOf(*killed).constData();
+  ::kill(static_cast<pid_t>(killed->processId()), SIGKILL);
+  ASSERT_TRUE(killed->waitForFinished(kPatienceMs));
+  ASSERT_TRUE(QFile::exists(names().lockFileName())) << "the crash left its lock";
+  ASSERT_TRUE(QFile::exists(names().socketName())) << "and its socket";
+
+  const auto next = start();
+  ASSERT_TRUE(runs(*next)) << errorsOf(*next).constData();
+  ::kill(static_cast<pid_t>(next->processId()), SIGTERM);
+  EXPECT_EQ(endsBy(*next), 0);
+  expectSavedAtExit("the next start");
+  EXPECT_TRUE(saysNothingWrong(*next));
+}
+
+}  // namespace
+}  // namespace auralis::testing
