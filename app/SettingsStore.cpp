@@ -16,6 +16,8 @@ namespace auralis {
 namespace {
 
 constexpr const char* kDeviceKeys[] = {"MIDIOut", "MIDIIn", "Microphone"};
+// The largest window when there is no screen to fit: X11's coordinate limit.
+constexpr int kLargestWindow = 32767;
 
 std::unique_ptr<QSettings> openStore(const QString& file) {
   clearStaleLock(file);
@@ -57,7 +59,7 @@ std::array<QMenu*, 3> deviceMenus(const MainMenu& menus) {
 // The room the window's screen offers it, without the panels of the desktop.
 QSize largestWindow(const QWidget& window) {
   if (const QScreen* screen = window.screen()) return screen->availableGeometry().size();
-  return {kLargestStoredSize, kLargestStoredSize};
+  return {kLargestWindow, kLargestWindow};
 }
 
 int storedSize(int value, int minimum, int largest) {
@@ -72,10 +74,7 @@ QString notRegularText(const char* what, const QString& file) {
 }  // namespace
 
 SettingsStore::SettingsStore(ProblemReport report)
-    : SettingsStore(settingsFilePath(), std::move(report)) {}
-
-SettingsStore::SettingsStore(std::optional<QString> file, ProblemReport report)
-    : file_(std::move(file)), report_(std::move(report)) {}
+    : file_(settingsFilePath()), report_(std::move(report)) {}
 
 void SettingsStore::loadSettings(MainMenu& menus, QWidget& window, Mastery& mastery) const {
   if (!file_) {
@@ -109,26 +108,23 @@ void SettingsStore::loadSettings(MainMenu& menus, QWidget& window, Mastery& mast
     window.resize(storedSize(*width, window.minimumWidth(), largest.width()), window.height());
 }
 
-bool SettingsStore::save(const std::function<void(QSettings&)>& write) const {
-  if (!file_) return false;
+void SettingsStore::save(const std::function<void(QSettings&)>& write) const {
+  if (!file_) return;
   if (isOtherThanRegularFile(*file_)) {
     report_(notRegularText("saved", *file_));
-    return false;
+    return;
   }
   const auto store = openStore(*file_);
   write(*store);
   store->sync();
   // A file that does not parse is rewritten all the same; only a failed write loses the save.
-  if (store->status() == QSettings::AccessError) {
+  if (store->status() == QSettings::AccessError)
     report_(QStringLiteral("Settings not saved: could not write %1").arg(*file_));
-    return false;
-  }
-  return true;
 }
 
-bool SettingsStore::saveSettings(const MainMenu& menus, const QWidget& window,
+void SettingsStore::saveSettings(const MainMenu& menus, const QWidget& window,
                                  const Mastery& mastery) const {
-  return save([&](QSettings& store) {
+  save([&](QSettings& store) {
     for (const char* key : kStoredChecks) {
       const bool checked = menus.item(QString::fromLatin1(key))->isChecked();
       store.setValue(QString::fromLatin1(key), checked ? QStringLiteral("1") : QStringLiteral("0"));
@@ -142,8 +138,8 @@ bool SettingsStore::saveSettings(const MainMenu& menus, const QWidget& window,
   });
 }
 
-bool SettingsStore::saveMastery(const Mastery& mastery) const {
-  return save([&](QSettings& store) { writeMastery(store, mastery); });
+void SettingsStore::saveMastery(const Mastery& mastery) const {
+  save([&](QSettings& store) { writeMastery(store, mastery); });
 }
 
 QString checkedDeviceName(const QMenu* menu) {

@@ -26,9 +26,6 @@ inline constexpr std::array<const char*, 29> kStoredChecks = {
     "N501",       "N601",          "N701",         "N801",         "N901",          "N1001",
     "N1101",      "N1201",         "Piano1",       "PitchGraph1",  "Offtones1"};
 
-// The largest window the store can make when there is no screen to fit: X11's coordinate limit.
-inline constexpr int kLargestStoredSize = 32767;
-
 // The per-user store: one INI file below the user's configuration folder
 // ($XDG_CONFIG_HOME/Auralis/Auralis.ini) with the one section "Auralis". Each operation opens
 // the store afresh. A save writes a new file and renames it over the old one, so that a crash
@@ -37,7 +34,6 @@ class SettingsStore {
  public:
   // The file that the environment names; without one, nothing is read or kept.
   explicit SettingsStore(ProblemReport report = printProblem);
-  SettingsStore(std::optional<QString> file, ProblemReport report);
 
   const std::optional<QString>& fileName() const { return file_; }
 
@@ -48,13 +44,13 @@ class SettingsStore {
   // file, or when something other than a regular file has its name, the defaults stay and the
   // report says so.
   void loadSettings(MainMenu& menus, QWidget& window, Mastery& mastery) const;
-  // False, and reported, when nothing was saved; the old file is then left as it was, and the
-  // next save tries again. Without a file nothing is saved and nothing more is said.
-  bool saveSettings(const MainMenu& menus, const QWidget& window, const Mastery& mastery) const;
-  bool saveMastery(const Mastery& mastery) const;
+  // A save that fails is reported and leaves the old file as it was; the next save tries again.
+  // Without a file nothing is saved and nothing more is said.
+  void saveSettings(const MainMenu& menus, const QWidget& window, const Mastery& mastery) const;
+  void saveMastery(const Mastery& mastery) const;
 
  private:
-  bool save(const std::function<void(QSettings&)>& write) const;
+  void save(const std::function<void(QSettings&)>& write) const;
 
   std::optional<QString> file_;
   ProblemReport report_;

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "app/SingleInstance.h"
+#include "tests/app/WindowFixture.h"
 
 namespace auralis::testing {
 namespace {
@@ -41,15 +42,6 @@ class Program : public ::testing::Test {
   QString storeFile() const { return configFolder() + "/Auralis/Auralis.ini"; }
   SingleInstance names() const { return SingleInstance(runtimeFolder()); }
 
-  void writeStore(const QByteArray& text) const {
-    QFile file(storeFile());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-  }
-  QByteArray storeText() const {
-    QFile file(storeFile());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-  }
   std::unique_ptr<QSettings> store() const {
     auto settings = std::make_unique<QSettings>(storeFile(), QSettings::IniFormat);
     settings->beginGroup(QStringLiteral("Auralis"));
@@ -103,8 +95,7 @@ class Program : public ::testing::Test {
   }
 
   static QByteArray errorsOf(const QProcess& program) {
-    QFile file(program.property("errors").toString());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return contentsOf(program.property("errors").toString());
   }
   static bool saysNothingWrong(const QProcess& program) {
     return !errorsOf(program).contains("auralis:");
@@ -128,7 +119,7 @@ class Program : public ::testing::Test {
 
 TEST_F(Program, EachSignalToEndSavesTheSettingsAsQuitDoes) {
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-    writeStore(kStored);
+    ASSERT_TRUE(writeFile(storeFile(), kStored));
     const auto program = start();
     ASSERT_TRUE(runs(*program)) << signal << ": " << errorsOf(*program).constData();
     QElapsedTimer ending;
@@ -145,10 +136,10 @@ TEST_F(Program, EachSignalToEndSavesTheSettingsAsQuitDoes) {
 }
 
 TEST_F(Program, ASecondStartHandsOverToTheRunningOneAndEnds) {
-  writeStore(kStored);
+  ASSERT_TRUE(writeFile(storeFile(), kStored));
   const auto first = start();
   ASSERT_TRUE(runs(*first)) << errorsOf(*first).constData();
-  const QByteArray before = storeText();
+  const QByteArray before = contentsOf(storeFile());
 
   QElapsedTimer handing;
   handing.start();
@@ -157,7 +148,7 @@ TEST_F(Program, ASecondStartHandsOverToTheRunningOneAndEnds) {
   RecordProperty("ms_for_a_second_start_to_hand_over", static_cast<int>(handing.elapsed()));
   EXPECT_TRUE(saysNothingWrong(*second));
   EXPECT_EQ(first->state(), QProcess::Running);
-  EXPECT_EQ(storeText(), before) << "the second start wrote nothing";
+  EXPECT_EQ(contentsOf(storeFile()), before) << "the second start wrote nothing";
 
   ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
   EXPECT_EQ(endsBy(*first), 0);
@@ -165,7 +156,7 @@ TEST_F(Program, ASecondStartHandsOverToTheRunningOneAndEnds) {
 }
 
 TEST_F(Program, OfTwoStartsAtOnceOneRuns) {
-  writeStore(kStored);
+  ASSERT_TRUE(writeFile(storeFile(), kStored));
   std::array starts = {start(), start()};
   QDeadlineTimer patience(kPatienceMs);
   while (!patience.hasExpired() && starts[0]->state() == QProcess::Running &&
@@ -181,7 +172,7 @@ TEST_F(Program, OfTwoStartsAtOnceOneRuns) {
 }
 
 TEST_F(Program, AProgramKilledWithItsLockHeldDoesNotStopTheNextStart) {
-  writeStore(kStored);
+  ASSERT_TRUE(writeFile(storeFile(), kStored));
   const auto killed = start();
   ASSERT_TRUE(runs(*killed)) << errorsOf(*killed).constData();
   ::kill(static_cast<pid_t>(killed->processId()), SIGKILL);

@@ -1,4 +1,3 @@
-#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -55,11 +54,8 @@ TEST_F(SettingsCrash, AKillDuringASaveLeavesTheOldOrTheNewFileWhole) {
   const QDir folder = QFileInfo(storeFile()).dir();
   const QStringList leftovers = folder.entryList({"Auralis.ini.*"}, QDir::Files);
   RecordProperty("files_left_by_kills", static_cast<int>(leftovers.size()));
-  for (const QString& name : leftovers) {
-    QFile file(folder.filePath(name));
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    file.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime);
-  }
+  for (const QString& name : leftovers)
+    ASSERT_TRUE(makeOlder(folder.filePath(name), 60)) << name.toStdString();
   open();
   EXPECT_EQ(folder.entryList(QDir::Files), QStringList{"Auralis.ini"})
       << leftovers.join(", ").toStdString();

@@ -17,11 +17,6 @@ const std::array<const char*, 9> kMasteryKeys = {
     "MimicMastery95Percent",    "MimicMastery1Minute",       "UnlockMastery95Percent",
     "UnlockMastery1Minute",     "SingingMastery95Percent",   "SingingMastery1Minute"};
 
-QByteArray contentsOf(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 TEST_F(Settings, AFirstRunKeepsTheDefaultsAndStoresEveryKeyInOneSection) {
   midiOut.devices = {"Synth A"};
   midiInput.devices = {"Keys 1"};

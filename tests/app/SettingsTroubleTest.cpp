@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,20 +21,6 @@ namespace auralis::testing {
 namespace {
 
 using SettingsTrouble = WindowTest;
-
-QByteArray contentsOf(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void makeFile(const QString& path, int ageSeconds) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-  file.write("[Auralis]\n");
-  file.flush();
-  ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
-                               QFileDevice::FileModificationTime));
-}
 
 // Opens the pipe for writing whenever somebody has it open for reading, which would end a read
 // that blocks on it; says whether it ever found such a reader.
@@ -154,7 +139,7 @@ TEST_F(SettingsSaveTrouble, AFailedSaveIsToldAndTheNextSaveTriesAgain) {
       Case{"a folder that cannot be made", "blocked_folder",
            [](const QString& folder) {
              QDir(folder + "/Auralis").removeRecursively();
-             makeFile(folder + "/Auralis", 0);
+             ASSERT_TRUE(writeFile(folder + "/Auralis", "not a folder"));
            },
            [](const QString& folder) { QFile::remove(folder + "/Auralis"); }, false},
   };
@@ -210,7 +195,8 @@ TEST_F(SettingsTrouble, TemporaryFilesOfDeadWritersGoAtTheNextStart) {
       Case{"Auralis.ini.Ab12Cd7", 3600, false},     Case{"Auralis.ini.bak", 3600, false},
       Case{"Auralis.ini.lock.rmlock", 3600, false}, Case{"Other.ini.Ab12Cd", 3600, false},
   };
-  for (const Case& c : cases) makeFile(folder + "/" + c.name, c.ageSeconds);
+  for (const Case& c : cases)
+    ASSERT_TRUE(writeFile(folder + "/" + c.name, "[Auralis]\n", c.ageSeconds)) << c.name;
   open();
   for (const Case& c : cases) EXPECT_EQ(QFile::exists(folder + "/" + c.name), !c.removed) << c.name;
   EXPECT_TRUE(QFile::exists(storeFile()));

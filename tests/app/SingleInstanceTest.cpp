@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDateTime>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
@@ -24,15 +23,6 @@ bool answers(const QString& socketName) {
   QLocalSocket socket;
   socket.connectToServer(socketName);
   return socket.waitForConnected(1000);
-}
-
-// A lock as a program writes it: its process, then the program's name and the machine's.
-void writeLock(const QString& path, const QByteArray& contents, int ageSeconds) {
-  QFile lock(path);
-  ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
-  lock.write(contents);
-  ASSERT_TRUE(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
-                               QFileDevice::FileModificationTime));
 }
 
 qint64 pidOfAFinishedProcess() {
@@ -83,9 +73,10 @@ TEST(SingleInstance, ALockWhoseProgramIsGoneIsTakenOver) {
   for (const Case& c : cases) {
     QTemporaryDir folder;
     SingleInstance start(folder.path(), 300ms);
-    writeLock(start.lockFileName(), c.contents, c.ageSeconds);
+    // A lock as a program writes it: its process, then the program's name and the machine's.
+    ASSERT_TRUE(writeFile(start.lockFileName(), c.contents, c.ageSeconds)) << c.what;
     // The socket of the program that died.
-    writeLock(start.socketName(), "", 60);
+    ASSERT_TRUE(writeFile(start.socketName(), "", 60)) << c.what;
     EXPECT_EQ(start.claim(), SingleInstance::Start::First) << c.what;
     EXPECT_EQ(start.holder(), QCoreApplication::applicationPid()) << c.what;
     EXPECT_TRUE(answers(start.socketName())) << c.what;
@@ -96,7 +87,8 @@ TEST(SingleInstance, ALockBeingWrittenOrHeldByAnEndingProgramIsNotTakenOver) {
   QTemporaryDir folder;
   {
     SingleInstance starting(folder.path(), 300ms);
-    writeLock(starting.lockFileName(), "", 0);  // another start is about to write its number
+    // Another start is about to write its number into it.
+    ASSERT_TRUE(writeFile(starting.lockFileName(), ""));
     EXPECT_EQ(starting.claim(), SingleInstance::Start::NoAnswer);
     QFile::remove(starting.lockFileName());
   }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -31,6 +32,27 @@ class RecordingOpener : public DocumentOpener {
   std::vector<QString> opened;
   void openDocument(const QString& fileName) override { opened.push_back(fileName); }
 };
+
+inline QByteArray contentsOf(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Dates the file's last change the given number of seconds back.
+inline bool makeOlder(const QString& path, int ageSeconds) {
+  QFile file(path);
+  return file.open(QIODevice::ReadWrite) &&
+         file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                          QFileDevice::FileModificationTime);
+}
+
+// Writes the file, dated the given number of seconds back.
+inline bool writeFile(const QString& path, const QByteArray& contents, int ageSeconds = 0) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size()) return false;
+  file.close();
+  return makeOlder(path, ageSeconds);
+}
 
 // What the program writes on standard error meanwhile, through a pipe: a file would be subject to
 // the limits that some tests put on file sizes.
