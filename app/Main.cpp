@@ -204,11 +204,10 @@ void TForm1::FormCreate() {
   lesson().UpdateLevelPanels();
   FormResize();
 
-  buildDeviceMenus();
-
   versionText_ = QString::fromLatin1(kFileVersion);
   setWindowTitle(captionFor(versionText_));
 
+  // The chosen devices are remembered until their menus are filled.
   settingsStore_.loadSettings(menus_, *this, lesson().mastery);
   syncMenuChecks();
   pitchGraph_->setView(display::panelInputsOf(lesson()).view);
@@ -218,48 +217,72 @@ void TForm1::FormCreate() {
   core_.player().SetChannelFromMenu(channelChecks(menus_));
   takeThresholdFromMenu();
   core_.detector().DetectorStride = 3;
+
+  lesson().ResetLevelScores();
+  lesson().UpdateTexts();
+
+  // Last, so that the window can be shown before the audio and MIDI services have answered.
+  listDevices();
+}
+
+// The three lists are read at once, each on its device's worker. The menus are built, the chosen
+// devices opened and the microphone's state shown once all three have come, or at the deadline
+// with those that have.
+void TForm1::listDevices() {
+  core_.player().worker().call([&midiOut = services_.midiOut] { return listMidiOutputs(midiOut); },
+                               [this](std::vector<DeviceItem> items) {
+                                 startLists_.outputs = std::move(items);
+                                 if (startLists_.inputs && startLists_.microphones)
+                                   takeDeviceLists();
+                               });
+  core_.midiKeyboard().worker().call(
+      [&midiInput = services_.midiInput] { return numberedItems(midiInput.deviceNames()); },
+      [this](std::vector<DeviceItem> items) {
+        startLists_.inputs = std::move(items);
+        if (startLists_.outputs && startLists_.microphones) takeDeviceLists();
+      });
+  core_.capture().worker().call(
+      [&soundInput = services_.soundInput] { return listMicrophones(soundInput); },
+      [this](std::vector<DeviceItem> items) {
+        startLists_.microphones = std::move(items);
+        if (startLists_.outputs && startLists_.inputs) takeDeviceLists();
+      });
+  if (!devicesListed_) QTimer::singleShot(kDeviceListingWait, this, [this] { takeDeviceLists(); });
+}
+
+void TForm1::takeDeviceLists() {
+  if (devicesListed_) return;
+  devicesListed_ = true;
+  // A list that comes later shows when its menu is next opened.
+  const std::vector<DeviceItem> none;
+  const std::vector<DeviceItem>& outputs = startLists_.outputs.value_or(none);
+  const std::vector<DeviceItem>& inputs = startLists_.inputs.value_or(none);
+  const std::vector<DeviceItem>& microphones = startLists_.microphones.value_or(none);
+  core_.player().midiOutPresent = !outputs.empty();
+  fillDeviceMenu(menus_.MIDIOut1, outputs);
+  core_.midiKeyboard().midiInPresent = !inputs.empty();
+  fillDeviceMenu(menus_.MIDIIn1, inputs);
+  core_.capture().soundInPresent = !microphones.empty();
+  fillDeviceMenu(menus_.Microphone1, microphones);
+  startLists_ = {};
+  for (QMenu* menu : {menus_.MIDIOut1, menus_.MIDIIn1, menus_.Microphone1}) {
+    connectDeviceItems(menu);
+    settingsStore_.selectStoredDevice(menu);
+  }
   showMicStatus();
 
   core_.player().ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
   ReopenMidiIn();
   // Capture starts on this device once a lesson mode wants the microphone.
   core_.capture().OpenMicrophone(checkedDeviceId(menus_.Microphone1));
-
-  lesson().ResetLevelScores();
-  lesson().UpdateTexts();
-}
-
-// The three lists are read at once, each on its device's worker, and the menus built from
-// whatever has come by the deadline.
-void TForm1::buildDeviceMenus() {
-  auto outputs = core_.player().worker().ask(
-      [&midiOut = services_.midiOut] { return listMidiOutputs(midiOut); });
-  auto inputs = core_.midiKeyboard().worker().ask(
-      [&midiInput = services_.midiInput] { return numberedItems(midiInput.deviceNames()); });
-  auto microphones = core_.capture().worker().ask(
-      [&soundInput = services_.soundInput] { return listMicrophones(soundInput); });
-  const auto deadline = Clock::now() + kDeviceListingWait;
-
-  const std::vector<DeviceItem> outItems =
-      outputs.waitUntil(deadline).value_or(std::vector<DeviceItem>{});
-  core_.player().midiOutPresent = !outItems.empty();
-  fillDeviceMenu(menus_.MIDIOut1, outItems);
-
-  const std::vector<DeviceItem> inItems =
-      inputs.waitUntil(deadline).value_or(std::vector<DeviceItem>{});
-  core_.midiKeyboard().midiInPresent = !inItems.empty();
-  fillDeviceMenu(menus_.MIDIIn1, inItems);
-
-  const std::vector<DeviceItem> micItems =
-      microphones.waitUntil(deadline).value_or(std::vector<DeviceItem>{});
-  core_.capture().soundInPresent = !micItems.empty();
-  fillDeviceMenu(menus_.Microphone1, micItems);
+  if (std::exchange(lessonWaitsForDevices_, false)) lesson().setLessonMode(LessonMode::Practice);
 }
 
 // Whenever a device menu opens, its list is read again, so that a device plugged in since shows,
 // and one that went shows as gone. The menu changes once the list has come.
 void TForm1::refreshDeviceMenus() {
   connect(menus_.MIDIOut1, &QMenu::aboutToShow, this, [this] {
+    if (!devicesListed_) return;  // the lists of the start are on their way
     core_.player().worker().call(
         [&midiOut = services_.midiOut] { return listMidiOutputs(midiOut); },
         [this](const std::vector<DeviceItem>& items) {
@@ -268,6 +291,7 @@ void TForm1::refreshDeviceMenus() {
         });
   });
   connect(menus_.MIDIIn1, &QMenu::aboutToShow, this, [this] {
+    if (!devicesListed_) return;  // the lists of the start are on their way
     core_.midiKeyboard().worker().call(
         [&midiInput = services_.midiInput] { return numberedItems(midiInput.deviceNames()); },
         [this](const std::vector<DeviceItem>& items) {
@@ -276,6 +300,7 @@ void TForm1::refreshDeviceMenus() {
         });
   });
   connect(menus_.Microphone1, &QMenu::aboutToShow, this, [this] {
+    if (!devicesListed_) return;  // the lists of the start are on their way
     core_.capture().worker().call(
         [&soundInput = services_.soundInput] { return listMicrophones(soundInput); },
         [this](const std::vector<DeviceItem>& items) {
@@ -321,7 +346,6 @@ void TForm1::connectCommands() {
   connect(m.Low1, &QAction::triggered, this, [this] { Low1Click(); });
   connect(m.Help2, &QAction::triggered, this, [this] { Help2Click(); });
   connect(toolBar_.toolButtonHelp, &QToolButton::clicked, this, [this] { toolButtonHelpClick(); });
-  for (QMenu* menu : {m.MIDIOut1, m.MIDIIn1, m.Microphone1}) connectDeviceItems(menu);
   refreshDeviceMenus();
 }
 
@@ -364,7 +388,11 @@ void TForm1::FormActivate() {
   show();
   firstActivation_ = false;
   repaint();
-  lesson().setLessonMode(LessonMode::Practice);
+  // The lesson starts the microphone, which needs its device chosen first.
+  if (devicesListed_)
+    lesson().setLessonMode(LessonMode::Practice);
+  else
+    lessonWaitsForDevices_ = true;
 }
 
 void TForm1::FormResize() {

@@ -54,7 +54,8 @@ inline constexpr int kFormHeight = 355;
 inline constexpr int kTimerInterval = 1000;  // ms
 inline constexpr int kPitchGraphHeight = 150;
 inline constexpr const char* kDefaultSoundInputCaption = "Default sound input";
-// How long start-up waits for the devices' lists before it builds the menus without them.
+// How long start-up waits for the devices' lists before it builds the menus without the missing
+// ones. The window is shown meanwhile.
 inline constexpr std::chrono::milliseconds kDeviceListingWait{2000};
 // How long the window waits at exit for the devices to close.
 inline constexpr std::chrono::milliseconds kDeviceCloseWait{1000};
@@ -87,6 +88,9 @@ class TForm1 : public QMainWindow, private CoreHost {
   void ReopenMidiIn();
   // Writes every setting now, as quitting does.
   void saveSettings();
+  // The device menus are filled and the chosen devices opened. Until then the window is shown
+  // but the first lesson waits: the devices are listed off the interface thread.
+  bool devicesListed() const { return devicesListed_; }
 
   Core& core() { return core_; }
   const Core& core() const { return core_; }
@@ -128,7 +132,8 @@ class TForm1 : public QMainWindow, private CoreHost {
 
   void FormCreate();
   void buildWindow();
-  void buildDeviceMenus();
+  void listDevices();
+  void takeDeviceLists();
   void connectCommands();
   void connectDeviceItems(QMenu* menu);
   void refreshDeviceMenus();
@@ -167,6 +172,13 @@ class TForm1 : public QMainWindow, private CoreHost {
 
   QString versionText_;
   bool firstActivation_ = true;
+  // The lists of MIDI outputs, MIDI inputs and microphones as they come in at start.
+  struct DeviceLists {
+    std::optional<std::vector<DeviceItem>> outputs, inputs, microphones;
+  };
+  DeviceLists startLists_;
+  bool devicesListed_ = false;
+  bool lessonWaitsForDevices_ = false;
   bool firstShow_ = true;
 };
 

@@ -76,7 +76,7 @@ QString notRegularText(const char* what, const QString& file) {
 SettingsStore::SettingsStore(ProblemReport report)
     : file_(settingsFilePath()), report_(std::move(report)) {}
 
-void SettingsStore::loadSettings(MainMenu& menus, QWidget& window, Mastery& mastery) const {
+void SettingsStore::loadSettings(MainMenu& menus, QWidget& window, Mastery& mastery) {
   if (!file_) {
     report_(QStringLiteral(
         "Settings are not kept: neither XDG_CONFIG_HOME nor HOME names an absolute folder"));
@@ -93,8 +93,8 @@ void SettingsStore::loadSettings(MainMenu& menus, QWidget& window, Mastery& mast
 
   const auto menusOfDevices = deviceMenus(menus);
   for (std::size_t i = 0; i < menusOfDevices.size(); ++i) {
-    const QString name = store->value(QString::fromLatin1(kDeviceKeys[i])).toString();
-    if (!name.isEmpty()) selectDeviceByName(menusOfDevices[i], name);
+    storedDevices_[i] = store->value(QString::fromLatin1(kDeviceKeys[i])).toString();
+    selectStoredDevice(menusOfDevices[i]);
   }
 
   for (const MasteryField& field : kMasteryFields)
@@ -106,6 +106,13 @@ void SettingsStore::loadSettings(MainMenu& menus, QWidget& window, Mastery& mast
     window.resize(window.width(), storedSize(*height, window.minimumHeight(), largest.height()));
   if (const auto width = readInteger(*store, "Width"))
     window.resize(storedSize(*width, window.minimumWidth(), largest.width()), window.height());
+}
+
+void SettingsStore::selectStoredDevice(QMenu* menu) const {
+  const QString key = menu->objectName().chopped(1);  // the menu "MIDIOut1" is kept as "MIDIOut"
+  for (std::size_t i = 0; i < std::size(kDeviceKeys); ++i)
+    if (key == QLatin1String(kDeviceKeys[i]) && !storedDevices_[i].isEmpty())
+      selectDeviceByName(menu, storedDevices_[i]);
 }
 
 void SettingsStore::save(const std::function<void(QSettings&)>& write) const {
@@ -130,8 +137,12 @@ void SettingsStore::saveSettings(const MainMenu& menus, const QWidget& window,
       store.setValue(QString::fromLatin1(key), checked ? QStringLiteral("1") : QStringLiteral("0"));
     }
     const auto menusOfDevices = deviceMenus(menus);
-    for (std::size_t i = 0; i < menusOfDevices.size(); ++i)
-      store.setValue(QString::fromLatin1(kDeviceKeys[i]), checkedDeviceName(menusOfDevices[i]));
+    for (std::size_t i = 0; i < menusOfDevices.size(); ++i) {
+      // A menu not filled yet: the devices were still being listed, and the choice stays.
+      const QMenu* menu = menusOfDevices[i];
+      store.setValue(QString::fromLatin1(kDeviceKeys[i]),
+                     menu->actions().isEmpty() ? storedDevices_[i] : checkedDeviceName(menu));
+    }
     store.setValue(QStringLiteral("Height"), QString::number(window.height()));
     store.setValue(QStringLiteral("Width"), QString::number(window.width()));
     writeMastery(store, mastery);

@@ -42,8 +42,11 @@ class SettingsStore {
   // inside their lesson's table, and the window size between its minimum and the room its
   // screen offers. Temporary files of saves cut short by a crash are removed first. Without a
   // file, or when something other than a regular file has its name, the defaults stay and the
-  // report says so.
-  void loadSettings(MainMenu& menus, QWidget& window, Mastery& mastery) const;
+  // report says so. A device menu not filled yet keeps its stored choice for
+  // selectStoredDevice, and a save before then writes that choice back unchanged.
+  void loadSettings(MainMenu& menus, QWidget& window, Mastery& mastery);
+  // Checks the device item that the store names, when the menu has it.
+  void selectStoredDevice(QMenu* menu) const;
   // A save that fails is reported and leaves the old file as it was; the next save tries again.
   // Without a file nothing is saved and nothing more is said.
   void saveSettings(const MainMenu& menus, const QWidget& window, const Mastery& mastery) const;
@@ -54,6 +57,7 @@ class SettingsStore {
 
   std::optional<QString> file_;
   ProblemReport report_;
+  std::array<QString, 3> storedDevices_;  // MIDI Out, MIDI In, Microphone, as read
 };
 
 // The name of a device menu's checked device, the last when several are; empty when none is.

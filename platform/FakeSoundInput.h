@@ -28,8 +28,8 @@ class FakeSoundInput final : public SoundInput {
   bool stayGone = false;
   // The calls are treated as calls that may block: the program makes them on a device thread.
   const bool onDeviceThread;
-  // Runs as open, start, stop and close begin, with the call's name: a test may hold the call
-  // there, as a device that stalls would.
+  // Runs as open, start, stop and close begin, and as the devices are listed ("list"), with the
+  // call's name: a test may hold the call there, as a device that stalls would.
   std::function<void(const std::string& call)> onCall;
 
   // e.g. "query -1", "open 0", "prepare", "add", "unprepare", "start", "stop", "close",
@@ -38,7 +38,10 @@ class FakeSoundInput final : public SoundInput {
   // Uses that a device would reject or that would corrupt its queue, e.g. "add while queued".
   std::vector<std::string> misuses;
 
-  std::vector<std::string> deviceNames() override { return devices; }
+  std::vector<std::string> deviceNames() override {
+    enter("list");
+    return devices;
+  }
   bool supportsFormat(int device, const WaveFormat& format) override;
   bool open(int device, const WaveFormat& format, DataFn onData) override;
   void prepare(CaptureHeader* header) override;

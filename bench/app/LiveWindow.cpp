@@ -33,6 +33,9 @@ bool servicesPresent(benchmark::State& state) {
 }
 
 bool capturing(benchmark::State& state, const TForm1& window) {
+  // The devices are listed, and the first lesson starts, after the window has been shown.
+  runEventsUntil([&] { return window.devicesListed(); },
+                 kDeviceListingWait + std::chrono::seconds(1));
   if (window.core().capture().captureRunning() && window.core().capture().soundInPresent)
     return true;
   state.SkipWithError("the pipe-source microphone did not open");

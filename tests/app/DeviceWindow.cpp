@@ -124,6 +124,9 @@ TForm1& DeviceWindowTest::open(std::vector<std::string> soundFonts) {
                [] { ADD_FAILURE() << "a device did not close within the wait at exit"; }});
   form->show();
   form->FormActivate();
+  // The devices are listed, and the first lesson starts, after the window has been shown.
+  EXPECT_TRUE(waitFor([this] { return form->devicesListed(); },
+                      kDeviceListingWait + std::chrono::seconds(1)));
   return *form;
 }
 

@@ -1,0 +1,122 @@
+// The window comes up before the audio and MIDI services have listed their devices; the devices
+// and the first lesson follow once the lists are in.
+
+#include <memory>
+
+#include "app/SettingsStore.h"
+#include "tests/app/WindowFixture.h"
+#include "tests/platform/Gate.h"
+
+namespace auralis::testing {
+namespace {
+
+using platform::testing::Gate;
+
+std::vector<QString> captions(const QMenu* menu) {
+  std::vector<QString> shown;
+  for (const QAction* item : menu->actions()) shown.push_back(item->text());
+  return shown;
+}
+
+// The microphone's service answers on its own thread and holds its list until the test lets
+// it go, as a slow or stalled audio server does.
+class StartupOrder : public WindowTest {
+ protected:
+  StartupOrder() {
+    slowInput.devices = {"Headset", "Webcam"};
+    slowInput.onCall = [gate = gate](const std::string& call) {
+      if (call == "list") gate->pass();
+    };
+  }
+  ~StartupOrder() override {
+    gate->open();
+    form.reset();  // before the input it runs on
+  }
+
+  TForm1& openSlowly() {
+    form = std::make_unique<TForm1>(
+        Services{midiOut, slowInput, midiInput, sounds, documents, [](int) {},
+                 [] { ADD_FAILURE() << "a device was still busy when the window closed"; }});
+    form->show();
+    form->FormActivate();
+    return *form;
+  }
+  // The held list is handed back and its reply reaches the window.
+  void letTheListCome() {
+    gate->open();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return form->devicesListed(); }, 5000));
+  }
+
+  platform::FakeSoundInput slowInput{true};
+  std::shared_ptr<Gate> gate = std::make_shared<Gate>();
+};
+
+TEST_F(StartupOrder, TheWindowIsUpBeforeTheListsAndTheDevicesAndLessonFollowInTheirOrder) {
+  midiInput.devices = {"Keys"};
+  storeValue("Microphone", QStringLiteral("Webcam"));
+  TForm1& window = openSlowly();
+  ASSERT_TRUE(gate->waitUntilEntered());
+
+  // Shown, with its texts, while the microphone's service has not answered.
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_FALSE(window.devicesListed());
+  EXPECT_EQ(panel(1), QStringLiteral("Mic Off"));
+  EXPECT_TRUE(menus().Microphone1->actions().isEmpty());
+  EXPECT_TRUE(menus().MIDIOut1->actions().isEmpty());
+  EXPECT_TRUE(midiOut.calls.empty()) << "no device opens before every list is in";
+  EXPECT_TRUE(midiInput.calls.empty());
+  EXPECT_FALSE(lesson().micWanted) << "the first lesson waits for the devices";
+  // Opening a menu meanwhile waits for the lists of the start.
+  Q_EMIT menus().Microphone1->aboutToShow();
+  EXPECT_TRUE(menus().Microphone1->actions().isEmpty());
+
+  letTheListCome();
+  EXPECT_EQ(captions(menus().Microphone1),
+            (std::vector<QString>{QStringLiteral("Default sound input"), QStringLiteral("Headset"),
+                                  QStringLiteral("Webcam")}));
+  EXPECT_EQ(checkedDeviceName(menus().Microphone1), QStringLiteral("Webcam"));
+  ASSERT_FALSE(midiOut.calls.empty());
+  EXPECT_EQ(midiOut.calls.front(), "open -1");
+  ASSERT_FALSE(midiInput.calls.empty());
+  EXPECT_EQ(midiInput.calls.front(), "open 0");
+  // The first lesson, held back at the first activation, starts the chosen microphone.
+  ASSERT_TRUE(QTest::qWaitFor([this] { return slowInput.started(); }, 5000));
+  EXPECT_EQ(slowInput.openDevice(), 1);
+  EXPECT_TRUE(lesson().micWanted);
+  EXPECT_EQ(panel(1), QStringLiteral("Mic ON"));
+}
+
+TEST_F(StartupOrder, QuittingBeforeTheListsAreInKeepsTheChosenDevices) {
+  storeValue("Microphone", QStringLiteral("Webcam"));
+  storeValue("MIDIOut", QStringLiteral("Fake Synth"));
+  storeValue("N501", 1);
+  openSlowly();
+  ASSERT_TRUE(gate->waitUntilEntered());
+  // The list is back on the device's side, but the window has not taken it when it quits.
+  gate->open();
+  closeWindow();
+
+  EXPECT_EQ(store()->value(QStringLiteral("Microphone")).toString(), QStringLiteral("Webcam"));
+  EXPECT_EQ(store()->value(QStringLiteral("MIDIOut")).toString(), QStringLiteral("Fake Synth"));
+  EXPECT_EQ(store()->value(QStringLiteral("N501")).toString(), QStringLiteral("1"));
+}
+
+TEST_F(StartupOrder, AListThatNeverComesLeavesItsMenuEmptyAndTheOthersWork) {
+  openSlowly();
+  ASSERT_TRUE(gate->waitUntilEntered());
+  ASSERT_TRUE(QTest::qWaitFor([this] { return form->devicesListed(); },
+                              static_cast<int>((kDeviceListingWait * 2).count())));
+
+  EXPECT_EQ(captions(menus().Microphone1), std::vector<QString>{kNoDeviceCaption});
+  EXPECT_EQ(panel(1), QStringLiteral("No Mic"));
+  ASSERT_FALSE(midiOut.calls.empty());
+  EXPECT_EQ(midiOut.calls.front(), "open -1");
+  EXPECT_TRUE(lesson().micWanted);
+  // Once the service answers, the menu shows its devices when it is next opened.
+  gate->open();
+  Q_EMIT menus().Microphone1->aboutToShow();
+  EXPECT_TRUE(QTest::qWaitFor([this] { return menus().Microphone1->actions().size() == 3; }, 5000));
+}
+
+}  // namespace
+}  // namespace auralis::testing
