@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include <cstdio>
 #include <cstdlib>
@@ -229,46 +230,53 @@ void TForm1::FormCreate() {
 // devices opened and the microphone's state shown once all three have come, or at the deadline
 // with those that have.
 void TForm1::listDevices() {
-  core_.player().worker().call([&midiOut = services_.midiOut] { return listMidiOutputs(midiOut); },
-                               [this](std::vector<DeviceItem> items) {
-                                 startLists_.outputs = std::move(items);
-                                 if (startLists_.inputs && startLists_.microphones)
-                                   takeDeviceLists();
-                               });
-  core_.midiKeyboard().worker().call(
-      [&midiInput = services_.midiInput] { return numberedItems(midiInput.deviceNames()); },
-      [this](std::vector<DeviceItem> items) {
-        startLists_.inputs = std::move(items);
-        if (startLists_.outputs && startLists_.microphones) takeDeviceLists();
-      });
-  core_.capture().worker().call(
-      [&soundInput = services_.soundInput] { return listMicrophones(soundInput); },
-      [this](std::vector<DeviceItem> items) {
-        startLists_.microphones = std::move(items);
-        if (startLists_.outputs && startLists_.inputs) takeDeviceLists();
-      });
+  for (DeviceKind kind : kDeviceKinds)
+    listDevicesOf(kind, [this, kind](std::vector<DeviceItem> items) {
+      startLists_[kind] = std::move(items);
+      if (std::ranges::all_of(startLists_, [](const auto& list) { return list.has_value(); }))
+        takeDeviceLists();
+    });
   if (!devicesListed_) QTimer::singleShot(kDeviceListingWait, this, [this] { takeDeviceLists(); });
+}
+
+void TForm1::listDevicesOf(DeviceKind kind, std::function<void(std::vector<DeviceItem>)> take) {
+  switch (kind) {
+    case MidiOutputs:
+      core_.player().worker().call(
+          [&midiOut = services_.midiOut] { return listMidiOutputs(midiOut); }, std::move(take));
+      break;
+    case MidiInputs:
+      core_.midiKeyboard().worker().call(
+          [&midiInput = services_.midiInput] { return numberedItems(midiInput.deviceNames()); },
+          std::move(take));
+      break;
+    case Microphones:
+      core_.capture().worker().call(
+          [&soundInput = services_.soundInput] { return listMicrophones(soundInput); },
+          std::move(take));
+      break;
+  }
+}
+
+QMenu* TForm1::deviceMenu(DeviceKind kind) const {
+  return std::array{menus_.MIDIOut1, menus_.MIDIIn1, menus_.Microphone1}[kind];
 }
 
 void TForm1::takeDeviceLists() {
   if (devicesListed_) return;
   devicesListed_ = true;
   // A list that comes later shows when its menu is next opened.
-  const std::vector<DeviceItem> none;
-  const std::vector<DeviceItem>& outputs = startLists_.outputs.value_or(none);
-  const std::vector<DeviceItem>& inputs = startLists_.inputs.value_or(none);
-  const std::vector<DeviceItem>& microphones = startLists_.microphones.value_or(none);
-  core_.player().midiOutPresent = !outputs.empty();
-  fillDeviceMenu(menus_.MIDIOut1, outputs);
-  core_.midiKeyboard().midiInPresent = !inputs.empty();
-  fillDeviceMenu(menus_.MIDIIn1, inputs);
-  core_.capture().soundInPresent = !microphones.empty();
-  fillDeviceMenu(menus_.Microphone1, microphones);
-  startLists_ = {};
-  for (QMenu* menu : {menus_.MIDIOut1, menus_.MIDIIn1, menus_.Microphone1}) {
-    connectDeviceItems(menu);
-    settingsStore_.selectStoredDevice(menu);
+  for (DeviceKind kind : kDeviceKinds) {
+    const std::vector<DeviceItem> items = startLists_[kind].value_or(std::vector<DeviceItem>{});
+    if (kind == Microphones)
+      core_.capture().soundInPresent = !items.empty();
+    else
+      setMidiPresent(kind, !items.empty());
+    fillDeviceMenu(deviceMenu(kind), items);
+    connectDeviceItems(deviceMenu(kind));
+    settingsStore_.selectStoredDevice(deviceMenu(kind));
   }
+  startLists_ = {};
   showMicStatus();
 
   core_.player().ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
@@ -278,35 +286,23 @@ void TForm1::takeDeviceLists() {
   if (std::exchange(lessonWaitsForDevices_, false)) lesson().setLessonMode(LessonMode::Practice);
 }
 
+void TForm1::setMidiPresent(DeviceKind kind, bool present) {
+  if (kind == MidiOutputs) core_.player().midiOutPresent = present;
+  if (kind == MidiInputs) core_.midiKeyboard().midiInPresent = present;
+}
+
 // Whenever a device menu opens, its list is read again, so that a device plugged in since shows,
-// and one that went shows as gone. The menu changes once the list has come.
+// and one that went shows as gone. The menu changes once the list has come. The microphone's
+// presence stays as its last open left it.
 void TForm1::refreshDeviceMenus() {
-  connect(menus_.MIDIOut1, &QMenu::aboutToShow, this, [this] {
-    if (!devicesListed_) return;  // the lists of the start are on their way
-    core_.player().worker().call(
-        [&midiOut = services_.midiOut] { return listMidiOutputs(midiOut); },
-        [this](const std::vector<DeviceItem>& items) {
-          core_.player().midiOutPresent = !items.empty();
-          showDeviceList(menus_.MIDIOut1, items);
-        });
-  });
-  connect(menus_.MIDIIn1, &QMenu::aboutToShow, this, [this] {
-    if (!devicesListed_) return;  // the lists of the start are on their way
-    core_.midiKeyboard().worker().call(
-        [&midiInput = services_.midiInput] { return numberedItems(midiInput.deviceNames()); },
-        [this](const std::vector<DeviceItem>& items) {
-          core_.midiKeyboard().midiInPresent = !items.empty();
-          showDeviceList(menus_.MIDIIn1, items);
-        });
-  });
-  connect(menus_.Microphone1, &QMenu::aboutToShow, this, [this] {
-    if (!devicesListed_) return;  // the lists of the start are on their way
-    core_.capture().worker().call(
-        [&soundInput = services_.soundInput] { return listMicrophones(soundInput); },
-        [this](const std::vector<DeviceItem>& items) {
-          showDeviceList(menus_.Microphone1, items);
-        });
-  });
+  for (DeviceKind kind : kDeviceKinds)
+    connect(deviceMenu(kind), &QMenu::aboutToShow, this, [this, kind] {
+      if (!devicesListed_) return;  // the lists of the start are on their way
+      listDevicesOf(kind, [this, kind](const std::vector<DeviceItem>& items) {
+        setMidiPresent(kind, !items.empty());
+        showDeviceList(deviceMenu(kind), items);
+      });
+    });
 }
 
 void TForm1::showDeviceList(QMenu* menu, const std::vector<DeviceItem>& devices) {

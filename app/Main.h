@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -132,7 +133,14 @@ class TForm1 : public QMainWindow, private CoreHost {
 
   void FormCreate();
   void buildWindow();
+  // The three kinds of device, in the order their menus come and their devices open.
+  enum DeviceKind { MidiOutputs, MidiInputs, Microphones };
+  static constexpr std::array kDeviceKinds = {MidiOutputs, MidiInputs, Microphones};
   void listDevices();
+  // Reads the list of one kind on its device's worker; take gets it on the interface thread.
+  void listDevicesOf(DeviceKind kind, std::function<void(std::vector<DeviceItem>)> take);
+  QMenu* deviceMenu(DeviceKind kind) const;
+  void setMidiPresent(DeviceKind kind, bool present);
   void takeDeviceLists();
   void connectCommands();
   void connectDeviceItems(QMenu* menu);
@@ -172,11 +180,8 @@ class TForm1 : public QMainWindow, private CoreHost {
 
   QString versionText_;
   bool firstActivation_ = true;
-  // The lists of MIDI outputs, MIDI inputs and microphones as they come in at start.
-  struct DeviceLists {
-    std::optional<std::vector<DeviceItem>> outputs, inputs, microphones;
-  };
-  DeviceLists startLists_;
+  // The lists of each kind as they come in at start.
+  std::array<std::optional<std::vector<DeviceItem>>, kDeviceKinds.size()> startLists_;
   bool devicesListed_ = false;
   bool lessonWaitsForDevices_ = false;
   bool firstShow_ = true;
