@@ -6,6 +6,8 @@
 #include <system_error>
 #include <thread>
 
+#include "input/TableRows.h"
+
 namespace auralis {
 
 namespace {
@@ -104,19 +106,7 @@ void PitchDetector::Tables::fillNotes(const SubBandGrid& subBand,
   for (int i = firstNote; i < kDetectorNotes; i += noteStep) {
     for (int j = 0; j < kSubBands; ++j) {
       const double omega = static_cast<double>(subBand[i][j]) * static_cast<double>(k);
-      TermBlock* blocksOfRow = row(i, j);
-      for (int t = 0; t < terms; ++t) {
-        const double phase = (t * stride) * omega;
-        const double weight = window[t];
-        TermBlock& block = blocksOfRow[t / kTermsPerBlock];
-        block.cosine[t % kTermsPerBlock] = static_cast<float>(std::cos(phase) * weight);
-        block.sine[t % kTermsPerBlock] = static_cast<float>(-std::sin(phase) * weight);
-      }
-      // The entries past the last term are never summed; zero keeps them defined.
-      for (int t = terms; t < blocksPerRow * kTermsPerBlock; ++t) {
-        blocksOfRow[t / kTermsPerBlock].cosine[t % kTermsPerBlock] = 0.0f;
-        blocksOfRow[t / kTermsPerBlock].sine[t % kTermsPerBlock] = 0.0f;
-      }
+      fillTableRow(omega, stride, terms, window.data(), row(i, j));
     }
   }
 }
