@@ -6,8 +6,12 @@ namespace auralis {
 
 QString historyDatabasePath() {
   QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-  if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome))
-    dataHome = QDir::homePath() + QStringLiteral("/.local/share");
+  if (!QDir::isAbsolutePath(dataHome)) {
+    const QString home = qEnvironmentVariable("HOME");
+    // Without either, the file would land wherever the program was started, or in /.
+    if (!QDir::isAbsolutePath(home)) return {};
+    dataHome = home + QStringLiteral("/.local/share");
+  }
   return QDir::cleanPath(dataHome + QStringLiteral("/Auralis/history.sqlite"));
 }
 

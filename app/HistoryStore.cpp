@@ -115,6 +115,10 @@ class HistoryStore::Writer {
   }
 
   void open() {
+    if (store_.path_.isEmpty()) {
+      notKept(QStringLiteral("neither XDG_DATA_HOME nor HOME names an absolute folder."));
+      return;
+    }
     const QString folder = QFileInfo(store_.path_).absolutePath();
     if (!QDir().mkpath(folder)) {
       notKept(QStringLiteral("the folder %1 cannot be created.").arg(folder));

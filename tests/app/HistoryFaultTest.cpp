@@ -144,6 +144,19 @@ TEST_F(HistoryFaults, AFolderThatCannotBeMadeDropsAnswersWithOneNotice) {
   EXPECT_TRUE(notices[0].startsWith(QStringLiteral("Answers are not being kept")));
 }
 
+TEST_F(HistoryFaults, NoFolderNamedDropsAnswersWithOneNoticeAndWritesNothing) {
+  const QString before = QDir::currentPath();
+  QDir::setCurrent(dir.path());
+  HistoryStore& s = openStore(QString());
+  for (int i = 0; i < 5; ++i) s.recordAnswer(answer(noon(0, i), 60, 'c', true));
+  settle();
+  QDir::setCurrent(before);
+  EXPECT_EQ(s.state(), HistoryState::Unavailable);
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_TRUE(notices[0].contains(QStringLiteral("HOME"))) << notices[0].toStdString();
+  EXPECT_TRUE(QDir(dir.path()).isEmpty()) << "nothing lands in the working folder";
+}
+
 TEST_F(HistoryFaults, AReadOnlyFolderOrFileDropsAnswersWithOneNotice) {
   struct Case {
     const char* name;

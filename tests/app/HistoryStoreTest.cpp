@@ -5,6 +5,7 @@
 #include "app/HistoryPaths.h"
 #include "app/HistorySchema.h"
 #include "tests/app/HistoryFixture.h"
+#include "tests/app/WindowFixture.h"
 
 namespace auralis::testing {
 namespace {
@@ -161,33 +162,30 @@ TEST_F(HistoryTest, TheChangedNoticeFollowsWrittenAnswers) {
   EXPECT_GE(changes, 1);
 }
 
-TEST(HistoryPaths, TheFileLivesUnderAnAbsoluteDataHomeOnly) {
+TEST(HistoryPaths, TheFileLivesUnderAnAbsoluteDataHomeOrHomeOnly) {
   struct Case {
     const char* dataHome;  // null: unset
+    const char* home;      // null: unset
     QString expected;
   };
-  const QString home = QDir::homePath() + QStringLiteral("/.local/share/Auralis/history.sqlite");
+  const QString underHome = QStringLiteral("/home/singer/.local/share/Auralis/history.sqlite");
   const std::vector<Case> cases = {
-      {"/srv/data", QStringLiteral("/srv/data/Auralis/history.sqlite")},
-      {"/srv/data/", QStringLiteral("/srv/data/Auralis/history.sqlite")},
-      {nullptr, home},
-      {"", home},
-      {"relative/data", home},
+      {"/srv/data", "/home/singer", QStringLiteral("/srv/data/Auralis/history.sqlite")},
+      {"/srv/data/", nullptr, QStringLiteral("/srv/data/Auralis/history.sqlite")},
+      {nullptr, "/home/singer", underHome},
+      {"", "/home/singer", underHome},
+      {"relative/data", "/home/singer", underHome},
+      {nullptr, nullptr, QString()},
+      {"relative/data", "relative/home", QString()},
   };
-  const QByteArray saved = qgetenv("XDG_DATA_HOME");
-  const bool wasSet = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+  auto valueOf = [](const char* text) {
+    return text ? std::optional(QByteArray(text)) : std::nullopt;
+  };
   for (const Case& c : cases) {
-    if (c.dataHome == nullptr) {
-      qunsetenv("XDG_DATA_HOME");
-    } else {
-      qputenv("XDG_DATA_HOME", c.dataHome);
-    }
-    EXPECT_EQ(historyDatabasePath(), c.expected) << (c.dataHome ? c.dataHome : "(unset)");
-  }
-  if (wasSet) {
-    qputenv("XDG_DATA_HOME", saved);
-  } else {
-    qunsetenv("XDG_DATA_HOME");
+    const ScopedVariable dataHome("XDG_DATA_HOME", valueOf(c.dataHome));
+    const ScopedVariable home("HOME", valueOf(c.home));
+    EXPECT_EQ(historyDatabasePath(), c.expected)
+        << (c.dataHome ? c.dataHome : "(unset)") << ", " << (c.home ? c.home : "(unset)");
   }
 }
 
