@@ -105,13 +105,16 @@ void DeviceWindowTest::SetUp() {
   configDir =
       std::make_unique<QTemporaryDir>(configRoot() + QStringLiteral("/auralis-test-XXXXXX"));
   ASSERT_TRUE(configDir->isValid());
-  qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDir->path()));
+  // Each test's own folder, given back at its end: the next test in this process makes its own
+  // beside the services' one, not inside this one once it has gone.
+  configHome.emplace("XDG_CONFIG_HOME", QFile::encodeName(configDir->path()).toStdString());
   startSinger(environment("AURALIS_TEST_MIC_FIFO"));
 }
 
 void DeviceWindowTest::TearDown() {
   closeWindow();
   singer.reset();
+  configHome.reset();
 }
 
 TForm1& DeviceWindowTest::open(std::vector<std::string> soundFonts) {
@@ -226,39 +229,6 @@ Mastery DeviceWindowTest::storedMastery() const {
     if (!ok) mastery.*field.value = -1;
   }
   return mastery;
-}
-
-InterfaceHeartbeat::InterfaceHeartbeat() : last_(Clock::now()) {
-  timer_.setTimerType(Qt::PreciseTimer);
-  timer_.setInterval(10);
-  QObject::connect(&timer_, &QTimer::timeout, [this] {
-    const Clock::time_point now = Clock::now();
-    largest_ = std::max(largest_, now - last_);
-    last_ = now;
-  });
-  timer_.start();
-}
-
-void InterfaceHeartbeat::pause() {
-  largest_ = std::max(largest_, Clock::now() - last_);
-  timer_.stop();
-}
-
-void InterfaceHeartbeat::resume() {
-  last_ = Clock::now();
-  timer_.start();
-}
-
-std::chrono::milliseconds InterfaceHeartbeat::largestGap() const {
-  const Clock::duration sinceLast = timer_.isActive() ? Clock::now() - last_ : Clock::duration{};
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::max(largest_, sinceLast));
-}
-
-void InterfaceHeartbeat::report(const std::string& name) const {
-  const auto gap = largestGap().count();
-  std::printf("largest interface-thread gap (%s): %lld ms\n", name.c_str(),
-              static_cast<long long>(gap));
-  ::testing::Test::RecordProperty(name, std::to_string(gap));
 }
 
 SinkListener::SinkListener() : recorder_(input_) {}

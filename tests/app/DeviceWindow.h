@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -23,6 +24,7 @@
 #include "platform/RtMidiInput.h"
 #include "platform/StreamTiming.h"
 #include "platform/SystemMidiOut.h"
+#include "tests/app/EventLoopProbes.h"
 #include "tests/app/WindowFixture.h"
 
 namespace auralis {
@@ -158,6 +160,7 @@ class DeviceWindowTest : public platform::testing::DeviceTest {
   Mastery storedMastery() const;
 
   std::unique_ptr<QTemporaryDir> configDir;
+  std::optional<platform::testing::ScopedEnvironment> configHome;
   std::unique_ptr<platform::testing::FifoWriter> singer;
   std::unique_ptr<RecordingMidiOut> midiOut;
   std::unique_ptr<platform::RtAudioSoundInput> soundInput;
@@ -165,24 +168,6 @@ class DeviceWindowTest : public platform::testing::DeviceTest {
   std::unique_ptr<RecordingFeedbackSounds> sounds;
   RecordingOpener documents;
   std::unique_ptr<TForm1> form;
-};
-
-// Watches the interface thread: a timer on it ticks every 10 ms and notes the longest time
-// between two ticks, which is the longest the thread was kept from its events.
-class InterfaceHeartbeat {
- public:
-  InterfaceHeartbeat();
-  // While the test itself holds up the interface thread, in a helper of its own.
-  void pause();
-  void resume();
-  std::chrono::milliseconds largestGap() const;
-  // Shows the largest gap in the test's output and, as a property named `name`, in its report.
-  void report(const std::string& name) const;
-
- private:
-  QTimer timer_;
-  Clock::time_point last_;
-  Clock::duration largest_{};
 };
 
 // Records the null sink's monitor, where everything the built-in synthesiser plays arrives,

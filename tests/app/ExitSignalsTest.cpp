@@ -56,7 +56,7 @@ TEST_F(ExitSignalWindow, ASignalWhileTheResetQuestionIsOpenEndsTheRunWithoutRese
   guard.start(30000);
   EXPECT_EQ(QApplication::exec(), 0);
   ASSERT_TRUE(terminate.asked());
-  heartbeat->record("from_the_signal_to_the_end");
+  heartbeat->report("signal_to_end_gap_ms");
   EXPECT_FALSE(window.isVisible()) << "closed as Quit closes it";
   EXPECT_EQ(lesson().mastery, reached);
   closeWindow();

@@ -80,7 +80,7 @@ TEST_F(ServerLossFaultTest, MicrophoneAndSynthesiserComeBackByThemselvesWithThei
   TForm1& window = open();
   sing(noteFrequency(69));
   ASSERT_TRUE(waitForPanel(1, readoutOf(window, 69), 3s)) << "A4 is heard";
-  InterfaceHeartbeat heartbeat;
+  Heartbeat heartbeat;
 
   server.kill();
   ASSERT_TRUE(waitForPanel(1, QStringLiteral("No Mic"), 3s)) << panel(1).toStdString();

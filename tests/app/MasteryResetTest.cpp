@@ -47,7 +47,7 @@ TEST_F(MasteryReset, OnlyAnsweringResetResetsTheLevels) {
     EXPECT_EQ(text, kMasteryResetQuestion) << c.answer;
     EXPECT_EQ(lesson().mastery, c.after) << c.answer;
     EXPECT_EQ(lesson().level.currentLevel, level) << c.answer << ": the level stays";
-    heartbeat.record("while_asking");
+    heartbeat.report("reset_question_gap_ms");
     closeWindow();
   }
 }

@@ -52,7 +52,7 @@ TEST(SingleInstance, ALaterStartHandsOverAndTheRunningWindowComesToTheFront) {
   EXPECT_TRUE(QTest::qWaitFor([&window] { return QApplication::activeWindow() == &window; }));
   EXPECT_FALSE(window.isMinimized());
   EXPECT_TRUE(window.isVisible());
-  heartbeat.record("bringing_to_front");
+  heartbeat.report("bringing_to_front_gap_ms");
 }
 
 TEST(SingleInstance, ALockWhoseProgramIsGoneIsTakenOver) {

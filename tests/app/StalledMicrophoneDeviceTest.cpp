@@ -23,7 +23,7 @@ TEST_F(StalledMicrophoneTest, TheWindowGoesOnAnsweringWhileTheMicrophoneDelivers
   TForm1& window = open();
   ASSERT_EQ(panel(1), "Mic ON");
   keepRunning(1s);
-  const InterfaceHeartbeat heartbeat;
+  const Heartbeat heartbeat;
   singer.reset();
   // What the pipe still held is captured; then the stream waits for data.
   keepRunning(2s);
