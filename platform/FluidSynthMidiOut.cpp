@@ -1,12 +1,14 @@
 #include "platform/FluidSynthMidiOut.h"
 
 #include <fluidsynth.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "platform/AudioDevices.h"
@@ -33,6 +35,13 @@ constexpr double kSynthGain = 1.2;
 constexpr std::chrono::milliseconds kReleaseTail{100};
 // How long after a phrase's end the done notice comes when the stream has gone silent.
 constexpr std::chrono::seconds kStallMargin{2};
+// After this much silence the output is closed, and it is opened again for the next phrase: an
+// open stream keeps this program and the audio server mixing silence all the time.
+constexpr std::chrono::seconds kQuietBeforeClosing{2};
+// How long a phrase waits for a stream that is stopping itself to have stopped.
+constexpr std::chrono::milliseconds kStoppingWait{200};
+// A question sounds three notes at most; the rest leave room for releases.
+constexpr int kPolyphony = 64;
 
 // FluidSynth reports to stderr by default; the program logs nothing.
 void silenceFluidSynth() {
@@ -56,6 +65,12 @@ struct QueuedEvent {
 // and the audio thread drops what is cancelled. Whoever first claims a phrase's serial in
 // armedSerial_ (the audio thread at the phrase's end, after a failure, or the deadline) gives its
 // done notice; a stopped phrase gives none.
+//
+// Quiet: once nothing has sounded for a while, the audio thread stops its own stream (where the
+// service restarts a stream cheaply) and asks the closer's thread to close it. The next phrase
+// opens it again. The audio thread announces the stop in stopping_ before it looks at the queue
+// a last time, and out() publishes a phrase before it looks at stopping_: one of the two sees
+// the other, so a phrase never waits in a stream that has stopped.
 class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
  public:
   explicit Engine(std::vector<std::string> soundFonts)
@@ -63,15 +78,21 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
         deadline_(
             [this](std::uint64_t serial, MidiStreamHeader* header) { giveDone(serial, header); }) {
     silenceFluidSynth();
+    closer_ = std::thread([this] { closeWhenQuiet(); });
   }
 
   ~Engine() {
     close();
+    quitCloser_.store(true);
+    closeAsked_.store(true);
+    closeAsked_.notify_one();
+    closer_.join();
     freeSynth();
   }
 
   int open(DoneFn onDone, LostFn onLost) {
-    close();
+    const std::lock_guard lock(streamMutex_);
+    closeLocked();
     onDone_ = std::move(onDone);
     onLost_ = std::move(onLost);
     const int result = startOn(openAudioService(AudioDirection::Output));
@@ -83,6 +104,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   // After a loss, or a stream that failed as it started: the default output of the same audio
   // service, with the same notices.
   int reconnect() {
+    const std::lock_guard lock(streamMutex_);
     if (service_ && !lost_.load(std::memory_order_acquire)) return kMidiOk;
     if (!reconnectable_) return kMidiError;
     endStream();
@@ -90,6 +112,11 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   }
 
   int close() {
+    const std::lock_guard lock(streamMutex_);
+    return closeLocked();
+  }
+
+  int closeLocked() {
     reconnectable_ = false;
     api_ = RtAudio::UNSPECIFIED;
     endStream();
@@ -106,33 +133,65 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     const std::optional<unsigned int> device =
         resolveAudioDevice(*service_, AudioDirection::Output, kDefaultMidiDevice);
     if (!device) return endWith(kMidiError);
-    RtAudio::StreamParameters output;
-    output.deviceId = *device;
-    unsigned int frames = kBlockFrames;
+    output_.deviceId = *device;
     try {
       const auto lock = lockAudioDevices();
       // Stereo, or mono where the output has one channel only.
       outputChannels_ = std::min(service_->getDeviceInfo(*device).outputChannels, 2U);
-      output.nChannels = outputChannels_;
+      output_.nChannels = outputChannels_;
+    } catch (const std::exception&) {
+      return endWith(kMidiError);
+    }
+    // A JACK client runs with its server's period whether it plays or not.
+    closesWhenQuiet_ = api_ != RtAudio::UNIX_JACK;
+    if (!openOutput()) return endWith(kMidiError);
+    lost_.store(false);
+    closing_.store(false);
+    head_.store(tail_.load());
+    return startOutput() ? kMidiOk : endWith(kMidiError);
+  }
+
+  bool openOutput() {
+    unsigned int frames = kBlockFrames;
+    try {
+      const auto lock = lockAudioDevices();
       RtAudio::StreamOptions options;
       options.numberOfBuffers = kOutputBlocks;
-      service_->openStream(&output, nullptr, RTAUDIO_FLOAT32, kSampleRate, &frames,
+      service_->openStream(&output_, nullptr, RTAUDIO_FLOAT32, kSampleRate, &frames,
                            &Engine::onAudio, this, &options, &routeStreamError);
       sampleRate_ = static_cast<int>(service_->getStreamSampleRate());
       latencyFrames_ = service_->getStreamLatency();
     } catch (const std::exception&) {
-      return endWith(kMidiError);
+      return false;
     }
     prepareSynth();
-    lost_.store(false);
-    closing_.store(false);
-    head_.store(tail_.load());
+    return true;
+  }
+
+  bool startOutput() {
+    stopping_.store(false);
     try {
       service_->startStream();
     } catch (const std::exception&) {
-      return endWith(kMidiError);
+      return false;
     }
-    return service_->isStreamRunning() ? kMidiOk : endWith(kMidiError);
+    return service_->isStreamRunning();
+  }
+
+  void closeOutput() {
+    try {
+      if (service_->isStreamOpen()) service_->closeStream();
+    } catch (const std::exception&) {
+      // The server is gone; the stream's resources go with the service object.
+    }
+  }
+
+  // Waits until the stream has stopped, or the wait has passed; true when it has stopped.
+  bool waitUntilStopped(std::chrono::milliseconds wait) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (service_->isStreamRunning() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return !service_->isStreamRunning();
   }
 
   void endStream() {
@@ -141,16 +200,15 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     // The stream ends itself at its next block; stopping it from here would have to wait for
     // the lock its thread takes for every block.
     closing_.store(true, std::memory_order_release);
-    const auto deadline = std::chrono::steady_clock::now() + kClosingWait;
-    while (service_->isStreamRunning() && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     try {
-      if (service_->isStreamRunning()) service_->abortStream();
-      if (service_->isStreamOpen()) service_->closeStream();
+      if (!waitUntilStopped(kClosingWait)) service_->abortStream();
     } catch (const std::exception&) {
-      // The server is gone; the stream's resources go with the service object.
+      // The server is gone.
     }
+    closeOutput();
     service_.reset();
+    closedForQuiet_ = false;
+    stopping_.store(false);
     // With the audio thread gone, nothing the stopped phrase struck may sound on at the next open.
     if (synth_ != nullptr) fluid_synth_all_sounds_off(synth_, -1);
   }
@@ -158,8 +216,14 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   void setTicksPerQuarter(int ticks) { ticksPerQuarter_ = ticks; }
 
   int out(MidiStreamHeader* header) {
+    const std::lock_guard lock(streamMutex_);
     if (!service_ || lost_.load(std::memory_order_acquire) || armedSerial_.load() != 0)
       return kMidiError;
+    if (closedForQuiet_) {
+      closedForQuiet_ = false;
+      // The server went while the output was closed.
+      if (!openOutput() || !startOutput()) return failedToWake();
+    }
     const TimedPhrase phrase = timedPhrase(*header);
     const std::size_t tail = tail_.load(std::memory_order_relaxed);
     const std::size_t used = tail - head_.load(std::memory_order_acquire);
@@ -172,7 +236,11 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     const std::int64_t endFrame = framesOf(phrase.endTicks) + tailFrames();
     queue_[at++ % kQueuePlaces] = {serial, endFrame, 0, header};
     armedSerial_.store(serial, std::memory_order_release);
-    tail_.store(at, std::memory_order_release);
+    tail_.store(at);
+    if (stopping_.load() && !restartStopping()) {
+      stop();
+      return failedToWake();
+    }
 
     const auto length = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
         std::chrono::duration<double>(static_cast<double>(endFrame) / sampleRate_));
@@ -187,6 +255,11 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   }
 
   bool soundFontLoaded() const { return synth_ != nullptr; }
+
+  bool outputOpen() const {
+    const std::lock_guard lock(streamMutex_);
+    return service_ && service_->isStreamOpen();
+  }
 
   void streamFailed() override {
     if (!lost_.exchange(true, std::memory_order_acq_rel) && onLost_) onLost_();
@@ -209,7 +282,61 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
       return 2;
     }
     engine->render(samples, frames);
-    return 0;
+    return engine->stopIfQuiet(frames) ? 2 : 0;
+  }
+
+  // Audio thread, after each block: true when the stream is to stop itself for quiet. Nothing is
+  // queued, no phrase waits for its done notice and no voice sounds, and has not for a while.
+  bool stopIfQuiet(unsigned int frames) {
+    if (!closesWhenQuiet_) return false;
+    const bool quiet =
+        head_.load(std::memory_order_relaxed) == tail_.load(std::memory_order_acquire) &&
+        armedSerial_.load(std::memory_order_acquire) == 0 &&
+        (synth_ == nullptr || fluid_synth_get_active_voice_count(synth_) == 0);
+    quietFrames_ = quiet ? quietFrames_ + frames : 0;
+    if (quietFrames_ < sampleRate_ * kQuietBeforeClosing.count()) return false;
+    stopping_.store(true);
+    if (tail_.load() != head_.load(std::memory_order_relaxed)) {
+      // A phrase came after all: it plays.
+      stopping_.store(false);
+      return false;
+    }
+    quietFrames_ = 0;
+    closeAsked_.store(true);
+    closeAsked_.notify_one();
+    return true;
+  }
+
+  // With the stream lock held: a phrase was queued while the stream stops itself for quiet. Once
+  // it has stopped it starts again, unless its thread saw the phrase and plays on.
+  bool restartStopping() {
+    const auto deadline = std::chrono::steady_clock::now() + kStoppingWait;
+    while (stopping_.load() && service_->isStreamRunning() &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return !stopping_.load() || startOutput();
+  }
+
+  // The output cannot play again where it was: it counts as lost, and reconnect() may bring it
+  // back.
+  int failedToWake() {
+    streamFailed();
+    return kMidiError;
+  }
+
+  // The closer's thread: closes the stream that has stopped itself for quiet, unless a phrase
+  // has started it again meanwhile.
+  void closeWhenQuiet() {
+    for (;;) {
+      closeAsked_.wait(false);
+      if (quitCloser_.load()) return;
+      const std::lock_guard lock(streamMutex_);
+      if (!closeAsked_.exchange(false) || !stopping_.load() || !service_) continue;
+      if (!waitUntilStopped(kStoppingWait)) continue;
+      closeOutput();
+      closedForQuiet_ = true;
+      stopping_.store(false);
+    }
   }
 
   // Audio thread: one block, each queued event applied at its own frame.
@@ -316,6 +443,11 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     fluid_settings_setint(settings_, "synth.chorus.active", 0);
     // Only the audio thread plays the synthesiser once the stream runs.
     fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
+    // Only the samples of the presets in use are read (the piano and the drum kit of a General
+    // MIDI start), and they are not locked into memory: most of the SoundFont is never heard.
+    fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
+    fluid_settings_setint(settings_, "synth.lock-memory", 0);
+    fluid_settings_setint(settings_, "synth.polyphony", kPolyphony);
     synth_ = new_fluid_synth(settings_);
     const auto found = std::find_if(soundFonts_.begin(), soundFonts_.end(), [](const auto& path) {
       std::error_code error;
@@ -327,6 +459,8 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
       return;
     }
     synthRate_ = sampleRate_;
+    // Reading the SoundFont leaves MiBs free in this thread's heap, which would stay there.
+    malloc_trim(0);
   }
 
   void freeSynth() {
@@ -346,7 +480,10 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   fluid_settings_t* settings_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
   int synthRate_ = 0;
+  // Held by every thread but the stream's own that opens, starts or closes the stream.
+  mutable std::mutex streamMutex_;
   std::unique_ptr<RtAudio> service_;
+  RtAudio::StreamParameters output_;
   RtAudio::Api api_ = RtAudio::UNSPECIFIED;  // of the last service found
   bool reconnectable_ = false;               // a service was found at the open, not closed since
   int sampleRate_ = kSampleRate;
@@ -366,14 +503,21 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   std::atomic<std::uint64_t> armedSerial_{0};
   std::atomic<bool> lost_{false};
   std::atomic<bool> closing_{false};
+  bool closesWhenQuiet_ = false;
+  bool closedForQuiet_ = false;        // with streamMutex_
+  std::atomic<bool> stopping_{false};  // the stream stops itself for quiet
+  std::atomic<bool> closeAsked_{false};
+  std::atomic<bool> quitCloser_{false};
 
   // Audio thread only.
   std::uint64_t seenCancelled_ = 0;
   std::uint64_t playingSerial_ = 0;
   std::int64_t phraseStart_ = 0;
   std::int64_t blockStart_ = 0;
+  std::int64_t quietFrames_ = 0;
 
   DoneDeadline deadline_;
+  std::thread closer_;
 };
 
 std::vector<std::string> FluidSynthMidiOut::standardSoundFonts() {
@@ -420,6 +564,10 @@ int FluidSynthMidiOut::close() {
 
 bool FluidSynthMidiOut::soundFontLoaded() const {
   return engine_->soundFontLoaded();
+}
+
+bool FluidSynthMidiOut::outputOpen() const {
+  return engine_->outputOpen();
 }
 
 }  // namespace auralis::platform

@@ -23,6 +23,9 @@ namespace auralis::platform {
 // plays gets its done notice at once; from then on out() fails until reconnect() or the next
 // open succeeds. Should the stream stall without a word, the done notice comes two seconds after
 // the phrase's end. Either way the player goes idle.
+//
+// After two seconds in which nothing has sounded the output stream is closed, and the next phrase
+// opens it again, so that a program that only listens costs the audio server nothing.
 class FluidSynthMidiOut final : public MidiOutStream {
  public:
   // The General MIDI SoundFonts tried in order: the small TimGM6mb, then FluidR3.
@@ -49,6 +52,8 @@ class FluidSynthMidiOut final : public MidiOutStream {
 
   // After an open: whether a SoundFont was found, that is, whether anything will sound.
   bool soundFontLoaded() const;
+  // Whether the output stream is open now; it is closed while quiet.
+  bool outputOpen() const;
 
  private:
   class Engine;

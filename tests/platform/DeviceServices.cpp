@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 namespace auralis::platform::testing {
@@ -296,6 +297,40 @@ double rootMeanSquare(const std::int16_t* samples, std::size_t count) {
 
 double noteFrequency(int note) {
   return 440.0 * std::pow(2.0, (note - 69) / 12.0);
+}
+
+namespace {
+
+int fillWithSilence(void* output, void*, unsigned int frames, double, RtAudioStreamStatus, void*) {
+  std::memset(output, 0, frames * sizeof(std::int16_t));
+  return 0;
+}
+
+}  // namespace
+
+SilentPlayback::SilentPlayback() : audio_(std::make_unique<RtAudio>(RtAudio::LINUX_PULSE)) {
+  RtAudio::StreamParameters output;
+  output.nChannels = 1;
+  unsigned int frames = 512;
+  // Without a buffer size the server takes two seconds, and the monitor comes in bursts.
+  RtAudio::StreamOptions options;
+  options.numberOfBuffers = 8;
+  try {
+    output.deviceId = audio_->getDefaultOutputDevice();
+    audio_->openStream(&output, nullptr, RTAUDIO_SINT16, kRate, &frames, &fillWithSilence, nullptr,
+                       &options);
+    audio_->startStream();
+  } catch (const std::exception&) {
+    // playing() tells.
+  }
+}
+
+SilentPlayback::~SilentPlayback() {
+  try {
+    if (audio_->isStreamOpen()) audio_->closeStream();
+  } catch (const std::exception&) {
+    // The server went first.
+  }
 }
 
 }  // namespace auralis::platform::testing

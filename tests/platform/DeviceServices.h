@@ -9,11 +9,14 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <RtAudio.h>
 
 #include "input/PitchDetector.h"
 #include "output/MidiEvent.h"
@@ -144,6 +147,22 @@ class CaptureRecorder {
   std::mutex mutex_;
   std::condition_variable notified_;
   int pending_ = 0;
+};
+
+// Silence played into the default output of the PulseAudio server for as long as the object
+// lives, with a short buffer: a null sink's monitor delivers at the pace of real time only while
+// such a stream plays into the sink, whatever else comes and goes.
+class SilentPlayback {
+ public:
+  SilentPlayback();
+  ~SilentPlayback();
+  SilentPlayback(const SilentPlayback&) = delete;
+  SilentPlayback& operator=(const SilentPlayback&) = delete;
+
+  bool playing() const { return audio_->isStreamRunning(); }
+
+ private:
+  std::unique_ptr<RtAudio> audio_;
 };
 
 // Ends the whole test program, saying what hung, unless destroyed within the timeout: a test

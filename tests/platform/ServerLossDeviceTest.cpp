@@ -189,6 +189,33 @@ TEST_F(ServerLossDeviceTest, TheSynthesiserToldOfItsLossPlaysAgainAfterReconnect
   EXPECT_NE(synthesiser.reconnect(), kMidiOk) << "a closed output is not reopened";
 }
 
+TEST_F(ServerLossDeviceTest, AnOutputClosedForQuietFindsTheServerGoneAtTheNextPhrase) {
+  FluidSynthMidiOut synthesiser;
+  Signal lost;
+  DoneLog done;
+  synthesiser.setDeviceLostFn([&lost] { lost.raise(); });
+  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
+  const auto deadline = Clock::now() + 5s;
+  while (synthesiser.outputOpen() && Clock::now() < deadline) std::this_thread::sleep_for(20ms);
+  ASSERT_FALSE(synthesiser.outputOpen()) << "closed after two seconds of quiet";
+
+  server.kill();
+  MidiEventList phrase;
+  PushNote(phrase, 60, 0, 0, 100, 30);
+  MidiStreamHeader header = headerOf(phrase);
+  const HangGuard guard("the synthesiser on a server that went while it was closed", 20s);
+  EXPECT_NE(synthesiser.out(&header), kMidiOk);
+  ASSERT_TRUE(lost.waitFor(1, 3s)) << "the phrase that found the server gone tells of the loss";
+  EXPECT_EQ(done.count(), 0u) << "a refused phrase gives no done notice";
+  EXPECT_NE(synthesiser.reconnect(), kMidiOk) << "the server is still gone";
+
+  ASSERT_TRUE(server.start());
+  ASSERT_EQ(synthesiser.reconnect(), kMidiOk);
+  ASSERT_EQ(synthesiser.out(&header), kMidiOk);
+  EXPECT_TRUE(done.waitFor(1, 3s));
+  EXPECT_EQ(lost.count, 1);
+}
+
 TEST_F(ServerLossDeviceTest, PlaybackEndsItsPhraseAtOnceWhenTheServerGoes) {
   FluidSynthMidiOut synthesiser;
   DoneLog done;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "DeviceServices.h"
 #include "output/MidiEvent.h"
 #include "platform/FluidSynthMidiOut.h"
@@ -116,6 +118,67 @@ TEST_F(SynthesiserDeviceTest, StopDuringAPhraseSilencesItWithoutADoneNotice) {
   MidiStreamHeader nextHeader = headerOf(next);
   ASSERT_EQ(synthesiser.out(&nextHeader), kMidiOk);
   EXPECT_TRUE(done.waitFor(1, 2s));
+}
+
+TEST_F(SynthesiserDeviceTest, AfterQuietTheOutputClosesAndTheNextPhraseOpensItAndSounds) {
+  SilentPlayback others;
+  ASSERT_TRUE(others.playing()) << "the monitor needs something playing throughout";
+  FluidSynthMidiOut synthesiser;
+  DoneLog done;
+  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
+  ASSERT_EQ(synthesiser.setTimeDivision(96), kMidiOk);
+  EXPECT_TRUE(synthesiser.outputOpen());
+  RtAudioSoundInput input;
+  CaptureRecorder recorder(input);
+  ASSERT_TRUE(listen(recorder, input));
+  recorder.start();
+  ASSERT_TRUE(recorder.settle(8s));
+
+  for (int note : {69, 76}) {
+    SCOPED_TRACE(::testing::Message() << "note " << note);
+    const auto deadline = Clock::now() + 5s;
+    while (synthesiser.outputOpen() && Clock::now() < deadline) recorder.pump(1, 20ms);
+    ASSERT_FALSE(synthesiser.outputOpen()) << "closed after two seconds of quiet";
+
+    MidiEventList phrase;
+    PushNote(phrase, note, 0, 0, 100, 96);
+    MidiStreamHeader header = headerOf(phrase);
+    const std::size_t before = recorder.samples.size();
+    const std::size_t doneBefore = done.count();
+    const Clock::time_point queued = Clock::now();
+    ASSERT_EQ(synthesiser.out(&header), kMidiOk);
+    EXPECT_TRUE(synthesiser.outputOpen());
+    ASSERT_TRUE(recordUntilDone(recorder, done, doneBefore + 1, 4s));
+    // Half a second of note and the release; a phrase left in a stopped stream would only end
+    // at the stall margin's deadline, two seconds later.
+    EXPECT_LT(done.times.back() - queued, 1500ms);
+    recorder.pump(20, 1s);
+    const auto first = onset(recorder.samples, before);
+    ASSERT_TRUE(first) << "nothing reached the null sink";
+    EXPECT_EQ(detectedNote(recorder.samples.data() + *first + kRate / 10), note);
+  }
+}
+
+TEST_F(SynthesiserDeviceTest, PhrasesQueuedAsTheOutputClosesForQuietAllPlayToTheirEnd) {
+  FluidSynthMidiOut synthesiser;
+  DoneLog done;
+  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
+  ASSERT_EQ(synthesiser.setTimeDivision(96), kMidiOk);
+  MidiEventList phrase;
+  PushNote(phrase, 72, 0, 0, 100, 10);
+  MidiStreamHeader header = headerOf(phrase);
+
+  // Around the moment the output stops itself, two seconds after the last release.
+  for (std::chrono::milliseconds gap = 1800ms; gap <= 2400ms; gap += 100ms) {
+    SCOPED_TRACE(::testing::Message() << "after " << gap.count() << " ms");
+    std::this_thread::sleep_for(gap);
+    const std::size_t doneBefore = done.count();
+    const Clock::time_point queued = Clock::now();
+    ASSERT_EQ(synthesiser.out(&header), kMidiOk);
+    ASSERT_TRUE(done.waitFor(doneBefore + 1, 4s));
+    // A phrase that waited in a stopped stream would end only at the stall margin's deadline.
+    EXPECT_LT(done.times.back() - queued, 1500ms);
+  }
 }
 
 TEST_F(SynthesiserDeviceTest, WithoutASoundFontTheStreamKeepsTimeSilently) {
