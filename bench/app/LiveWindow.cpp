@@ -169,6 +169,7 @@ ResidentMemory residentMemory() {
     fields >> key >> kilobytes;
     if (key == "VmRSS:") memory.current = kilobytes / 1024;
     if (key == "VmHWM:") memory.peak = kilobytes / 1024;
+    if (key == "RssAnon:") memory.anonymous = kilobytes / 1024;
   }
   return memory;
 }

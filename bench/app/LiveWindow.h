@@ -128,10 +128,11 @@ double milliseconds(Clock::duration duration);
 // Linear between the closest ranks; values need not be sorted. 0 for none.
 double percentile(std::vector<double> values, double fraction);
 
-// Resident memory of this process, in MB, from /proc/self/status.
+// Memory of this process, in MB, from /proc/self/status.
 struct ResidentMemory {
-  double current = 0;  // VmRSS
-  double peak = 0;     // VmHWM
+  double current = 0;    // VmRSS
+  double peak = 0;       // VmHWM
+  double anonymous = 0;  // RssAnon: what is this process's alone
 };
 ResidentMemory residentMemory();
 // Lowers the recorded peak to the present size, so that a run measures its own.
