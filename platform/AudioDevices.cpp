@@ -85,6 +85,14 @@ std::optional<unsigned int> resolveAudioDevice(RtAudio& service, AudioDirection 
   return devices[static_cast<std::size_t>(device)].id;
 }
 
+void closeStreamOf(RtAudio& service) {
+  try {
+    if (service.isStreamOpen()) service.closeStream();
+  } catch (const std::exception&) {
+    // The server is gone.
+  }
+}
+
 void markStreamThread(AudioStreamOwner* owner) {
   streamThreadOwner = owner;
 }

@@ -39,6 +39,10 @@ std::vector<AudioDevice> audioDevices(RtAudio& service, AudioDirection direction
 std::optional<unsigned int> resolveAudioDevice(RtAudio& service, AudioDirection direction,
                                                int device);
 
+// Closes the service's stream if one is open. A server that has gone leaves nothing to close: the
+// stream's resources go with the service object.
+void closeStreamOf(RtAudio& service);
+
 // RtAudio reports a stream failure (the audio server gone, a device unplugged) to one plain
 // function without user data, on the thread that met it. Each stream callback marks its own
 // thread with its owner, so that a failure met there reaches that owner. Failures met on other

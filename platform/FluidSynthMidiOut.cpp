@@ -178,14 +178,6 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     return service_->isStreamRunning();
   }
 
-  void closeOutput() {
-    try {
-      if (service_->isStreamOpen()) service_->closeStream();
-    } catch (const std::exception&) {
-      // The server is gone; the stream's resources go with the service object.
-    }
-  }
-
   // Waits until the stream has stopped, or the wait has passed; true when it has stopped.
   bool waitUntilStopped(std::chrono::milliseconds wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
@@ -205,7 +197,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     } catch (const std::exception&) {
       // The server is gone.
     }
-    closeOutput();
+    closeStreamOf(*service_);
     service_.reset();
     closedForQuiet_ = false;
     stopping_.store(false);
@@ -221,7 +213,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
       return kMidiError;
     if (closedForQuiet_) {
       closedForQuiet_ = false;
-      // The server went while the output was closed.
+      // Failing here, the server went while the output was closed.
       if (!openOutput() || !startOutput()) return failedToWake();
     }
     const TimedPhrase phrase = timedPhrase(*header);
@@ -333,7 +325,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
       const std::lock_guard lock(streamMutex_);
       if (!closeAsked_.exchange(false) || !stopping_.load() || !service_) continue;
       if (!waitUntilStopped(kStoppingWait)) continue;
-      closeOutput();
+      closeStreamOf(*service_);
       closedForQuiet_ = true;
       stopping_.store(false);
     }

@@ -145,13 +145,7 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
 
   // A connection left open while capture is off would never hear of its server going, and
   // closing it afterwards can block for ever inside the audio library.
-  void disconnect() {
-    try {
-      if (service_->isStreamOpen()) service_->closeStream();
-    } catch (const std::exception&) {
-      // The server is gone; the stream's resources go with the service object.
-    }
-  }
+  void disconnect() { closeStreamOf(*service_); }
 
   void halt() {
     if (!running_) return;

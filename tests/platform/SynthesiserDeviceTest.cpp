@@ -19,6 +19,12 @@ class SynthesiserDeviceTest : public DeviceTest {
     const int monitor = inputDeviceNamed(input, "Monitor of");
     return monitor >= 0 && recorder.open(monitor);
   }
+  // Records from now on, once the monitor delivers at the pace of real time.
+  bool listenSettled(CaptureRecorder& recorder, RtAudioSoundInput& input) {
+    if (!listen(recorder, input)) return false;
+    recorder.start();
+    return recorder.settle(8s);
+  }
 };
 
 // Keeps the recording going (only seven buffers are queued at a time) until the done notices
@@ -48,9 +54,8 @@ TEST_F(SynthesiserDeviceTest, NotesSoundAtTheirPitchAndTheirExactTimesThenTheDon
 
   RtAudioSoundInput input;
   CaptureRecorder recorder(input);
-  ASSERT_TRUE(listen(recorder, input));
-  recorder.start();
-  ASSERT_TRUE(recorder.settle(8s)) << "the monitor delivers while the stream plays silence";
+  ASSERT_TRUE(listenSettled(recorder, input))
+      << "the monitor delivers while the stream plays silence";
 
   // A4 for 96 ticks, then E5 192 ticks (one second) after A4 began.
   MidiEventList phrase;
@@ -87,9 +92,7 @@ TEST_F(SynthesiserDeviceTest, StopDuringAPhraseSilencesItWithoutADoneNotice) {
   ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
   RtAudioSoundInput input;
   CaptureRecorder recorder(input);
-  ASSERT_TRUE(listen(recorder, input));
-  recorder.start();
-  ASSERT_TRUE(recorder.settle(8s));
+  ASSERT_TRUE(listenSettled(recorder, input));
 
   // Three notes held for ten seconds.
   MidiEventList chord;
@@ -130,9 +133,7 @@ TEST_F(SynthesiserDeviceTest, AfterQuietTheOutputClosesAndTheNextPhraseOpensItAn
   EXPECT_TRUE(synthesiser.outputOpen());
   RtAudioSoundInput input;
   CaptureRecorder recorder(input);
-  ASSERT_TRUE(listen(recorder, input));
-  recorder.start();
-  ASSERT_TRUE(recorder.settle(8s));
+  ASSERT_TRUE(listenSettled(recorder, input));
 
   for (int note : {69, 76}) {
     SCOPED_TRACE(::testing::Message() << "note " << note);
@@ -188,9 +189,7 @@ TEST_F(SynthesiserDeviceTest, WithoutASoundFontTheStreamKeepsTimeSilently) {
   EXPECT_FALSE(synthesiser.soundFontLoaded());
   RtAudioSoundInput input;
   CaptureRecorder recorder(input);
-  ASSERT_TRUE(listen(recorder, input));
-  recorder.start();
-  ASSERT_TRUE(recorder.settle(8s));
+  ASSERT_TRUE(listenSettled(recorder, input));
 
   MidiEventList phrase;
   PushNote(phrase, 60, 0, 0, 120, 96);
