@@ -8,7 +8,7 @@
 # installed, is measured the same way and printed beside.
 #
 #   tools/measure-idle.sh [RUNS [SECONDS]]     (3 runs of 20 s by default)
-#   AURALIS_PROGRAM=path tools/measure-idle.sh  (build/release/app/auralis by default)
+#   AURALIS_PROGRAM=path tools/measure-idle.sh  (otherwise the release build, built first)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -127,8 +127,13 @@ fi
 
 runs=${1:-3}
 seconds=${2:-20}
-program=${AURALIS_PROGRAM:-$root/build/release/app/auralis}
-[ -x "$program" ] || die "no program at $program: build the release preset first"
+program=${AURALIS_PROGRAM:-}
+if [ -z "$program" ]; then
+  (cd "$root" && tools/setup.sh && cmake --preset release >/dev/null &&
+    cmake --build --preset release --target auralis >/dev/null)
+  program=$root/build/release/app/auralis
+fi
+[ -x "$program" ] || die "no program at $program"
 
 header="RssAnon MiB  VmRSS MiB  VmHWM MiB  process CPU %  PulseAudio CPU %"
 # Runs one program RUNS times and prints each run and the median of every column.
