@@ -50,7 +50,8 @@ pulse_server_pid() {
   folder=${folder%/native}
   local proc
   for proc in /proc/[0-9]*; do
-    if tr '\0' ' ' <"$proc/cmdline" 2>/dev/null | grep -q "^pulseaudio .*$folder/server.pa"; then
+    # A process may end while the list is read.
+    if { tr '\0' ' ' <"$proc/cmdline"; } 2>/dev/null | grep -q "^pulseaudio .*$folder/server.pa"; then
       echo "${proc#/proc/}"
       return 0
     fi
