@@ -124,6 +124,7 @@ void BM_QuestionToHearing(benchmark::State& state) {
   for (auto _ : state) {
     TForm1 window({midiOut, soundInput, midiInput, sounds, documents, [](int) {}});
     window.FormActivate();
+    if (!capturing(state, window)) return;
     // Practice Mode keeps the level, so every question is one note.
     window.menus().PracticeMode1->setChecked(true);
     window.menus().Identify1->trigger();
