@@ -124,9 +124,9 @@ struct PitchDetector::State {
   std::array<std::array<float, kSubBands>, kDetectorNotes> subBandMagnitude{};
   FrameResult result;
 
-  // One spare slot after the last mirrors slot 0, so a window that starts in the last slot
-  // reads on without a seam.
-  std::array<std::int16_t, (kHistorySlots + 1) * kBufferSamples> history{};
+  // The kept slots: slot n of the history is held at n mod kHeldSlots. One spare after the last
+  // mirrors the first, so a window that starts in the last reads on without a seam.
+  std::array<std::int16_t, (kHeldSlots + 1) * kBufferSamples> history{};
   int slot = 0;
   std::int64_t buffersSinceStart = 0;
 
@@ -292,11 +292,12 @@ void PitchDetector::ProcessCaptureBuffer(const std::int16_t* samples) {
   const int previous = s.slot;
   const int next = previous + 1 == kHistorySlots ? 0 : previous + 1;
   std::int16_t* history = s.history.data();
-  std::copy_n(samples, kBufferSamples, history + next * kBufferSamples);
-  if (next == 0) std::copy_n(samples, kBufferSamples, history + kHistorySlots * kBufferSamples);
+  const int held = next % kHeldSlots;
+  std::copy_n(samples, kBufferSamples, history + held * kBufferSamples);
+  if (held == 0) std::copy_n(samples, kBufferSamples, history + kHeldSlots * kBufferSamples);
   s.slot = next;
   if (s.buffersSinceStart++ == 0) return;
-  DetectPitch(history + previous * kBufferSamples);
+  DetectPitch(history + (previous % kHeldSlots) * kBufferSamples);
 }
 
 void PitchDetector::resetBuffersSinceStart() {
@@ -313,7 +314,12 @@ int PitchDetector::slotCounter() const {
 
 const std::int16_t* PitchDetector::historySlot(int slot) const {
   if (slot < 0 || slot > kHistorySlots) return nullptr;
-  return state_->history.data() + slot * kBufferSamples;
+  const bool mirror = slot == kHistorySlots;
+  const int numbered = mirror ? 0 : slot;
+  const int age = (state_->slot - numbered + kHistorySlots) % kHistorySlots;
+  if (age >= kHeldSlots) return nullptr;
+  const int held = mirror ? kHeldSlots : numbered % kHeldSlots;
+  return state_->history.data() + held * kBufferSamples;
 }
 
 const FrameResult& PitchDetector::result() const {

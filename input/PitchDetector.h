@@ -14,6 +14,10 @@ inline constexpr int kSubBands = 12;         // 8 1/3 cents apart; sub-band 6 is
 inline constexpr int kWindowSamples = 2048;  // two capture buffers
 inline constexpr int kBufferSamples = 1024;  // one capture buffer, 23.2 ms at 44100 Hz
 inline constexpr int kHistorySlots = 2583;   // about 60 s of capture buffers
+// Of the history, only the two newest slots are ever read, so only the newest three are kept:
+// 3 divides 2583, so the kept slots wrap exactly where the numbered slots do.
+inline constexpr int kHeldSlots = 3;
+static_assert(kHistorySlots % kHeldSlots == 0);
 
 inline constexpr int kThresholdHigh = 333;
 inline constexpr int kThresholdMedium = 666;
@@ -62,7 +66,8 @@ class PitchDetector {
   // kept for the life of the detector.
   int slotCounter() const;
   // The 1024 samples of a history slot, 0 to kHistorySlots; slot kHistorySlots mirrors slot 0.
-  // Null for any other slot.
+  // Null for any other slot, and for a slot older than the newest kHeldSlots, which is no longer
+  // kept. The slot before the newest is followed in memory by the newest: the two are a window.
   const std::int16_t* historySlot(int slot) const;
 
   // Analyses 2048 consecutive samples and writes the frame result. Before the tables are built

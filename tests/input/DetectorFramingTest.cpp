@@ -120,6 +120,11 @@ TEST_F(FramingTest, HistoryWrapsAfterTheLastSlotThroughTheMirror) {
   reference.DetectPitch(after.data());
   expectSameFrames(detector, reference);
 
+  // The newest three are kept; an older slot is not.
+  EXPECT_TRUE(slotHolds(detector, kHistorySlots - 1, a));
+  EXPECT_TRUE(slotHolds(detector, 1, c));
+  EXPECT_EQ(detector.historySlot(kHistorySlots - 2), nullptr);
+  EXPECT_EQ(detector.historySlot(2), nullptr);
   EXPECT_EQ(detector.historySlot(-1), nullptr);
   EXPECT_EQ(detector.historySlot(kHistorySlots + 1), nullptr);
 }
