@@ -194,7 +194,8 @@ void PitchDetector::correlate(const Tables& tables, const double* samples,
 }
 
 double PitchDetector::BandMagnitude(const std::int16_t* window, int note, int subBand) const {
-  if (!tables_ || !onGrid(note) || subBand < 0 || subBand >= kSubBands) return 0.0;
+  if (window == nullptr || !tables_ || !onGrid(note) || subBand < 0 || subBand >= kSubBands)
+    return 0.0;
   const Tables& tables = currentTables();
   std::array<double, kWindowSamples> widened;
   widenSamples(window, tables.stride, widened.data());

@@ -73,8 +73,8 @@ class PitchDetector {
   // Analyses 2048 consecutive samples and writes the frame result. Before the tables are built
   // every frame reports no note.
   void DetectPitch(const std::int16_t* window);
-  // One correlator's magnitude over 2048 samples; 0 for a note or sub-band off the grid, or
-  // before the tables are built.
+  // One correlator's magnitude over 2048 samples; 0 for a note or sub-band off the grid, for no
+  // window (a history slot no longer kept), or before the tables are built.
   double BandMagnitude(const std::int16_t* window, int note, int subBand) const;
 
   const FrameResult& result() const;

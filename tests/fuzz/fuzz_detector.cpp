@@ -54,9 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (at + 1 >= size) at = size;
     detector.ProcessCaptureBuffer(buffer.data());
     checkResult(detector);
-    const double magnitude =
-        detector.BandMagnitude(detector.historySlot(0), static_cast<std::int8_t>(buffer[0] & 0xFF),
-                               static_cast<std::int8_t>(buffer[1] & 0xFF));
+    // The window the detector has just analysed: the slot before the newest, then the newest.
+    const int newest = detector.slotCounter();
+    const int previous = newest == 0 ? auralis::kHistorySlots - 1 : newest - 1;
+    const double magnitude = detector.BandMagnitude(detector.historySlot(previous),
+                                                    static_cast<std::int8_t>(buffer[0] & 0xFF),
+                                                    static_cast<std::int8_t>(buffer[1] & 0xFF));
     if (!std::isfinite(magnitude) || magnitude < 0) std::abort();
   }
   return 0;

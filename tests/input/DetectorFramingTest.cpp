@@ -125,6 +125,7 @@ TEST_F(FramingTest, HistoryWrapsAfterTheLastSlotThroughTheMirror) {
   EXPECT_TRUE(slotHolds(detector, 1, c));
   EXPECT_EQ(detector.historySlot(kHistorySlots - 2), nullptr);
   EXPECT_EQ(detector.historySlot(2), nullptr);
+  EXPECT_EQ(detector.BandMagnitude(detector.historySlot(2), 50, 6), 0.0);
   EXPECT_EQ(detector.historySlot(-1), nullptr);
   EXPECT_EQ(detector.historySlot(kHistorySlots + 1), nullptr);
 }
