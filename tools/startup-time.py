@@ -119,8 +119,8 @@ def main():
         sys.exit(__doc__)
     runs = int(sys.argv[1])
     programs = []
-    for spec in sys.argv[2:]:
-        name, prefix, command = spec.split("=", 2)
+    for program in sys.argv[2:]:
+        name, prefix, command = program.split("=", 2)
         programs.append((name, prefix, command))
     display = Display()
     times = {name: [] for name, _, _ in programs}
