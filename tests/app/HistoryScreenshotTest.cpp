@@ -87,7 +87,7 @@ TEST(HistoryScreenshots, TheStatisticsWindowShowsTwoWeeksOfPractice) {
   QTest::qWait(50);
   const QImage shot = window.screen()->grabWindow(window.winId()).toImage();
   QDir().mkpath(QStringLiteral(AURALIS_SCREENSHOT_DIR));
-  shot.save(QStringLiteral(AURALIS_SCREENSHOT_DIR "/statistics.png"));
+  shot.save(QStringLiteral(AURALIS_SCREENSHOT_DIR "/screenshot-statistics.png"));
 
   EXPECT_EQ(window.summary(), QStringLiteral("%1 answers, %2% correct")
                                   .arg(QLocale().toString(asked))

@@ -2,6 +2,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -19,16 +20,34 @@ const QColor kGreen(0, 255, 0);
 const QColor kWhite(255, 255, 255);
 const QColor kBlack(0, 0, 0);
 
+// A picture named "screenshot-..." is one that docs/ and the manual show: tools/render-pictures.sh
+// copies it there, and the manual_pictures test fails when docs/ shows one that no test makes.
 struct View {
   const char* name;
   QAction* MainMenu::*item;
   bool piano;
+  const char* identifyPicture;
+  const char* singPicture;
 };
 const std::array<View, 3> kViews = {{
-    {"solfege", &MainMenu::Solfege1, false},
-    {"notes", &MainMenu::Notes1, false},
-    {"piano", &MainMenu::Piano1, true},
+    {"solfege", &MainMenu::Solfege1, false, "screenshot-solfege", "sing-solfege"},
+    {"notes", &MainMenu::Notes1, false, "identify-notes", "screenshot-notes"},
+    {"piano", &MainMenu::Piano1, true, "screenshot-piano", "sing-piano"},
 }};
+
+// A frame of the detector for a sung pitch given as a fractional MIDI note.
+notice::MicFrame sungFrame(double pitch) {
+  const int note = static_cast<int>(std::lround(pitch));
+  const double cents = (pitch - note) * 100.0;
+  FrameResult result;
+  result.DetectedNote = note - 21;
+  result.DetectedPitchClass = pitchClassOf(note);
+  // Twelve sub-bands a semitone, the middle one in tune.
+  result.DetectedOffsetStep =
+      std::clamp(kNominalSubBand + static_cast<int>(std::lround(cents * 12 / 100)), 0, 11);
+  result.DetectedOffset = static_cast<float>(result.DetectedOffsetStep) / 12.0f;
+  return {result, SungPitch{pitch, cents}};
+}
 
 // The real window on the X display, grabbed from the screen as the user sees it.
 class Screenshots : public WindowTest {
@@ -41,6 +60,8 @@ class Screenshots : public WindowTest {
   }
 
   void showWindow() {
+    // The same questions at every run, so that a picture changes only when the window does.
+    lesson().random.SeedRandom(0.25L);
     TForm1& window = *form;
     window.show();
     window.activateWindow();
@@ -58,6 +79,11 @@ class Screenshots : public WindowTest {
     layout = form->notePanel()->panelLayout();
     QDir().mkpath(QStringLiteral(AURALIS_SCREENSHOT_DIR));
     shot.save(QStringLiteral(AURALIS_SCREENSHOT_DIR "/%1.png").arg(QString::fromStdString(name)));
+  }
+
+  // The clocks run as they do a few seconds after start.
+  void runClock(int seconds) {
+    for (int i = 0; i < seconds; ++i) lesson().Timer1Timer();
   }
 
   QColor at(int x, int y) const { return shot.pixelColor(origin + QPoint(x, y)); }
@@ -103,6 +129,7 @@ TEST_F(Screenshots, IdentifyShowsTheLevelRedAndTheAnsweredNoteBlue) {
   storeValue("IdentifyMastery95Percent", 1);  // C and E, two notes a question
   open();
   showWindow();
+  runClock(9);
   type("i");
   finishPhrases();
   ASSERT_EQ(lesson().question.QuestionNoteCount, 2);
@@ -113,7 +140,7 @@ TEST_F(Screenshots, IdentifyShowsTheLevelRedAndTheAnsweredNoteBlue) {
 
   for (const View& view : kViews) {
     (menus().*view.item)->trigger();
-    grab(std::string("identify-") + view.name);
+    grab(view.identifyPicture);
     expectBands(view.name);
     if (view.piano) {
       EXPECT_EQ(nameOf(dotColour(answered)), nameOf(kBlue)) << "the answered note's dot";
@@ -135,11 +162,12 @@ TEST_F(Screenshots, SingShowsTheNoteToSingRedAndTheRestOfTheLevelDarkRed) {
   storeValue("SingingMastery95Percent", 4);  // C, D, E and G
   open();
   showWindow();
+  runClock(9);
   type("s");
   const int first = lesson().question.FirstNotePitchClass;
   for (const View& view : kViews) {
     (menus().*view.item)->trigger();
-    grab(std::string("sing-") + view.name);
+    grab(view.singPicture);
     expectBands(view.name);
     for (int column : {0, 2, 4, 7}) {
       const QColor wanted = column == first ? kRed : kDarkRed;
@@ -174,7 +202,8 @@ TEST_F(Screenshots, ThePitchGraphShowsASungGlideAndVibratoInPracticeAndMimic) {
   const struct {
     const char* name;
     char key;  // the lesson chosen before singing
-  } lessons[] = {{"pitch-graph-practice", 'p'}, {"pitch-graph-mimic", 'm'}};
+  } lessons[] = {{"screenshot-pitch-graph-practice", 'p'}, {"screenshot-pitch-graph-mimic", 'm'}};
+  runClock(9);
   for (const auto& lesson : lessons) {
     type(std::string(1, lesson.key));
     finishPhrases();
@@ -184,12 +213,7 @@ TEST_F(Screenshots, ThePitchGraphShowsASungGlideAndVibratoInPracticeAndMimic) {
       const double t = frame / 43.0;
       const double glide = asked - 3.0 + std::min(t, 1.0) * 3.0;
       const double pitch = glide + (t > 1.2 ? 0.3 * std::sin(2 * M_PI * 5.5 * t) : 0.0);
-      FrameResult result;
-      result.DetectedNote = static_cast<int>(std::lround(pitch)) - 21;
-      result.DetectedPitchClass = pitchClassOf(static_cast<int>(std::lround(pitch)));
-      result.DetectedOffsetStep = kNominalSubBand;
-      const double cents = (pitch - std::round(pitch)) * 100.0;
-      form->messageWindow().post(notice::MicFrame{result, SungPitch{pitch, cents}});
+      form->messageWindow().post(sungFrame(pitch));
     }
     deliverNotices();
     grab(lesson.name);
@@ -197,6 +221,38 @@ TEST_F(Screenshots, ThePitchGraphShowsASungGlideAndVibratoInPracticeAndMimic) {
   }
   // Mimic's question is not shown before it is answered; Practice has none.
   EXPECT_EQ(pixelsIn(shot, form->pitchGraph(), form.get(), questionLine), 0);
+}
+
+// The first steps of the manual: sing a note in Practice Singing and watch the status bar and the
+// triangles. The panel shows the frequency of the note heard, not the one sung.
+TEST_F(Screenshots, PracticeSingingShowsTheNoteHeardAtItsInTuneFrequency) {
+  open();
+  showWindow();
+  runClock(9);
+  // DO, C4, sung 10 cents sharp (263.1 Hz).
+  for (int frame = 0; frame < 20; ++frame) form->messageWindow().post(sungFrame(60.1));
+  deliverNotices();
+  grab("screenshot-first-screen");
+
+  EXPECT_EQ(panel(0), QStringLiteral("0:00 / 0:00 / 0:09"));
+  EXPECT_EQ(panel(1), QStringLiteral("261.6 Hz"));
+  // Both triangles over DO, right of its middle; none anywhere else.
+  // The triangles' wide ends, at the panel's top and bottom edges.
+  const int top = 2;
+  const int bottom = layout.height - 3;
+  for (int column = 0; column < 12; ++column) {
+    int topRed = 0;
+    int bottomRed = 0;
+    int leftHalfRed = 0;
+    for (int x = layout.columnLeft(column); x < layout.columnLeft(column + 1); ++x) {
+      topRed += at(x, top) == kRed;
+      bottomRed += at(x, bottom) == kRed;
+      leftHalfRed += x < layout.columnLeft(column) + layout.columnWidth / 2 && at(x, top) == kRed;
+    }
+    EXPECT_EQ(topRed > 0, column == 0) << "column " << column;
+    EXPECT_EQ(bottomRed > 0, column == 0) << "column " << column;
+    EXPECT_EQ(leftHalfRed, 0) << "column " << column << ": sung sharp, not flat";
+  }
 }
 
 }  // namespace
