@@ -1,7 +1,20 @@
 # The Debian package, made from a built release folder:
 #   cmake --build --preset release && (cd build/release && cpack -G DEB)
 # It holds what the install() rules install: the program, its desktop entry, AppStream
-# metainfo, icons, manual page and HTML manual.
+# metainfo, icons, manual page and HTML manual, and the package's copyright and changelog.
+
+# Debian keeps both in the package's doc folder, the changelog compressed as dpkg-dev would:
+# gzip -9 without a name or time stamp, so that the same changelog gives the same bytes.
+include(GNUInstallDirs)
+set(AURALIS_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/debian/changelog.gz)
+add_custom_command(OUTPUT ${AURALIS_CHANGELOG_GZ}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/debian
+  COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/cmake/debian/changelog > ${AURALIS_CHANGELOG_GZ}
+  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog
+  VERBATIM)
+add_custom_target(debian_changelog ALL DEPENDS ${AURALIS_CHANGELOG_GZ})
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${AURALIS_CHANGELOG_GZ}
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/auralis)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME auralis)
@@ -21,12 +34,12 @@ set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://auralis.example.org/")
 # The libraries the program links are found by dpkg-shlibdeps (package dpkg-dev) and added to
-# these: the SoundFont the built-in synthesiser plays, and Qt's platform plugins, without which
-# no window opens.
+# these: the SoundFont the built-in synthesiser plays, Qt's platform plugins, without which no
+# window opens, and Qt's SQLite driver, a plugin that libqt6sql6 only recommends, without which
+# no answer is kept.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "timgm6mb-soundfont, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "timgm6mb-soundfont, qt6-qpa-plugins, libqt6sql6-sqlite")
 # The window's fonts are Times New Roman; Liberation Serif has its measures.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 
