@@ -6,13 +6,16 @@
 # Debian keeps both in the package's doc folder, the changelog compressed as dpkg-dev would:
 # gzip -9 without a name or time stamp, so that the same changelog gives the same bytes.
 include(GNUInstallDirs)
+# Made when the build is configured, and again whenever the changelog changes.
+set(AURALIS_CHANGELOG ${PROJECT_SOURCE_DIR}/cmake/debian/changelog)
 set(AURALIS_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/debian/changelog.gz)
-add_custom_command(OUTPUT ${AURALIS_CHANGELOG_GZ}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/debian
-  COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/cmake/debian/changelog > ${AURALIS_CHANGELOG_GZ}
-  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog
-  VERBATIM)
-add_custom_target(debian_changelog ALL DEPENDS ${AURALIS_CHANGELOG_GZ})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${AURALIS_CHANGELOG})
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/debian)
+execute_process(COMMAND gzip -9n -c ${AURALIS_CHANGELOG} OUTPUT_FILE ${AURALIS_CHANGELOG_GZ}
+  RESULT_VARIABLE AURALIS_GZIP_RESULT)
+if(NOT AURALIS_GZIP_RESULT EQUAL 0)
+  message(FATAL_ERROR "gzip could not compress ${AURALIS_CHANGELOG}")
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${AURALIS_CHANGELOG_GZ}
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/auralis)
 

@@ -92,6 +92,9 @@ check_window() {
   kill "$feeder" 2>/dev/null || true
   trap - EXIT
   [ -s "$XDG_CONFIG_HOME/Auralis/Auralis.ini" ] || die "no settings were saved at exit"
+  # The answer history opens at start, through Qt's SQLite driver.
+  head -c 15 "$work/data/Auralis/history.sqlite" 2>/dev/null | grep -q "SQLite format 3" ||
+    die "no answer history was kept: $(cat "$work/auralis.log")"
 }
 
 if [ "${1:-}" = "--window" ]; then
@@ -119,10 +122,15 @@ cmake --build --preset release --target auralis >/dev/null
 deb="$(ls "$work"/deb/auralis_*.deb)"
 echo "built $(basename "$deb")"
 
+version="$(dpkg-deb -f "$deb" Version)"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for needed in timgm6mb-soundfont qt6-qpa-plugins libqt6widgets6 librtaudio6 libfluidsynth3; do
+# libqt6sql6 only recommends its SQLite driver; without it no answer is kept.
+for needed in timgm6mb-soundfont qt6-qpa-plugins libqt6widgets6 librtaudio6 libfluidsynth3 \
+  libqt6sql6 libqt6sql6-sqlite; do
   [[ ", $depends," == *", $needed"[\ ,]* ]] || die "Depends lacks $needed: $depends"
 done
+# No address of a site that does not exist.
+[ -z "$(dpkg-deb -f "$deb" Homepage)" ] || die "Homepage: $(dpkg-deb -f "$deb" Homepage)"
 
 # The metadata as the package holds them.
 contents="$work/contents"
@@ -130,6 +138,26 @@ dpkg-deb -x "$deb" "$contents"
 share="$contents/usr/share"
 desktop-file-validate "$share/applications/auralis.desktop"
 appstreamcli validate --no-net "$share/metainfo/org.auralis.Auralis.metainfo.xml"
+! grep -n "example\.org" "$share/metainfo/org.auralis.Auralis.metainfo.xml" ||
+  die "the metainfo points at a site that does not exist"
+doc="$share/doc/auralis"
+head -n 1 "$doc/copyright" |
+  grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ||
+  die "copyright is not in the machine-readable format"
+# Every licence named in a Files paragraph has its own paragraph.
+while read -r licence; do
+  grep -qx "License: $licence" <(awk '/^Files:/ { files = 1 } /^$/ { files = 0 } !files' "$doc/copyright") ||
+    die "copyright names the licence $licence without its text"
+done < <(awk '/^Files:/ { files = 1 } /^$/ { files = 0 } files && /^License:/ { print $2 }' "$doc/copyright")
+# Compressed as dpkg-dev does: gzip -9 with no file name and no time stamp.
+gzip -t "$doc/changelog.gz" || die "changelog.gz is not gzip"
+[ "$(od -An -tx1 -j3 -N6 "$doc/changelog.gz" | tr -d ' ')" = "000000000002" ] ||
+  die "changelog.gz keeps a file name or a time stamp (gzip -9n)"
+zcat "$doc/changelog.gz" >"$work/changelog"
+changelog_version="$(dpkg-parsechangelog -l "$work/changelog" -S Version)" ||
+  die "changelog.gz is not a Debian changelog"
+[ "$changelog_version" = "$version" ] ||
+  die "the changelog's newest version is $changelog_version, the package's $version"
 man_warnings="$(groff -man -ww -z "$share/man/man1/auralis.1" 2>&1)"
 [ -z "$man_warnings" ] || die "auralis.1: $man_warnings"
 for size in 48 64 128 256; do
@@ -138,6 +166,9 @@ for size in 48 64 128 256; do
 done
 [ -s "$share/icons/hicolor/scalable/apps/auralis.svg" ] || die "no scalable icon"
 "$root/tools/check-manual.sh" --no-render "$share/doc/auralis/manual"
+if command -v lintian >/dev/null; then
+  lintian --fail-on error "$deb" || die "lintian found errors"
+fi
 
 echo "== install"
 (cd "$work/deb" && $sudo env DEBIAN_FRONTEND=noninteractive \
@@ -145,6 +176,12 @@ echo "== install"
   die "apt-get install failed: $(cat "$work/apt.log")"
 we_installed=1
 files="$(dpkg -L auralis)"
+installed_depends="$(dpkg-query -W -f='${Depends}' auralis)"
+[[ ", $installed_depends," == *", libqt6sql6-sqlite"[\ ,]* ]] ||
+  die "the installed package does not depend on libqt6sql6-sqlite: $installed_depends"
+for file in /usr/share/doc/auralis/copyright /usr/share/doc/auralis/changelog.gz; do
+  grep -qx "$file" <<<"$files" && [ -s "$file" ] || die "$file is not installed"
+done
 "$root/tools/with-services.sh" "$root/tools/package-test.sh" --window "$work/window"
 mkdir -p build/release
 cp "$work/window/window.png" build/release/package-test-window.png
