@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QImage>
 #include <QLocale>
@@ -24,7 +25,8 @@ int recordTwoWeeks(HistoryStore& store, int* correctCount) {
   std::mt19937 random(611);
   std::uniform_real_distribution<double> unit(0, 1);
   std::normal_distribution<double> wobble(0, 8);
-  const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+  // A fixed fortnight, so that the picture is the same whichever day it is drawn on.
+  const std::int64_t now = QDateTime(QDate(2026, 12, 9), QTime(18, 0)).toMSecsSinceEpoch();
   int count = 0;
   *correctCount = 0;
   for (int day = 13; day >= 0; --day) {
