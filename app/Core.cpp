@@ -29,10 +29,7 @@ void Core::handle(const notice::CaptureData& data) {
 }
 
 void Core::handle(const notice::MicFrame& frame) {
-  acceptedThisFrame_ = false;
-  readout_.ShowPitchReadout(frame.frame);
-  // The history keeps how far off the accepted note was sung, finer than its sub-band.
-  if (acceptedThisFrame_ && frame.pitch) lesson_.SungCents = frame.pitch->cents;
+  readout_.ShowPitchReadout(frame.frame, frame.pitch, frame.buffer);
   host_.showSungPitch(frame.pitch);
 }
 
@@ -41,7 +38,7 @@ void Core::handle(const notice::PlayDone&) {
 }
 
 void Core::handle(const notice::Character& character) {
-  lesson_.FormKeyPress(character.letter);
+  lesson_.SungKeyPress(character.sung);
 }
 
 void Core::handle(const notice::MidiKey& key) {
@@ -115,7 +112,8 @@ void Core::postCaptureNotice(int openCount) {
 // Right after the frame's analysis: frames analysed before the notice is handled move the
 // detector on.
 void Core::postMicFrame(const FrameResult& frame) {
-  notices_.post(notice::MicFrame{frame, estimateLatestPitch(detector_)});
+  notices_.post(
+      notice::MicFrame{frame, estimateLatestPitch(detector_), detector_.buffersSinceStart()});
 }
 
 void Core::postMicrophoneLost(int openCount) {
@@ -126,9 +124,8 @@ void Core::drawTuningMarker(int pitchClass, float offset) {
   host_.drawTuningMarker(pitchClass, offset);
 }
 
-void Core::postCharacter(char letter) {
-  acceptedThisFrame_ = true;
-  notices_.post(notice::Character{letter});
+void Core::postSungNote(const SungNote& note) {
+  notices_.post(notice::Character{note});
 }
 
 }  // namespace auralis

@@ -73,7 +73,7 @@ class Core final : private CaptureHost, private ReadoutHost {
 
   // ReadoutHost; setMicPanelText serves both.
   void drawTuningMarker(int pitchClass, float offset) override;
-  void postCharacter(char letter) override;
+  void postSungNote(const SungNote& note) override;
 
   void handle(const notice::CaptureData&);
   void handle(const notice::MicFrame& frame);
@@ -87,7 +87,6 @@ class Core final : private CaptureHost, private ReadoutHost {
 
   CoreHost& host_;
   NoticeQueue& notices_;
-  bool acceptedThisFrame_ = false;  // the readout posted a letter for the frame being shown
   MidiStreamPlayer player_;
   Lesson lesson_;
   PitchDetector detector_;

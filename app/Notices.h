@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <variant>
 
+#include "engine/SungNote.h"
 #include "input/PitchDetector.h"
 #include "input/PitchEstimate.h"
 
@@ -19,19 +21,22 @@ struct CaptureData {
   int openCount;
 };
 
-// WM_MICFRAME: a capture buffer was analysed; the frame's whole result, and the sung pitch
-// between the detector's sub-bands (none without a note).
+// WM_MICFRAME: a capture buffer was analysed; the frame's whole result, the sung pitch
+// between the detector's sub-bands (none without a note), and which buffer it was, counted from
+// the microphone's start.
 struct MicFrame {
   FrameResult frame;
   std::optional<SungPitch> pitch;
+  std::int64_t buffer = 0;
 };
 
 // WM_PLAYDONE: the phrase on the MIDI output finished.
 struct PlayDone {};
 
-// A letter accepted by the pitch readout, judged as if it had been typed (a character message).
+// A note accepted by the pitch readout, judged as its letter as if it had been typed (a
+// character message).
 struct Character {
-  char letter;
+  SungNote sung;
 };
 
 // A decoded key of the MIDI keyboard, struck while the device opened as `generation` was in use.

@@ -51,6 +51,14 @@ void Lesson::MidiKeyboardKey(char key) {
   }
 }
 
+void Lesson::SungKeyPress(const SungNote& note) {
+  MicLetter = note.letter();
+  SungPitchClass = note.pitchClass();
+  SungOctave = note.octave();
+  sung_ = note;
+  FormKeyPress(MicLetter);
+}
+
 void Lesson::NoteColumnClicked(int column) {
   if (!acceptKeyAnswers || column < 0 || column > 11) return;
   judgeFrom(AnswerSource::Click, NoteLetters[column]);

@@ -11,6 +11,7 @@
 #include "engine/Question.h"
 #include "engine/Random.h"
 #include "engine/Scores.h"
+#include "engine/SungNote.h"
 #include "output/MidiStreamPlayer.h"
 
 namespace auralis {
@@ -48,6 +49,16 @@ class Lesson {
   void PlaybackDone();
   // A decoded MIDI keyboard key: an answer letter, "r", "w", or ' ' for a new question.
   void MidiKeyboardKey(char key);
+  // A note accepted by the pitch readout, judged as its letter and told apart from a typed one.
+  // MicLetter keeps the letter until SungNoteOver.
+  void SungKeyPress(const SungNote& note);
+  // The readout's frame accepted no note: a letter from now on is not the sung one.
+  void SungNoteOver() { MicLetter = kNoMicLetter; }
+  // The readout handled a frame.
+  void FrameHeard() { ++FramesSincePlay; }
+  // Every pitch class answers, as if a question had just started playing; for a tool that
+  // listens to a recording outside any lesson.
+  void listenForAnyNote();
 
   // Lesson modes.
   void Identify1Click();
@@ -96,16 +107,6 @@ class Lesson {
   bool DeferredAnswer = false;
   char DeferredLetter = kNoMicLetter;
 
-  // The sung note, written by the pitch readout.
-  char MicLetter = kNoMicLetter;
-  int SungOctave = 0;
-  int SungPitchClass = 0;
-  int FramesSincePlay = 0;
-  // What the history keeps of the accepted note besides its letter.
-  int SungDetectedNote = 0;
-  int SungOffsetStep = 0;
-  double SungCents = 0.0;
-
   // Keeps every judged answer letter and every level change, when set. Lessons never depend on
   // it.
   AnswerRecorder* recorder = nullptr;
@@ -119,6 +120,13 @@ class Lesson {
   bool microphoneOn = false;  // the last value given to setMicrophoneWanted
 
   MidiStreamPlayer& player() { return player_; }
+
+  // The last sung note, as SungKeyPress and SungNoteOver left it.
+  char micLetter() const { return MicLetter; }
+  int sungOctave() const { return SungOctave; }
+  int sungPitchClass() const { return SungPitchClass; }
+  // Frames the readout handled since a question last started playing.
+  int framesSincePlay() const { return FramesSincePlay; }
 
  private:
   void modeCommand(LessonItem item, LessonMode mode);
@@ -138,6 +146,12 @@ class Lesson {
 
   LessonHost& host_;
   MidiStreamPlayer& player_;
+
+  char MicLetter = kNoMicLetter;
+  int SungOctave = 0;
+  int SungPitchClass = 0;
+  int FramesSincePlay = 0;
+  SungNote sung_;  // the accepted note, for the history
   AnswerSource answerSource_ = AnswerSource::Typed;
   AnswerSource deferredSource_ = AnswerSource::Typed;
   bool questionPlaying_ = false;  // the phrase sounding is the question

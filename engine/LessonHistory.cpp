@@ -45,9 +45,9 @@ void Lesson::recordAnswer(char ch, int position, bool correct) {
   answer.responseMs = static_cast<int>(std::max<std::int64_t>(0, now - questionReadyMs_));
   if (answer.source == AnswerSource::Sung) {
     answer.octave = SungOctave;
-    answer.detectedNote = SungDetectedNote;
-    answer.offsetStep = SungOffsetStep;
-    answer.cents = SungCents;
+    answer.detectedNote = sung_.detectedNote;
+    answer.offsetStep = sung_.offsetStep;
+    answer.cents = sung_.cents;
   }
   recorder->recordAnswer(answer);
 }

@@ -44,6 +44,13 @@ void Lesson::Warmup1Click() {
   UpdateLevelPanels();
 }
 
+void Lesson::listenForAnyNote() {
+  micWanted = true;
+  level.ActivePitchClasses.fill(1);
+  level.PaceCode = kPaceNone;
+  FramesSincePlay = 0;
+}
+
 void Lesson::setLessonMode(LessonMode mode) {
   lessonMode = mode;
   switch (mode) {

@@ -20,7 +20,7 @@ void PitchReadout::EraseTuningMarker() {
 bool PitchReadout::accepts(const FrameResult& frame) const {
   const int pitchClass = frame.DetectedPitchClass;
   if (pitchClass < 0 || pitchClass >= 12) return false;
-  if (lesson_.FramesSincePlay <= kFramesBeforeAnswer || stableRun_ <= kRequiredRun) return false;
+  if (lesson_.framesSincePlay() <= kFramesBeforeAnswer || stableRun_ <= kRequiredRun) return false;
   if (lesson_.level.ActivePitchClasses[pitchClass] != 1) return false;
   if (lesson_.level.PaceCode == kPaceUnlock) {
     // Only the note that the next answer refers to counts.
@@ -32,7 +32,8 @@ bool PitchReadout::accepts(const FrameResult& frame) const {
   return inTune(frame.DetectedOffsetStep);
 }
 
-void PitchReadout::ShowPitchReadout(const FrameResult& frame) {
+void PitchReadout::ShowPitchReadout(const FrameResult& frame, const std::optional<SungPitch>& pitch,
+                                    std::int64_t buffer) {
   if (!capture_.soundInPresent || !lesson_.micWanted) return;
   const int note = frame.DetectedNote;
 
@@ -65,21 +66,18 @@ void PitchReadout::ShowPitchReadout(const FrameResult& frame) {
     stableRun_ = 0;
   lastPitchClass_ = frame.DetectedPitchClass;
 
-  ++lesson_.FramesSincePlay;
+  lesson_.FrameHeard();
 
   if (!accepts(frame)) {
-    lesson_.MicLetter = kNoMicLetter;
+    lesson_.SungNoteOver();
     return;
   }
   stableRun_ = 0;
   micHoldOff_ = kMicHoldOffFrames;
-  lesson_.MicLetter = NoteLetters[frame.DetectedPitchClass];
-  lesson_.SungPitchClass = frame.DetectedPitchClass;
-  lesson_.SungOctave = (note - 3) / 12 + 2;
-  lesson_.SungDetectedNote = note;
-  lesson_.SungOffsetStep = frame.DetectedOffsetStep;
-  lesson_.SungCents = (frame.DetectedOffsetStep - kNominalSubBand) * (100.0 / kSubBands);
-  host_.postCharacter(lesson_.MicLetter);
+  // The estimate between sub-bands, where there is one, is finer than the sub-band.
+  const double cents =
+      pitch ? pitch->cents : (frame.DetectedOffsetStep - kNominalSubBand) * (100.0 / kSubBands);
+  host_.postSungNote(SungNote{note, frame.DetectedOffsetStep, cents, buffer});
 }
 
 }  // namespace auralis

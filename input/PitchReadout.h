@@ -2,8 +2,13 @@
 
 #include <string_view>
 
+#include <cstdint>
+#include <optional>
+
+#include "engine/SungNote.h"
 #include "input/MicrophoneCapture.h"
 #include "input/PitchDetector.h"
+#include "input/PitchEstimate.h"
 
 namespace auralis {
 
@@ -28,22 +33,25 @@ class ReadoutHost {
   virtual void setMicPanelText(std::string_view text) = 0;
   // Pitch class 0 to 11 and offset in [0, 1) from the column's left edge; -1 and -1.0 erase.
   virtual void drawTuningMarker(int pitchClass, float offset) = 0;
-  // A character message to the main window, which takes it to FormKeyPress like a typed key.
-  virtual void postCharacter(char letter) = 0;
+  // A character message to the main window, carrying the accepted note; it reaches the lesson
+  // as its letter, like a typed key.
+  virtual void postSungNote(const SungNote& note) = 0;
 
  protected:
   ~ReadoutHost() = default;
 };
 
 // The live readout of the sung pitch and the routing of a steady, in-tune note to the lesson
-// engine as its letter. It writes MicLetter, SungOctave, SungPitchClass and FramesSincePlay.
+// engine as its letter.
 class PitchReadout {
  public:
   PitchReadout(Lesson& lesson, const PitchDetector& detector, const MicrophoneCapture& capture,
                ReadoutHost& host);
 
-  // WM_MICFRAME: the readout of the frame that the notice carries.
-  void ShowPitchReadout(const FrameResult& frame);
+  // WM_MICFRAME: the readout of the frame that the notice carries: its detection, its pitch
+  // between sub-bands (none without a note) and the capture buffer it analysed.
+  void ShowPitchReadout(const FrameResult& frame, const std::optional<SungPitch>& pitch,
+                        std::int64_t buffer);
   // Listening stopped: no marker while nothing is heard.
   void EraseTuningMarker();
 

@@ -137,7 +137,7 @@ void BM_SungNoteToJudge(benchmark::State& state) {
       const bool answerable = runEventsUntil(
           [&] {
             return window.core().player().PlaybackIdle() &&
-                   lesson.FramesSincePlay > kFramesBeforeAnswer;
+                   lesson.framesSincePlay() > kFramesBeforeAnswer;
           },
           5s);
       if (!answerable || lesson.question.QuestionNoteCount != 1) {

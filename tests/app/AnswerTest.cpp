@@ -138,8 +138,7 @@ TEST_F(Answers, ALetterFromThePitchReadoutIsJudgedLikeATypedOne) {
   type("m");
   finishPhrases();
   const char letter = rightAnswer()[0];
-  lesson().MicLetter = letter;
-  form->messageWindow().post(notice::Character{letter});
+  form->messageWindow().post(notice::Character{SungNote::centred(letter, 5)});
   deliverNotices();
   EXPECT_GT(lesson().question.AnswerPosition + lesson().scores.LevelAsked, 0);
 }

@@ -120,8 +120,8 @@ TEST_F(Microphone, ASteadySungNoteAnswersTheMimicQuestion) {
       QString::asprintf("%1.1f Hz",
                         static_cast<double>(window.core().detector().noteFrequency(detectorNote))));
   EXPECT_EQ(window.notePanel()->markerPitchClass(), pitchClass) << "the tuning marker follows";
-  EXPECT_EQ(lesson().SungPitchClass, pitchClass);
-  EXPECT_EQ(lesson().SungOctave, 5);
+  EXPECT_EQ(lesson().sungPitchClass(), pitchClass);
+  EXPECT_EQ(lesson().sungOctave(), 5);
 }
 
 }  // namespace

@@ -19,8 +19,8 @@ std::string lessonEffects(Core& core) {
       << s.TotalCorrect << '/' << s.TotalAsked << " question";
   for (int i = 0; i < l.question.QuestionNoteCount; ++i) out << ' ' << l.question.QuestionNotes[i];
   out << " position " << l.question.AnswerPosition << " deferred " << l.DeferredAnswer << " replay "
-      << l.ReplayPending << " idle " << core.player().PlaybackIdle() << " sung '" << l.MicLetter
-      << "' frames " << l.FramesSincePlay << " mastery " << l.mastery.IdentifyMastery95Percent
+      << l.ReplayPending << " idle " << core.player().PlaybackIdle() << " sung '" << l.micLetter()
+      << "' frames " << l.framesSincePlay() << " mastery " << l.mastery.IdentifyMastery95Percent
       << ' ' << l.mastery.MimicMastery95Percent;
   return out.str();
 }
@@ -109,7 +109,8 @@ TEST_F(SameRoute, KeysLettersAndDoneNoticesMakeTheSameIdentifyLesson) {
     expectSameEffects("key " + std::to_string(round));
     finishPhrase();
     expectSameEffects("done " + std::to_string(round));
-    post(notice::Character{rightLetter(form->lesson().question.AnswerPosition)});
+    post(notice::Character{
+        SungNote::centred(rightLetter(form->lesson().question.AnswerPosition), 5)});
     finishPhrase();
     expectSameEffects("letter " + std::to_string(round));
   }

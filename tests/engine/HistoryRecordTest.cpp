@@ -94,19 +94,14 @@ TEST_F(HistoryRecordTest, ASungAnswerCarriesWhatTheReadoutHeard) {
   lesson.MimicSing1Click();
   finishAllPhrases();
   const char letter = rightAnswer()[0];
-  lesson.MicLetter = letter;
-  lesson.SungOctave = 5;
-  lesson.SungPitchClass = LetterToPitchClass(letter);
-  lesson.SungDetectedNote = 3 + 12 * 4 + LetterToPitchClass(letter);
-  lesson.SungOffsetStep = 7;
-  lesson.SungCents = 9.5;
-  lesson.FormKeyPress(letter);
+  const SungNote sung{3 + 12 * 3 + LetterToPitchClass(letter), 7, 9.5, 40};  // octave 5
+  lesson.SungKeyPress(sung);
   ASSERT_EQ(recorder.answers.size(), 1u);
   const AnswerRecord& a = recorder.answers[0];
   EXPECT_EQ(a.source, AnswerSource::Sung);
   EXPECT_EQ(a.lesson, LessonMode::Mimic);
   EXPECT_EQ(a.octave, 5);
-  EXPECT_EQ(a.detectedNote, lesson.SungDetectedNote);
+  EXPECT_EQ(a.detectedNote, sung.detectedNote);
   EXPECT_EQ(a.offsetStep, 7);
   EXPECT_DOUBLE_EQ(a.cents, 9.5);
   EXPECT_TRUE(a.correct);

@@ -16,11 +16,8 @@ class JudgeTest : public LessonFixture {
   }
 
   void sing(char letter, int octave) {
-    lesson.MicLetter = letter;
-    lesson.SungOctave = octave;
-    lesson.SungPitchClass = LetterToPitchClass(letter);
-    lesson.FormKeyPress(letter);
-    lesson.MicLetter = kNoMicLetter;
+    lesson.SungKeyPress(SungNote::centred(letter, octave));
+    lesson.SungNoteOver();
   }
 };
 

@@ -88,7 +88,8 @@ TEST(LiveInputTest, OnlyAVoiceCloseToTheNoteIsAccepted) {
     rig.capture.StartMicrophone();
     hear(rig, voice(60, 30, cents, 0.0));  // middle C, for less than a hold-off
     EXPECT_EQ(rig.window.characters, accepted ? std::vector<char>{'c'} : std::vector<char>{});
-    EXPECT_EQ(rig.lesson.SungOctave, accepted ? 5 : 0);
+    rig.pump();
+    EXPECT_EQ(rig.lesson.sungOctave(), accepted ? 5 : 0);
   }
 }
 

@@ -31,7 +31,8 @@ class RecordingWindow final : public CoreHost, public NoticeQueue {
   std::string micPanel;
   std::vector<std::string> events;  // repaints and feedback sounds
   std::vector<Marker> markers;
-  std::vector<char> characters;  // every letter the readout posted
+  std::vector<char> characters;     // every letter the readout posted
+  std::vector<SungNote> sungNotes;  // and the note each came with
   std::deque<Notice> queue;
   Core* core = nullptr;
 
@@ -61,8 +62,10 @@ class RecordingWindow final : public CoreHost, public NoticeQueue {
   // Any thread: a device on a thread of its own posts from there.
   void post(Notice notice) override {
     std::lock_guard lock(mutex);
-    if (const auto* character = std::get_if<notice::Character>(&notice))
-      characters.push_back(character->letter);
+    if (const auto* character = std::get_if<notice::Character>(&notice)) {
+      characters.push_back(character->sung.letter());
+      sungNotes.push_back(character->sung);
+    }
     queue.push_back(std::move(notice));
   }
   std::optional<Notice> take() {
@@ -103,9 +106,8 @@ class LiveRig {
   // Listening, with every pitch class active and a question that began playing long ago.
   void listen() {
     capture.soundInPresent = true;
-    lesson.micWanted = true;
-    lesson.level.ActivePitchClasses.fill(1);
-    lesson.FramesSincePlay = 100;
+    lesson.listenForAnyNote();
+    for (int i = 0; i < 100; ++i) lesson.FrameHeard();
   }
 
   // Runs the message loop until nothing is posted and the microphone's calls have all returned.

@@ -31,7 +31,7 @@ std::vector<int> feed(LiveRig& rig, const std::vector<Frames>& stretches) {
   for (const Frames& s : stretches) {
     for (int i = 0; i < s.count; ++i) {
       const std::size_t before = rig.window.characters.size();
-      rig.readout.ShowPitchReadout(heard(s.note, s.offsetStep));
+      rig.readout.ShowPitchReadout(heard(s.note, s.offsetStep), std::nullopt, 0);
       ++frame;
       if (rig.window.characters.size() > before) accepted.push_back(frame);
     }
@@ -46,13 +46,14 @@ struct Listening : LiveRig {
 TEST(ReadoutTest, ThePanelShowsMicOnOrTheNominalFrequency) {
   Listening rig;
   rig.lesson.micWanted = false;
-  rig.readout.ShowPitchReadout(heard(kA4));
+  rig.readout.ShowPitchReadout(heard(kA4), std::nullopt, 0);
   EXPECT_EQ(rig.window.micPanel, "");  // not listening
   rig.lesson.micWanted = true;
   const std::pair<int, const char*> cases[] = {
       {0, "Mic ON"}, {kA4, "440.0 Hz"}, {kC4, "261.6 Hz"}, {19, "82.4 Hz"}, {89, "4698.6 Hz"}};
   for (const auto& [note, text] : cases) {
-    rig.readout.ShowPitchReadout(heard(note, 11));  // the sub-band does not move the number
+    rig.readout.ShowPitchReadout(heard(note, 11), std::nullopt,
+                                 0);  // the sub-band does not move the number
     EXPECT_EQ(rig.window.micPanel, text);
   }
 }
@@ -90,13 +91,16 @@ TEST(ReadoutTest, TheAcceptedNoteSetsLetterOctaveAndPitchClass) {
     Listening rig;
     feed(rig, {{c.note, 6}});
     ASSERT_EQ(rig.window.characters, std::vector<char>{c.letter});
-    EXPECT_EQ(rig.lesson.SungOctave, c.octave);
-    EXPECT_EQ(rig.lesson.SungOctave * 12 + rig.lesson.SungPitchClass, c.note + 21);
+    const SungNote& sung = rig.window.sungNotes[0];
+    EXPECT_EQ(sung.octave(), c.octave);
+    EXPECT_EQ(sung.octave() * 12 + sung.pitchClass(), c.note + 21);
+    rig.pump();
+    EXPECT_EQ(rig.lesson.sungOctave() * 12 + rig.lesson.sungPitchClass(), c.note + 21);
     // The key handler still finds the letter while the note sounds on; a change clears it.
     feed(rig, {{c.note, 3}});
-    EXPECT_EQ(rig.lesson.MicLetter, c.letter);
+    EXPECT_EQ(rig.lesson.micLetter(), c.letter);
     feed(rig, {{c.note + 1, 1}});
-    EXPECT_EQ(rig.lesson.MicLetter, ' ');
+    EXPECT_EQ(rig.lesson.micLetter(), ' ');
   }
 }
 
@@ -104,7 +108,8 @@ TEST(ReadoutTest, NoLetterWithinTheFirstTwentyFramesOfAQuestion) {
   const std::pair<int, int> cases[] = {{0, 21}, {5, 16}, {14, 7}, {15, 6}};
   for (const auto& [framesSincePlay, first] : cases) {
     Listening rig;
-    rig.lesson.FramesSincePlay = framesSincePlay;
+    rig.lesson.listenForAnyNote();
+    for (int i = 0; i < framesSincePlay; ++i) rig.lesson.FrameHeard();
     EXPECT_EQ(feed(rig, {{kA4, 30}}), std::vector<int>{first}) << framesSincePlay;
   }
 }

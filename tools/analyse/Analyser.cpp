@@ -8,7 +8,6 @@
 
 #include "app/Core.h"
 #include "app/QuietHost.h"
-#include "engine/Levels.h"
 #include "input/WavFile.h"
 #include "platform/FakeMidiInput.h"
 #include "platform/FakeMidiOutStream.h"
@@ -28,7 +27,8 @@ class AnalyserHost final : public QuietHost {
   char letter = 0;
 
   void post(Notice notice) override {
-    if (const auto* character = std::get_if<notice::Character>(&notice)) letter = character->letter;
+    if (const auto* character = std::get_if<notice::Character>(&notice))
+      letter = character->sung.letter();
     posted.push_back(std::move(notice));
   }
 };
@@ -42,10 +42,7 @@ class LivePath {
     MicrophoneCapture& capture = core_.capture();
     microphone_.setSamples({samples.begin(), samples.end()});
     core_.detector().detectionThreshold = threshold;
-    lesson.micWanted = true;
-    lesson.level.ActivePitchClasses.fill(1);
-    lesson.level.PaceCode = kPaceNone;
-    lesson.FramesSincePlay = 0;
+    lesson.listenForAnyNote();
     capture.DetectSoundInput();
     capture.OpenMicrophone(platform::kDefaultSoundInput);
     capture.StartMicrophone();

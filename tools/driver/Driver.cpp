@@ -217,12 +217,9 @@ void Driver::sing(Args args) {
     throw ScriptError("LETTER must be one of " + std::string(NoteLetters) + ", not '" +
                       std::string(letter) + "'");
   const int octave = static_cast<int>(parseNumber(args[1], 1, 9, "OCTAVE"));
-  // As the pitch readout does when it accepts a note; the next frame clears MicLetter.
-  lesson_.MicLetter = letter[0];
-  lesson_.SungPitchClass = LetterToPitchClass(letter[0]);
-  lesson_.SungOctave = octave;
-  lesson_.FormKeyPress(letter[0]);
-  lesson_.MicLetter = kNoMicLetter;
+  // As a note the pitch readout accepted, sung at its centre; the next frame ends it.
+  lesson_.SungKeyPress(SungNote::centred(letter[0], octave));
+  lesson_.SungNoteOver();
 }
 
 void Driver::midi(Args args) {
