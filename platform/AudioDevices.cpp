@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 
+#include "platform/PulseDevices.h"
 #include "platform/SoundLibraries.h"
 
 namespace auralis::platform {
@@ -11,6 +13,9 @@ namespace {
 
 constexpr std::array kServiceOrder = {RtAudio::LINUX_PULSE, RtAudio::LINUX_ALSA,
                                       RtAudio::UNIX_JACK};
+
+// A server that has not answered by then would hold up the audio library's listing for ever.
+constexpr std::chrono::seconds kPulseAnswerTime{2};
 
 thread_local AudioStreamOwner* streamThreadOwner = nullptr;
 
@@ -23,6 +28,32 @@ bool compiledIn(RtAudio::Api api) {
   std::vector<RtAudio::Api> apis;
   RtAudio::getCompiledApi(apis);
   return std::find(apis.begin(), apis.end(), api) != apis.end();
+}
+
+// The audio library's PulseAudio listing, which every open of a stream repeats, ends the process
+// on an answer it cannot read; such a server is not used.
+bool audioLibraryMayAsk(RtAudio::Api api) {
+  if (api != RtAudio::LINUX_PULSE) return true;
+  const std::optional<PulseServerDevices> devices = listPulseDevices(kPulseAnswerTime);
+  return devices && audioLibraryCanList(*devices);
+}
+
+// The audio library names a PulseAudio device by its "device.description" property, which
+// PipeWire gives a sink's monitor unchanged, so that the monitor reads like its sink. Where the
+// name is one device's of the direction, that device is shown as the server describes it
+// ("Monitor of ..."), as the server's other programs show it.
+std::string shownName(const std::string& libraryName,
+                      const std::optional<PulseServerDevices>& server, AudioDirection direction) {
+  if (!server) return libraryName;
+  const std::vector<PulseDevice>& devices =
+      direction == AudioDirection::Input ? server->sources : server->sinks;
+  const PulseDevice* match = nullptr;
+  for (const PulseDevice& device : devices) {
+    if (device.libraryName != libraryName) continue;
+    if (match != nullptr) return libraryName;
+    match = &device;
+  }
+  return match != nullptr && !match->description.empty() ? match->description : libraryName;
 }
 
 }  // namespace
@@ -42,6 +73,7 @@ std::unique_ptr<RtAudio> openAudioService(AudioDirection direction, RtAudio::Api
   silenceSoundLibraries();
   if (!compiledIn(api)) return nullptr;
   const auto lock = lockAudioDevices();
+  if (!audioLibraryMayAsk(api)) return nullptr;
   try {
     auto service = std::make_unique<RtAudio>(api);
     service->showWarnings(false);
@@ -56,10 +88,13 @@ std::vector<AudioDevice> audioDevices(RtAudio& service, AudioDirection direction
   const auto lock = lockAudioDevices();
   std::vector<AudioDevice> devices;
   const unsigned int count = service.getDeviceCount();
+  const std::optional<PulseServerDevices> server = service.getCurrentApi() == RtAudio::LINUX_PULSE
+                                                       ? listPulseDevices(kPulseAnswerTime)
+                                                       : std::nullopt;
   for (unsigned int id = 0; id < count; ++id) {
     try {
       const RtAudio::DeviceInfo info = service.getDeviceInfo(id);
-      if (offers(info, direction)) devices.push_back({id, info.name});
+      if (offers(info, direction)) devices.push_back({id, shownName(info.name, server, direction)});
     } catch (const std::exception&) {
       // A device that cannot be probed is not offered.
     }

@@ -6,6 +6,8 @@
 #   a virtual X display                         DISPLAY
 #   a PulseAudio server (null sink, pipe mic)   PULSE_SERVER, AURALIS_TEST_MIC_FIFO,
 #                                               AURALIS_TEST_SINK_MONITOR
+#     or, with AURALIS_AUDIO_SERVER=pipewire, PipeWire with its PulseAudio server, WirePlumber
+#     and a session bus of their own, with the same sink and microphone
 #   a JACK server on the dummy driver           JACK_DEFAULT_SERVER, JACK_NO_START_SERVER
 #   AURALIS_TEST_SERVICES=1 once all are up.
 set -euo pipefail
@@ -65,6 +67,43 @@ start_pulse() {
   export AURALIS_TEST_SINK_MONITOR="auralis_sink.monitor"
 }
 
+start_pipewire() {
+  local bus="$runtime/bus"
+  dbus-daemon --session --nofork --nopidfile --address="unix:path=$bus" 2>"$runtime/dbus.log" &
+  pids+=($!)
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$bus"
+  wait_for 100 test -S "$bus" || die "the session bus did not start: $(cat "$runtime/dbus.log")"
+  pipewire 2>"$runtime/pipewire.log" &
+  pids+=($!)
+  wait_for 100 test -S "$runtime/pipewire-0" ||
+    die "PipeWire did not start: $(cat "$runtime/pipewire.log")"
+  wireplumber 2>"$runtime/wireplumber.log" &
+  pids+=($!)
+  pipewire-pulse 2>"$runtime/pipewire-pulse.log" &
+  pids+=($!)
+  export PULSE_SERVER="unix:$runtime/pulse/native"
+  wait_for 100 timeout 5 pactl info ||
+    die "pipewire-pulse did not start: $(cat "$runtime/pipewire-pulse.log")"
+
+  local fifo="$runtime/mic.fifo"
+  pactl load-module module-null-sink sink_name=auralis_sink format=s16le rate=44100 channels=1 \
+    >/dev/null
+  # As PipeWire makes it, without a description: it goes by its name, which here names its FIFO
+  # as PulseAudio's description does.
+  pactl load-module module-pipe-source "source_name=$fifo" "file=$fifo" format=s16le \
+    rate=44100 channels=1 >/dev/null
+  # The pipe source does not always hold its FIFO open; holding it here keeps a writer's open()
+  # from waiting for a reader.
+  exec 7<>"$fifo"
+  pactl set-default-sink auralis_sink
+  pactl set-default-source "$fifo"
+  # WirePlumber takes the defaults over a moment later.
+  wait_for 100 sh -c "pactl get-default-source | grep -qxF '$fifo'" ||
+    die "PipeWire did not take the test microphone as its default"
+  export AURALIS_TEST_MIC_FIFO="$fifo"
+  export AURALIS_TEST_SINK_MONITOR="auralis_sink.monitor"
+}
+
 start_jack() {
   # A server name of its own, so that runs side by side do not share one server.
   export JACK_DEFAULT_SERVER="auralis-$$"
@@ -76,7 +115,11 @@ start_jack() {
 }
 
 start_display
-start_pulse
+case "${AURALIS_AUDIO_SERVER:-pulseaudio}" in
+  pulseaudio) start_pulse ;;
+  pipewire) start_pipewire ;;
+  *) die "AURALIS_AUDIO_SERVER is pulseaudio or pipewire, not $AURALIS_AUDIO_SERVER" ;;
+esac
 start_jack
 export AURALIS_TEST_SERVICES=1
 
