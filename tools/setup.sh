@@ -7,6 +7,8 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev fonts-liberation fonts-dejavu-core librtaudio-dev librtmidi-dev libfluidsynth-dev timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth pulseaudio pulseaudio-utils jackd2 sox
+  # The device tests run on PipeWire too, with its PulseAudio server and session manager.
+  pipewire pipewire-pulse wireplumber dbus-daemon libpulse-dev
   # The package and its checks: cpack's dependency scan, the metadata validators, the installed
   # window driven from outside, the manual rendered in a real browser.
   dpkg-dev appstream desktop-file-utils groff-base xdotool imagemagick python3 chromium

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds twice (optimised, and with AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs every test in both builds, with the display and sound
-# servers the tests need, then runs each fuzz target for a few seconds.
+# servers the tests need (the device tests of the optimised build on PulseAudio and again on
+# PipeWire), then runs each fuzz target for a few seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -20,6 +21,11 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 for preset in release asan; do
   echo "== test ($preset)"
   tools/with-services.sh ctest --preset "$preset"
+  if [ "$preset" = release ]; then
+    # The device tests once more on PipeWire, the sound server of most current desktops.
+    echo "== device tests on PipeWire ($preset)"
+    AURALIS_AUDIO_SERVER=pipewire tools/with-services.sh ctest --preset "$preset" -L device
+  fi
 done
 tools/package-test.sh
 
