@@ -77,4 +77,8 @@ void HistoryFeature::showStatistics() {
   statistics_->activateWindow();
 }
 
+void HistoryFeature::closeStatistics() {
+  if (statistics_) statistics_->close();
+}
+
 }  // namespace auralis

@@ -34,6 +34,7 @@ class HistoryFeature : public QObject {
   AnswerRecorder& recorder() { return store_; }
   HistoryStore& store() { return store_; }
   void showStatistics();
+  void closeStatistics();
   StatisticsWindow* statisticsWindow() const { return statistics_; }
   QLabel* noticePanel() const { return notice_; }
 

@@ -231,7 +231,10 @@ bool HistoryQueries::exportCsv(const QString& fileName) const {
       "at,lesson,level,question,answer,source,correct,response_ms,cents,session,position,octave,"
       "detected_note,offset_step");
   out << columns << '\n';
-  QSqlQuery q = select(db(), QStringLiteral("SELECT %1 FROM answers ORDER BY id").arg(columns), {});
+  // select() puts the (empty) WHERE clause in place of %1.
+  QSqlQuery q = select(
+      db(), QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM answers%1 ORDER BY id"),
+      {});
   const int count = static_cast<int>(columns.count(QLatin1Char(',')) + 1);
   while (q.next()) {
     for (int i = 0; i < count; ++i) {

@@ -181,11 +181,16 @@ void TForm1::buildWindow() {
   panelColumn->addWidget(Panel1_);
   PaintBox1_ = new NotePanel(
       lesson(), [this](int column) { lesson().NoteColumnClicked(column); }, panelSolfege_);
+  // Typed answers belong to the note panel: it holds the focus, so that the menu bar hands the
+  // focus back to it whenever the user leaves the menus.
+  PaintBox1_->setFocusPolicy(Qt::StrongFocus);
   panelColumn->addWidget(PaintBox1_, 1);
   buildPitchGraph(panelSolfege_);
   panelColumn->addWidget(pitchGraph_);
   rows->addWidget(panelSolfege_, 1);
   setCentralWidget(central);
+  PaintBox1_->setFocus();
+  leaveMenuBarWhenMenusClose();
 
   statusPanels_ = std::make_unique<StatusPanels>(statusBar());
   history_.addHistoryActions(menus_, toolBar_);
@@ -212,7 +217,8 @@ void TForm1::FormCreate() {
   settingsStore_.loadSettings(menus_, *this, lesson().mastery);
   syncMenuChecks();
   pitchGraph_->setView(display::panelInputsOf(lesson()).view);
-  showPitchGraph(PitchGraph1_->isChecked());
+  // The stored height is the whole window's, the graph's share included.
+  showPitchGraph(PitchGraph1_->isChecked(), true);
 
   core_.player().SetVolumeFromMenu(volumeChecks(menus_));
   core_.player().SetChannelFromMenu(channelChecks(menus_));
@@ -228,10 +234,14 @@ void TForm1::FormCreate() {
 
 // The three lists are read at once, each on its device's worker. The menus are built, the chosen
 // devices opened and the microphone's state shown once all three have come, or at the deadline
-// with those that have.
+// with those that have; a list that comes after the deadline is taken when it comes.
 void TForm1::listDevices() {
   for (DeviceKind kind : kDeviceKinds)
     listDevicesOf(kind, [this, kind](std::vector<DeviceItem> items) {
+      if (devicesListed_) {
+        takeLateDeviceList(kind, items);
+        return;
+      }
       startLists_[kind] = std::move(items);
       if (std::ranges::all_of(startLists_, [](const auto& list) { return list.has_value(); }))
         takeDeviceLists();
@@ -265,42 +275,73 @@ QMenu* TForm1::deviceMenu(DeviceKind kind) const {
 void TForm1::takeDeviceLists() {
   if (devicesListed_) return;
   devicesListed_ = true;
-  // A list that comes later shows when its menu is next opened.
+  // A list still on its way shows no device until it comes.
   for (DeviceKind kind : kDeviceKinds) {
-    const std::vector<DeviceItem> items = startLists_[kind].value_or(std::vector<DeviceItem>{});
-    if (kind == Microphones)
-      core_.capture().soundInPresent = !items.empty();
-    else
-      setMidiPresent(kind, !items.empty());
-    fillDeviceMenu(deviceMenu(kind), items);
-    connectDeviceItems(deviceMenu(kind));
-    settingsStore_.selectStoredDevice(deviceMenu(kind));
+    listLate_[kind] = !startLists_[kind].has_value();
+    takeDeviceList(kind, startLists_[kind].value_or(std::vector<DeviceItem>{}));
   }
   startLists_ = {};
   showMicStatus();
-
-  core_.player().ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
-  ReopenMidiIn();
-  // Capture starts on this device once a lesson mode wants the microphone.
-  core_.capture().OpenMicrophone(checkedDeviceId(menus_.Microphone1));
-  if (std::exchange(lessonWaitsForDevices_, false)) lesson().setLessonMode(LessonMode::Practice);
+  for (DeviceKind kind : kDeviceKinds) openCheckedDevice(kind);
+  if (std::exchange(lessonWaitsForDevices_, false)) startFirstLesson();
 }
 
-void TForm1::setMidiPresent(DeviceKind kind, bool present) {
-  if (kind == MidiOutputs) core_.player().midiOutPresent = present;
-  if (kind == MidiInputs) core_.midiKeyboard().midiInPresent = present;
+void TForm1::takeDeviceList(DeviceKind kind, const std::vector<DeviceItem>& items) {
+  setPresent(kind, !items.empty());
+  fillDeviceMenu(deviceMenu(kind), items);
+  connectDeviceItems(deviceMenu(kind));
+  settingsStore_.selectStoredDevice(deviceMenu(kind));
+}
+
+void TForm1::takeLateDeviceList(DeviceKind kind, const std::vector<DeviceItem>& items) {
+  if (!std::exchange(listLate_[kind], false)) return;
+  takeDeviceList(kind, items);
+  openCheckedDevice(kind);
+  showMicStatus();
+}
+
+// Capture starts on the microphone once a lesson mode wants it, or at once when one already does.
+void TForm1::openCheckedDevice(DeviceKind kind) {
+  switch (kind) {
+    case MidiOutputs:
+      core_.player().ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
+      break;
+    case MidiInputs:
+      ReopenMidiIn();
+      break;
+    case Microphones:
+      core_.capture().OpenMicrophone(checkedDeviceId(menus_.Microphone1));
+      break;
+  }
+}
+
+void TForm1::setPresent(DeviceKind kind, bool present) {
+  switch (kind) {
+    case MidiOutputs:
+      core_.player().midiOutPresent = present;
+      break;
+    case MidiInputs:
+      core_.midiKeyboard().midiInPresent = present;
+      break;
+    case Microphones:
+      core_.capture().soundInPresent = present;
+      break;
+  }
 }
 
 // Whenever a device menu opens, its list is read again, so that a device plugged in since shows,
 // and one that went shows as gone. The menu changes once the list has come. The microphone's
-// presence stays as its last open left it.
+// presence stays as its last open left it, unless the menu had no device at all: the device that
+// the menu then checks is opened, as at start.
 void TForm1::refreshDeviceMenus() {
   for (DeviceKind kind : kDeviceKinds)
     connect(deviceMenu(kind), &QMenu::aboutToShow, this, [this, kind] {
-      if (!devicesListed_) return;  // the lists of the start are on their way
+      if (!devicesListed_ || listLate_[kind]) return;  // the list of the start is on its way
       listDevicesOf(kind, [this, kind](const std::vector<DeviceItem>& items) {
-        setMidiPresent(kind, !items.empty());
+        const bool hadNone = deviceItemsOf(deviceMenu(kind)).empty();
+        if (kind != Microphones || hadNone) setPresent(kind, !items.empty());
         showDeviceList(deviceMenu(kind), items);
+        if (hadNone && !items.empty()) openCheckedDevice(kind);
       });
     });
 }
@@ -386,9 +427,14 @@ void TForm1::FormActivate() {
   repaint();
   // The lesson starts the microphone, which needs its device chosen first.
   if (devicesListed_)
-    lesson().setLessonMode(LessonMode::Practice);
+    startFirstLesson();
   else
     lessonWaitsForDevices_ = true;
+}
+
+// Practice Singing, unless the user has chosen a lesson meanwhile: that one stays.
+void TForm1::startFirstLesson() {
+  if (!lessonChosen_) lesson().setLessonMode(LessonMode::Practice);
 }
 
 void TForm1::FormResize() {
@@ -397,6 +443,17 @@ void TForm1::FormResize() {
 
 void TForm1::Quit1Click() {
   close();
+}
+
+// Closing the main window ends the program, whatever other windows are open: the statistics,
+// a question box. The settings are saved as the window goes.
+void TForm1::closeEvent(QCloseEvent* event) {
+  QMainWindow::closeEvent(event);
+  if (!event->isAccepted()) return;
+  history_.closeStatistics();
+  // Ends the event loop with every nested one (a question box's); a window closed while no loop
+  // runs has nothing to end.
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::quit();
 }
 
 void TForm1::toolButtonHelpClick() {
@@ -478,11 +535,29 @@ void TForm1::MicrophoneItemClick() {
   core_.capture().MicrophoneChanged(checkedDeviceId(menus_.Microphone1));
 }
 
+// A menu that Escape closes leaves the menu bar holding the focus with its title marked, where
+// plain letters open menus. Once no menu is open, the focus goes back to the note panel, which
+// ends that state: the letters are the lesson's again.
+void TForm1::leaveMenuBarWhenMenusClose() {
+  for (QAction* title : menuBar()->actions()) {
+    if (title->menu() == nullptr) continue;
+    connect(title->menu(), &QMenu::aboutToHide, this, [this] {
+      // After the menu has handled its key: a menu bar that moves on to the next menu keeps it.
+      QTimer::singleShot(0, this, [this] {
+        if (QApplication::activePopupWidget() == nullptr && menuBar()->hasFocus())
+          PaintBox1_->setFocus(Qt::OtherFocusReason);
+      });
+    });
+  }
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return false;
   auto* widget = qobject_cast<QWidget*>(watched);
-  // Keys meant for an open menu or the menu bar stay theirs.
-  if (widget == nullptr || widget->window() != this || qobject_cast<QMenuBar*>(widget) != nullptr)
+  // Keys meant for an open menu stay its own, and so do those of a menu bar that the user is
+  // moving through (after Alt or F10, a title marked).
+  if (widget == nullptr || widget->window() != this) return false;
+  if (const auto* bar = qobject_cast<QMenuBar*>(widget); bar != nullptr && bar->activeAction())
     return false;
   const auto ch = typedCharacter(*static_cast<QKeyEvent*>(event));
   if (!ch) return false;
@@ -545,12 +620,14 @@ void TForm1::buildPitchGraph(QWidget* parent) {
   connect(PitchGraph1_, &QAction::toggled, this, [this](bool on) { showPitchGraph(on); });
 }
 
-void TForm1::showPitchGraph(bool shown) {
+void TForm1::showPitchGraph(bool shown, bool keepHeight) {
   if (pitchGraph_->isVisibleTo(this) == shown) return;
-  const int grow = shown ? kPitchGraphHeight : -kPitchGraphHeight;
+  // Taken before the new minimum, which already makes a smaller window taller.
+  int height = this->height();
+  if (!keepHeight) height += shown ? kPitchGraphHeight : -kPitchGraphHeight;
   pitchGraph_->setVisible(shown);
   setMinimumSize(kFormWidth, kFormHeight + (shown ? kPitchGraphHeight : 0));
-  resize(width(), std::max(minimumHeight(), height() + grow));
+  resize(width(), std::max(minimumHeight(), height));
 }
 
 void TForm1::repaintWindowNow() {
@@ -590,6 +667,7 @@ void TForm1::saveMastery(const Mastery& mastery) {
 }
 
 void TForm1::lessonItemChecked(LessonItem item) {
+  lessonChosen_ = true;
   menus_.lessonAction(item)->setChecked(true);
   toolBar_.lessonButton(item)->setChecked(true);
 }

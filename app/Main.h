@@ -111,6 +111,7 @@ class TForm1 : public QMainWindow, private CoreHost {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
@@ -133,6 +134,8 @@ class TForm1 : public QMainWindow, private CoreHost {
 
   void FormCreate();
   void buildWindow();
+  void leaveMenuBarWhenMenusClose();
+  void startFirstLesson();
   // The three kinds of device, in the order their menus come and their devices open.
   enum DeviceKind { MidiOutputs, MidiInputs, Microphones };
   static constexpr std::array kDeviceKinds = {MidiOutputs, MidiInputs, Microphones};
@@ -140,8 +143,12 @@ class TForm1 : public QMainWindow, private CoreHost {
   // Reads the list of one kind on its device's worker; take gets it on the interface thread.
   void listDevicesOf(DeviceKind kind, std::function<void(std::vector<DeviceItem>)> take);
   QMenu* deviceMenu(DeviceKind kind) const;
-  void setMidiPresent(DeviceKind kind, bool present);
+  void setPresent(DeviceKind kind, bool present);
   void takeDeviceLists();
+  void takeDeviceList(DeviceKind kind, const std::vector<DeviceItem>& items);
+  // A list of the start that comes after the wait for it.
+  void takeLateDeviceList(DeviceKind kind, const std::vector<DeviceItem>& items);
+  void openCheckedDevice(DeviceKind kind);
   void connectCommands();
   void connectDeviceItems(QMenu* menu);
   void refreshDeviceMenus();
@@ -155,8 +162,9 @@ class TForm1 : public QMainWindow, private CoreHost {
   void MIDIOutItemClick();
   void MicrophoneItemClick();
   void buildPitchGraph(QWidget* parent);
-  // Shows or hides the graph below the note panel; the window grows or shrinks by its height.
-  void showPitchGraph(bool shown);
+  // Shows or hides the graph below the note panel; the window grows or shrinks by its height
+  // unless keepHeight.
+  void showPitchGraph(bool shown, bool keepHeight = false);
   // On standard error and, for a while, in the status bar.
   void reportSettingsProblem(const QString& text);
 
@@ -183,7 +191,10 @@ class TForm1 : public QMainWindow, private CoreHost {
   // The lists of each kind as they come in at start.
   std::array<std::optional<std::vector<DeviceItem>>, kDeviceKinds.size()> startLists_;
   bool devicesListed_ = false;
+  // The lists of the start that had not come when the wait for them ended.
+  std::array<bool, kDeviceKinds.size()> listLate_{};
   bool lessonWaitsForDevices_ = false;
+  bool lessonChosen_ = false;  // by a mode command: the first activation leaves it
   bool firstShow_ = true;
 };
 

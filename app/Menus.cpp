@@ -133,21 +133,22 @@ void buildLessonMenu(MainMenu& m) {
   m.mnuLesson->setObjectName(QStringLiteral("mnuLesson"));
   QMenu* menu = m.mnuLesson;
   QActionGroup* lessons = radioGroup(menu);
-  m.Warmup1 = addRadioItem(menu, lessons, "Warmup1", "Practice Singing");
-  m.Identify1 = addRadioItem(menu, lessons, "Identify1", "Identify");
-  m.Unlock1 = addRadioItem(menu, lessons, "Unlock1", "Unlock");
-  m.MimicSing1 = addRadioItem(menu, lessons, "MimicSing1", "Mimic");
-  m.Sing1 = addRadioItem(menu, lessons, "Sing1", "Sing");
-  m.Meditate1 = addRadioItem(menu, lessons, "Meditate1", "Meditate");
+  // Inside the open menu the letters are the menu's; most are the lessons' own keys.
+  m.Warmup1 = addRadioItem(menu, lessons, "Warmup1", "&Practice Singing");
+  m.Identify1 = addRadioItem(menu, lessons, "Identify1", "&Identify");
+  m.Unlock1 = addRadioItem(menu, lessons, "Unlock1", "U&nlock");
+  m.MimicSing1 = addRadioItem(menu, lessons, "MimicSing1", "&Mimic");
+  m.Sing1 = addRadioItem(menu, lessons, "Sing1", "&Sing");
+  m.Meditate1 = addRadioItem(menu, lessons, "Meditate1", "Medi&tate");
   menu->addSeparator();
   m.Levelup1 = addItem(menu, "Levelup1", "Level &up");
   m.Levelup1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
   m.Leveldown1 = addItem(menu, "Leveldown1", "Level &down");
   m.Leveldown1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
   menu->addSeparator();
-  m.PracticeMode1 = addItem(menu, "PracticeMode1", "Practice Mode", true);
+  m.PracticeMode1 = addItem(menu, "PracticeMode1", "Practice M&ode", true);
   menu->addSeparator();
-  m.ResetCorvinmasterylevel1 = addItem(menu, "ResetCorvinmasterylevel1", "Reset mastery levels");
+  m.ResetCorvinmasterylevel1 = addItem(menu, "ResetCorvinmasterylevel1", "&Reset mastery levels");
 
   QActionGroup* method = radioGroup(menu);
   m.Corvin1 = addHiddenOption(menu, method, "Corvin1", "Corvin Perfect Pitch");
@@ -216,7 +217,8 @@ void buildMidiMenu(MainMenu& m) {
 }
 
 void buildMicrophoneMenu(MainMenu& m) {
-  m.mnuMicrophone = m.MainMenu1->addMenu(QStringLiteral("Microphone"));
+  // Alt+O and Alt+H: letters that answer no question and switch no lesson.
+  m.mnuMicrophone = m.MainMenu1->addMenu(QStringLiteral("Micr&ophone"));
   m.mnuMicrophone->setObjectName(QStringLiteral("mnuMicrophone"));
   m.Microphone1 = m.mnuMicrophone->addMenu(QStringLiteral("Microphone"));
   m.Microphone1->setObjectName(QStringLiteral("Microphone1"));
@@ -230,9 +232,10 @@ void buildMicrophoneMenu(MainMenu& m) {
 }
 
 void buildHelpMenu(MainMenu& m) {
-  m.mnuHelp = m.MainMenu1->addMenu(QStringLiteral("Help"));
+  m.mnuHelp = m.MainMenu1->addMenu(QStringLiteral("&Help"));
   m.mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-  m.Help2 = addItem(m.mnuHelp, "Help2", "Help");
+  m.Help2 = addItem(m.mnuHelp, "Help2", "&Help");
+  m.Help2->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
 }  // namespace

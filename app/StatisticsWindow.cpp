@@ -123,10 +123,15 @@ QWidget* StatisticsWindow::buildFilters() {
     lesson_->addItem(textOf(item.caption), static_cast<int>(item.lesson));
   summary_ = new QLabel(row);
   summary_->setObjectName(QStringLiteral("summary"));
-  layout->addWidget(new QLabel(QStringLiteral("Range:"), row));
+  // Alt+R and Alt+L reach the two boxes from the keyboard.
+  auto* rangeLabel = new QLabel(QStringLiteral("&Range:"), row);
+  rangeLabel->setBuddy(range_);
+  auto* lessonLabel = new QLabel(QStringLiteral("&Lesson:"), row);
+  lessonLabel->setBuddy(lesson_);
+  layout->addWidget(rangeLabel);
   layout->addWidget(range_);
   layout->addSpacing(12);
-  layout->addWidget(new QLabel(QStringLiteral("Lesson:"), row));
+  layout->addWidget(lessonLabel);
   layout->addWidget(lesson_);
   layout->addSpacing(24);
   layout->addWidget(summary_, 1);

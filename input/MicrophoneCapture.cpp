@@ -72,6 +72,12 @@ void MicrophoneCapture::OpenMicrophone(int device) {
                [this, openCount](bool opened) {
                  if (!opened) openFailed(openCount);
                });
+  // Listening switched on before there was a device to open (its list still on its way): the
+  // device starts once open, so that "Mic ON" is true.
+  if (captureRunning_) {
+    detector_.resetBuffersSinceStart();
+    startDevice();
+  }
 }
 
 void MicrophoneCapture::openFailed(int openCount) {

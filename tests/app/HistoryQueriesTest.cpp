@@ -207,6 +207,39 @@ TEST_F(HistoryQueriesTest, ExportWritesEveryAnswerAsCommaSeparatedValues) {
             "2024-06-15T09:15:02.123Z,mimic,1,64 67,G,sung,0,640,-7.5," + session + ",1,5,46,0");
 }
 
+// Qt's warnings, such as a text's missing argument, collected while it lives.
+class QtWarnings {
+ public:
+  QtWarnings() { previous_ = qInstallMessageHandler(&QtWarnings::collect); }
+  ~QtWarnings() { qInstallMessageHandler(previous_); }
+  QtWarnings(const QtWarnings&) = delete;
+  QtWarnings& operator=(const QtWarnings&) = delete;
+  static QStringList& seen() {
+    static QStringList messages;
+    return messages;
+  }
+
+ private:
+  static void collect(QtMsgType, const QMessageLogContext&, const QString& message) {
+    seen().append(message);
+  }
+  QtMessageHandler previous_ = nullptr;
+};
+
+TEST_F(HistoryQueriesTest, ExportAndEveryQueryRunWithoutAWarning) {
+  record({answer(noon(0), 60, 'c', true), sung(noon(0), 67, 'G', 3.0)});
+  QtWarnings::seen().clear();
+  {
+    const QtWarnings warnings;
+    const HistoryQueries queries(path());
+    EXPECT_TRUE(queries.exportCsv(dir.path() + QStringLiteral("/out.csv")));
+    EXPECT_EQ(queries.noteAnswers(filter()).asked(), 2);
+    queries.progress(filter(HistoryRange::Today, LessonMode::Identify));
+    queries.intonation(filter(HistoryRange::Session));
+  }
+  EXPECT_TRUE(QtWarnings::seen().isEmpty()) << QtWarnings::seen().join('\n').toStdString();
+}
+
 TEST_F(HistoryQueriesTest, AMissingFileShowsNothing) {
   const HistoryQueries queries(dir.path() + QStringLiteral("/none/history.sqlite"));
   EXPECT_FALSE(queries.isOpen());

@@ -108,6 +108,45 @@ TEST_F(MenuCommands, ShortcutsRunTheirCommandsWithoutTypingTheirLetters) {
   EXPECT_FALSE(window.isVisible());
 }
 
+TEST_F(MenuCommands, QuitEndsTheProgramAndSavesWhateverOtherWindowsAreOpen) {
+  enum Other { Statistics, ResetQuestion, Both };
+  for (Other other : {Statistics, ResetQuestion, Both}) {
+    TForm1& window = open();
+    window.show();
+    window.FormActivate();
+    menus().Notes1->trigger();
+    if (other != ResetQuestion) window.history().showStatistics();
+    // Quit is chosen from the running program, a question box open where asked.
+    QTimer::singleShot(0, &window, [this, other] {
+      if (other == Statistics) {
+        menus().Quit1->trigger();
+        return;
+      }
+      QTimer::singleShot(0, form.get(), [this] { menus().Quit1->trigger(); });
+      menus().ResetCorvinmasterylevel1->trigger();
+    });
+    bool ended = true;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&ended] {
+      ended = false;
+      QCoreApplication::exit(1);
+    });
+    guard.start(5000);
+    QCoreApplication::exec();
+    EXPECT_TRUE(ended) << "the program ran on after Quit, case " << other;
+    EXPECT_FALSE(window.isVisible());
+    if (const StatisticsWindow* statistics = window.history().statisticsWindow()) {
+      EXPECT_FALSE(statistics->isVisible());
+    }
+    // What main() does once the event loop has ended.
+    closeWindow();
+    EXPECT_EQ(store()->value("Notes1").toString(), "1") << other;
+    store()->remove(QString());
+    for (QWidget* left : QApplication::topLevelWidgets()) left->close();
+  }
+}
+
 TEST_F(MenuCommands, ViewItemsChangeTheNamesOfTheInstructionLine) {
   open();
   storeValue("IdentifyMastery95Percent", 0);

@@ -133,6 +133,30 @@ TEST_F(Settings, StoredWindowSizesAreKeptBetweenTheMinimumAndTheScreen) {
   }
 }
 
+TEST_F(Settings, ThePitchGraphAddsItsHeightOnceAndTheStoredHeightHoldsIt) {
+  TForm1& first = open();
+  ASSERT_EQ(first.height(), kFormHeight);
+  // Each step: shown or hidden, then the window's height.
+  const std::array<std::pair<bool, int>, 4> steps = {{{true, kFormHeight + kPitchGraphHeight},
+                                                      {false, kFormHeight},
+                                                      {true, kFormHeight + kPitchGraphHeight},
+                                                      {false, kFormHeight}}};
+  for (const auto& [shown, height] : steps) {
+    first.pitchGraphItem()->setChecked(shown);
+    EXPECT_EQ(first.height(), height) << (shown ? "shown" : "hidden");
+  }
+  first.pitchGraphItem()->setChecked(true);
+  closeWindow();
+  EXPECT_EQ(store()->value("Height").toString(), QString::number(kFormHeight + kPitchGraphHeight));
+
+  // The next run opens at the stored height, the graph's share already in it.
+  TForm1& second = open();
+  EXPECT_TRUE(second.pitchGraph()->isVisibleTo(&second));
+  EXPECT_EQ(second.height(), kFormHeight + kPitchGraphHeight);
+  second.pitchGraphItem()->setChecked(false);
+  EXPECT_EQ(second.height(), kFormHeight);
+}
+
 TEST_F(Settings, MasteryValuesAreKeptInsideTheirLessonTables) {
   struct Case {
     const char* key;

@@ -1,6 +1,7 @@
 // The window comes up before the audio and MIDI services have listed their devices; the devices
 // and the first lesson follow once the lists are in.
 
+#include <array>
 #include <memory>
 
 #include "app/SettingsStore.h"
@@ -116,6 +117,62 @@ TEST_F(StartupOrder, AListThatNeverComesLeavesItsMenuEmptyAndTheOthersWork) {
   gate->open();
   Q_EMIT menus().Microphone1->aboutToShow();
   EXPECT_TRUE(QTest::qWaitFor([this] { return menus().Microphone1->actions().size() == 3; }, 5000));
+}
+
+TEST_F(StartupOrder, ALessonChosenBeforeTheListsAreInIsKeptAndListensOnlyWhenItCaptures) {
+  struct Case {
+    const char* name;
+    LessonItem item;
+    LessonMode mode;
+    bool listens;
+  };
+  const std::array cases = {Case{"Identify", LessonItem::Identify1, LessonMode::Identify, false},
+                            Case{"Mimic", LessonItem::MimicSing1, LessonMode::Mimic, true}};
+  for (const Case& c : cases) {
+    gate = std::make_shared<Gate>();
+    slowInput.onCall = [gate = gate](const std::string& call) {
+      if (call == "list") gate->pass();
+    };
+    openSlowly();
+    ASSERT_TRUE(gate->waitUntilEntered()) << c.name;
+    form->toolBar().lessonButton(c.item)->click();
+    EXPECT_NE(panel(1), QStringLiteral("Mic ON")) << c.name << ": no device is open yet";
+
+    letTheListCome();
+    EXPECT_EQ(lesson().lessonMode, c.mode) << c.name;
+    EXPECT_TRUE(menus().lessonAction(c.item)->isChecked()) << c.name;
+    EXPECT_EQ(lesson().micWanted, c.listens) << c.name;
+    if (c.listens) {
+      EXPECT_TRUE(QTest::qWaitFor([this] { return slowInput.started(); }, 5000)) << c.name;
+      EXPECT_EQ(panel(1), QStringLiteral("Mic ON")) << c.name;
+    } else {
+      QTest::qWait(50);
+      EXPECT_FALSE(slowInput.started()) << c.name;
+      EXPECT_EQ(panel(1), QStringLiteral("Mic OFF")) << c.name;
+    }
+    gate->open();
+    form.reset();
+  }
+}
+
+TEST_F(StartupOrder, AListThatComesAfterTheWaitIsTakenThenAndItsStoredDeviceOpens) {
+  storeValue("Microphone", QStringLiteral("Webcam"));
+  openSlowly();
+  ASSERT_TRUE(gate->waitUntilEntered());
+  ASSERT_TRUE(QTest::qWaitFor([this] { return form->devicesListed(); },
+                              static_cast<int>((kDeviceListingWait * 2).count())));
+  ASSERT_TRUE(lesson().micWanted);
+  EXPECT_EQ(panel(1), QStringLiteral("No Mic"));
+
+  // No menu is opened: the list is taken as it comes.
+  gate->open();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return menus().Microphone1->actions().size() == 3; }, 5000));
+  EXPECT_EQ(checkedDeviceName(menus().Microphone1), QStringLiteral("Webcam"));
+  ASSERT_TRUE(QTest::qWaitFor([this] { return slowInput.started(); }, 5000));
+  EXPECT_EQ(slowInput.openDevice(), 1);
+  EXPECT_EQ(panel(1), QStringLiteral("Mic ON"));
+  closeWindow();
+  EXPECT_EQ(store()->value(QStringLiteral("Microphone")).toString(), QStringLiteral("Webcam"));
 }
 
 }  // namespace
