@@ -79,7 +79,8 @@ class MicrophoneCapture {
   // come within kListingWait.
   void DetectSoundInput();
   // device: kDefaultSoundInput, 0 .. n - 1, or kNoSoundInput, which every open refuses. It is
-  // also the device a later StartMicrophone opens when none is open.
+  // also the device a later StartMicrophone opens when none is open. With capture switched on
+  // already, the device starts as soon as it is open.
   void OpenMicrophone(int device);
   void StartMicrophone();
   void StopMicrophone();

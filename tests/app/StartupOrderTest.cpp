@@ -113,7 +113,7 @@ TEST_F(StartupOrder, AListThatNeverComesLeavesItsMenuEmptyAndTheOthersWork) {
   ASSERT_FALSE(midiOut.calls.empty());
   EXPECT_EQ(midiOut.calls.front(), "open -1");
   EXPECT_TRUE(lesson().micWanted);
-  // Once the service answers, the menu shows its devices when it is next opened.
+  // Once the service answers, the menu shows its devices.
   gate->open();
   Q_EMIT menus().Microphone1->aboutToShow();
   EXPECT_TRUE(QTest::qWaitFor([this] { return menus().Microphone1->actions().size() == 3; }, 5000));
