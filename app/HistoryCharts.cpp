@@ -147,7 +147,8 @@ QColor intonationColour(double meanCents) {
 }
 
 ChartView::ChartView(const QString& title, QWidget* parent) : QWidget(parent), title_(title) {
-  setMinimumSize(240, 180);
+  // Three across and two down fit a screen of 640 by 480.
+  setMinimumSize(180, 140);
   for (std::string_view name : LetterSharpNames)
     noteNames_ << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
@@ -261,14 +262,53 @@ bool ConfusionChart::hasData() const {
 
 QMargins ConfusionChart::plotMargins() const {
   const QFontMetrics metrics = fontMetrics();
+  // Room under the cells for two lines of names.
   return {metrics.horizontalAdvance(QStringLiteral("DO#")) + 10, 2 * metrics.height() + 6, 10,
-          metrics.height() + 8};
+          2 * metrics.height() + 6};
 }
 
-void ConfusionChart::paintPlot(QPainter& painter, const QRect& area) {
+QRect ConfusionChart::cellSquare() const {
   // Square cells, as large as the area allows.
+  const QRect area = rect() - plotMargins();
   const int cell = std::max(1, std::min(area.width(), area.height()) / 12);
-  const QRect plot(area.left(), area.top(), cell * 12, cell * 12);
+  return {area.left(), area.top(), cell * 12, cell * 12};
+}
+
+std::vector<ChartLabel> confusionLabels(const QRect& plot, const QStringList& names,
+                                        const QFontMetrics& metrics) {
+  constexpr int kGap = 4;
+  const int cell = plot.width() / 12;
+  int widest = 0;
+  for (const QString& name : names) widest = std::max(widest, metrics.horizontalAdvance(name));
+  const int across = widest + kGap;
+  const int lines = across <= cell ? 1 : 2;
+  const int columnEvery = (across + lines * cell - 1) / (lines * cell);
+  const int rowEvery = (metrics.height() + cell - 1) / cell;
+
+  std::vector<ChartLabel> labels;
+  for (int note = 0; note < 12 && note < names.size(); ++note) {
+    const QString& name = names[note];
+    const int width = metrics.horizontalAdvance(name);
+    if (note % rowEvery == 0) {
+      const int middle = plot.top() + note * cell + cell / 2;
+      labels.push_back({QRect(plot.left() - kGap - width, middle - metrics.height() / 2, width,
+                              metrics.height()),
+                        name});
+    }
+    if (note % columnEvery == 0) {
+      const int centre = plot.left() + note * cell + cell / 2;
+      const int line = (note / columnEvery) % lines;
+      labels.push_back({QRect(centre - width / 2, plot.bottom() + 3 + line * metrics.height(),
+                              width, metrics.height()),
+                        name});
+    }
+  }
+  return labels;
+}
+
+void ConfusionChart::paintPlot(QPainter& painter, const QRect&) {
+  const QRect plot = cellSquare();
+  const int cell = plot.width() / 12;
   const QFontMetrics metrics = painter.fontMetrics();
   const bool counts =
       cell >= metrics.horizontalAdvance(QStringLiteral("000")) + 2 && cell >= metrics.height();
@@ -291,12 +331,8 @@ void ConfusionChart::paintPlot(QPainter& painter, const QRect& area) {
     painter.drawRect(QRectF(plot.left() + note * cell + 0.5, plot.top() + note * cell + 0.5,
                             cell - 1, cell - 1));
   painter.setPen(kAxisText);
-  for (int note = 0; note < 12; ++note) {
-    painter.drawText(QRect(0, plot.top() + note * cell, plot.left() - 4, cell),
-                     Qt::AlignRight | Qt::AlignVCenter, noteNames_.value(note));
-    painter.drawText(QRect(plot.left() + note * cell, plot.bottom() + 2, cell, metrics.height()),
-                     Qt::AlignCenter, noteNames_.value(note));
-  }
+  for (const ChartLabel& label : confusionLabels(plot, noteNames_, metrics))
+    painter.drawText(label.box, Qt::AlignCenter, label.text);
 }
 
 DailyChart::DailyChart(QWidget* parent)

@@ -49,10 +49,25 @@ class AccuracyChart : public ChartView {
   std::array<NoteCounts, 12> notes_{};
 };
 
+// A note name of a chart and the box its text takes.
+struct ChartLabel {
+  QRect box;
+  QString text;
+};
+
+// Where the confusion map's note names go: one beside each row and one under each column of the
+// square of cells at `plot`. Column names that are wider than a cell go on two lines, every
+// second one lower; where even that is too tight, and for rows lower than a name, only every
+// second (third, ...) name is written, so that no two names ever touch.
+std::vector<ChartLabel> confusionLabels(const QRect& plot, const QStringList& names,
+                                        const QFontMetrics& metrics);
+
 class ConfusionChart : public ChartView {
  public:
   explicit ConfusionChart(QWidget* parent);
   void setData(const std::array<std::array<int, 12>, 12>& confusion);
+  // The square of cells for the chart's present size.
+  QRect cellSquare() const;
 
  protected:
   bool hasData() const override;

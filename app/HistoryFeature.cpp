@@ -1,6 +1,6 @@
 #include "app/HistoryFeature.h"
 
-#include <QFontMetrics>
+#include <utility>
 
 namespace auralis {
 
@@ -43,24 +43,17 @@ void HistoryFeature::addHistoryActions(MainMenu& menus, ToolBar& toolBar) {
   });
 }
 
-void HistoryFeature::showNoticesIn(QStatusBar* bar) {
-  notice_ = new QLabel(bar);
-  notice_->setObjectName(QStringLiteral("historyNotice"));
-  notice_->setMaximumWidth(kNoticePanelWidth);
-  notice_->hide();
-  bar->addPermanentWidget(notice_);
-  if (!pendingNotice_.isEmpty()) showNotice(pendingNotice_);
+void HistoryFeature::showNoticesIn(NoticeLine* line) {
+  notices_ = line;
+  for (const QString& text : std::exchange(pendingNotices_, {})) notices_->addNotice(text);
 }
 
 void HistoryFeature::showNotice(const QString& text) {
-  if (notice_ == nullptr) {
-    pendingNotice_ = text;
-    return;
+  if (notices_ == nullptr) {
+    pendingNotices_.append(text);
+  } else {
+    notices_->addNotice(text);
   }
-  notice_->setToolTip(text);
-  notice_->setText(
-      QFontMetrics(notice_->font()).elidedText(text, Qt::ElideRight, kNoticePanelWidth));
-  notice_->show();
 }
 
 void HistoryFeature::showStatistics() {
@@ -68,6 +61,7 @@ void HistoryFeature::showStatistics() {
     // A window of its own, beside the main window rather than on top of it.
     statistics_ = new StatisticsWindow(store_);
     statistics_->setAttribute(Qt::WA_DeleteOnClose);
+    if (mainWindow_ != nullptr) statistics_->setScreen(mainWindow_->screen());
   } else {
     statistics_->refresh();
   }

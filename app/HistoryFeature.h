@@ -1,24 +1,23 @@
 #pragma once
 
 #include <QAction>
-#include <QLabel>
 #include <QObject>
 #include <QPointer>
-#include <QStatusBar>
 #include <QToolButton>
 
 #include "app/HistoryPaths.h"
 #include "app/HistoryStore.h"
 #include "app/Menus.h"
+#include "app/NoticeLine.h"
 #include "app/StatisticsWindow.h"
 #include "app/ToolBar.h"
 
 namespace auralis {
 
 // The answer history as the main window offers it: the store that records every judged answer,
-// View > Statistics..., File > Export history..., a tool bar button, and a status bar panel that
-// tells of the store's faults. Owned by the main window (a member or held by a smart pointer),
-// declared before the lesson that records into it.
+// View > Statistics..., File > Export history..., a tool bar button, and the notices of the
+// store's faults in the window's notice line. Owned by the main window (a member or held by a smart
+// pointer), declared before the lesson that records into it.
 class HistoryFeature : public QObject {
  public:
   explicit HistoryFeature(QWidget* mainWindow, QString databasePath = historyDatabasePath());
@@ -28,15 +27,14 @@ class HistoryFeature : public QObject {
 
   // The menu items and the tool button; the statistics name notes as View's check mark says.
   void addHistoryActions(MainMenu& menus, ToolBar& toolBar);
-  // A panel at the right end of the status bar, shown once a notice arrives.
-  void showNoticesIn(QStatusBar* bar);
+  // The store's notices go there, those that came before it was given too.
+  void showNoticesIn(NoticeLine* line);
 
   AnswerRecorder& recorder() { return store_; }
   HistoryStore& store() { return store_; }
   void showStatistics();
   void closeStatistics();
   StatisticsWindow* statisticsWindow() const { return statistics_; }
-  QLabel* noticePanel() const { return notice_; }
 
   QAction* Statistics1 = nullptr;
   QAction* ExportHistory1 = nullptr;
@@ -49,10 +47,8 @@ class HistoryFeature : public QObject {
   HistoryStore store_;
   QAction* solfegeItem_ = nullptr;
   QPointer<StatisticsWindow> statistics_;
-  QLabel* notice_ = nullptr;
-  QString pendingNotice_;  // arrived before the status bar was given
+  NoticeLine* notices_ = nullptr;
+  QStringList pendingNotices_;  // arrived before the notice line was given
 };
-
-inline constexpr int kNoticePanelWidth = 420;
 
 }  // namespace auralis

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStatusBar>
 #include <QThread>
 #include <QVBoxLayout>
@@ -14,6 +13,7 @@
 
 #include "app/Caption.h"
 #include "app/MasteryReset.h"
+#include "app/ScreenFit.h"
 #include "app/Version.h"
 #include "engine/Notes.h"
 
@@ -143,14 +143,15 @@ void TForm1::saveSettings() {
 
 void TForm1::reportSettingsProblem(const QString& text) {
   printProblem(text);
-  statusPanels_->showNotice(text);
+  noticeLine_->addNotice(text);
 }
 
 void TForm1::buildWindow() {
   setObjectName(QStringLiteral("Form1"));
   setFont(interfaceFont());
-  setMinimumSize(kFormWidth, kFormHeight);
-  resize(kFormWidth, kFormHeight);
+  // Where the screen is smaller than the window's least size, the window fits the screen.
+  setMinimumSize(boundedByScreen(*this, {kFormWidth, kFormHeight}));
+  resize(minimumSize());
   menus_ = buildMainMenu(menuBar());
 
   auto* central = new QWidget(this);
@@ -188,13 +189,15 @@ void TForm1::buildWindow() {
   buildPitchGraph(panelSolfege_);
   panelColumn->addWidget(pitchGraph_);
   rows->addWidget(panelSolfege_, 1);
+  noticeLine_ = new NoticeLine(central);
+  rows->addWidget(noticeLine_);
   setCentralWidget(central);
   PaintBox1_->setFocus();
   leaveMenuBarWhenMenusClose();
 
   statusPanels_ = std::make_unique<StatusPanels>(statusBar());
   history_.addHistoryActions(menus_, toolBar_);
-  history_.showNoticesIn(statusBar());
+  history_.showNoticesIn(noticeLine_);
 }
 
 void TForm1::FormCreate() {
@@ -579,11 +582,7 @@ void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!firstShow_) return;
   firstShow_ = false;
-  if (const QScreen* shown = screen()) {
-    QRect frame = frameGeometry();
-    frame.moveCenter(shown->availableGeometry().center());
-    move(frame.topLeft());
-  }
+  fitOnScreen(*this, true);
 }
 
 void TForm1::playFeedbackSound(FeedbackSound sound) {
@@ -626,8 +625,10 @@ void TForm1::showPitchGraph(bool shown, bool keepHeight) {
   int height = this->height();
   if (!keepHeight) height += shown ? kPitchGraphHeight : -kPitchGraphHeight;
   pitchGraph_->setVisible(shown);
-  setMinimumSize(kFormWidth, kFormHeight + (shown ? kPitchGraphHeight : 0));
+  setMinimumSize(
+      boundedByScreen(*this, {kFormWidth, kFormHeight + (shown ? kPitchGraphHeight : 0)}));
   resize(width(), std::max(minimumHeight(), height));
+  if (isVisible()) fitOnScreen(*this, false);
 }
 
 void TForm1::repaintWindowNow() {

@@ -15,6 +15,7 @@
 #include "app/HistoryFeature.h"
 #include "app/Menus.h"
 #include "app/MessageWindow.h"
+#include "app/NoticeLine.h"
 #include "app/SettingsStore.h"
 #include "app/StatusPanels.h"
 #include "app/ToolBar.h"
@@ -100,6 +101,7 @@ class TForm1 : public QMainWindow, private CoreHost {
   const MainMenu& menus() const { return menus_; }
   const ToolBar& toolBar() const { return toolBar_; }
   const StatusPanels& statusPanels() const { return *statusPanels_; }
+  NoticeLine* noticeLine() const { return noticeLine_; }
   QLabel* instructionLine() const { return lblListenFor_; }
   NotePanel* notePanel() const { return PaintBox1_; }
   PitchGraph* pitchGraph() const { return pitchGraph_; }
@@ -165,7 +167,7 @@ class TForm1 : public QMainWindow, private CoreHost {
   // Shows or hides the graph below the note panel; the window grows or shrinks by its height
   // unless keepHeight.
   void showPitchGraph(bool shown, bool keepHeight = false);
-  // On standard error and, for a while, in the status bar.
+  // On standard error and in the notice line.
   void reportSettingsProblem(const QString& text);
 
   Services services_;
@@ -179,6 +181,7 @@ class TForm1 : public QMainWindow, private CoreHost {
   MainMenu menus_;
   ToolBar toolBar_;
   std::unique_ptr<StatusPanels> statusPanels_;
+  NoticeLine* noticeLine_ = nullptr;
   QWidget* panelSolfege_ = nullptr;
   QWidget* Panel1_ = nullptr;
   QLabel* lblListenFor_ = nullptr;

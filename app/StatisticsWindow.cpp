@@ -10,8 +10,10 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cmath>
+#include <utility>
 
 #include "app/HistorySchema.h"
+#include "app/ScreenFit.h"
 #include "engine/Notes.h"
 
 namespace auralis {
@@ -91,6 +93,12 @@ StatisticsWindow::StatisticsWindow(HistoryStore& store, QWidget* parent)
   });
   connect(&store_, &HistoryStore::changed, pending, qOverload<>(&QTimer::start));
   refresh();
+}
+
+// No larger than the screen, and wholly on it: centred the first time.
+void StatisticsWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  fitOnScreen(*this, std::exchange(firstShow_, false));
 }
 
 void StatisticsWindow::buildMenus() {

@@ -37,6 +37,9 @@ class StatisticsWindow : public QMainWindow {
   QString summary() const { return summary_->text(); }
   QStringList noteNames() const { return accuracy_->noteNames(); }
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void buildMenus();
   QWidget* buildFilters();
@@ -50,6 +53,7 @@ class StatisticsWindow : public QMainWindow {
   DailyChart* daily_ = nullptr;
   LevelChart* levels_ = nullptr;
   IntonationChart* intonation_ = nullptr;
+  bool firstShow_ = true;
 };
 
 // The twelve pitch classes named as the note panel's view names them.

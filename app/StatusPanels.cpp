@@ -1,9 +1,12 @@
 #include "app/StatusPanels.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPointer>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <algorithm>
 
 namespace auralis {
@@ -36,27 +39,61 @@ bool followsItsText(int panel) {
 }
 
 // Shows the status tips, which the window's status bar would show over all of its panels, in the
-// place of the scores panel. The labels may go before the filter does as the window closes.
+// place of the scores panel. A tip goes when its item says so, and also when the window loses
+// the pointer or its activation without that word: a window opened over it, a dialog, a pointer
+// that left in a hurry. The labels may go before the filter does as the window closes.
 class StatusTipFilter : public QObject {
  public:
-  StatusTipFilter(QObject* parent, QLabel* tip, QLabel* scores)
-      : QObject(parent), tip_(tip), scores_(scores) {}
+  StatusTipFilter(QWidget* window, QLabel* tip, QLabel* scores)
+      : QObject(window), window_(window), tip_(tip), scores_(scores) {
+    check_.setInterval(kTipCheckMilliseconds);
+    connect(&check_, &QTimer::timeout, this, [this] {
+      if (!pointerStillThere()) showTip(QString());
+    });
+  }
 
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() != QEvent::StatusTip) return false;
-    const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-    if (tip_ && scores_) {
-      tip_->setText(tip);
-      tip_->setVisible(!tip.isEmpty());
-      scores_->setVisible(tip.isEmpty());
+    switch (event->type()) {
+      case QEvent::StatusTip:
+        showTip(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+      case QEvent::Leave:
+      case QEvent::WindowDeactivate:
+      case QEvent::Hide:
+        if (QApplication::activePopupWidget() == nullptr) showTip(QString());
+        return false;
+      default:
+        return false;
     }
-    return true;
   }
 
  private:
+  static constexpr int kTipCheckMilliseconds = 250;
+
+  void showTip(const QString& tip) {
+    if (!tip_ || !scores_) return;
+    tip_->setText(tip);
+    tip_->setVisible(!tip.isEmpty());
+    scores_->setVisible(tip.isEmpty());
+    if (tip.isEmpty()) {
+      check_.stop();
+    } else {
+      check_.start();
+    }
+  }
+
+  // Over the window, or in a menu that it opened.
+  bool pointerStillThere() const {
+    if (QApplication::activePopupWidget() != nullptr) return true;
+    const QWidget* under = QApplication::widgetAt(QCursor::pos());
+    return under != nullptr && under->window() == window_;
+  }
+
+  QWidget* window_;
   QPointer<QLabel> tip_;
   QPointer<QLabel> scores_;
+  QTimer check_;
 };
 
 QLabel* sunkenPanel(QStatusBar* bar, const QString& text) {
@@ -101,7 +138,8 @@ StatusPanels::StatusPanels(QStatusBar* bar) : bar_(bar) {
   tip_->setMinimumWidth(kInitialPanelWidths.back());
   bar_->addWidget(tip_, 1);
   tip_->hide();
-  bar_->window()->installEventFilter(new StatusTipFilter(bar_, tip_, panels_.back()));
+  QWidget* window = bar_->window();
+  window->installEventFilter(new StatusTipFilter(window, tip_, panels_.back()));
 }
 
 void StatusPanels::setText(int panel, const QString& text) {
@@ -110,10 +148,6 @@ void StatusPanels::setText(int panel, const QString& text) {
   if (panel == kMasteryPanel) label->setToolTip(panelToolTip(panel, text));
   if (followsItsText(panel))
     label->setFixedWidth(QFontMetrics(bar_->font()).horizontalAdvance(text) + kPanelPadding);
-}
-
-void StatusPanels::showNotice(const QString& text) {
-  bar_->showMessage(text, kNoticeMilliseconds);
 }
 
 }  // namespace auralis

@@ -12,6 +12,8 @@ packages=(
   # The package and its checks: cpack's dependency scan, the metadata validators, the installed
   # window driven from outside, the manual rendered in a real browser.
   dpkg-dev appstream desktop-file-utils groff-base xdotool imagemagick python3 chromium
+  # Renders the tool bar pictures from their drawings (tools/render-pictures.sh).
+  librsvg2-bin
 )
 
 missing=()

@@ -53,7 +53,7 @@ TEST_F(ConfigFolder, WithoutAFolderTheDefaultsRunAndTheUserIsToldOnce) {
   const QDateTime rootFileWritten = QFileInfo(rootFile).lastModified();
   StandardErrorCapture errors;
   TForm1& window = open();
-  EXPECT_EQ(window.statusPanels().notice(), notKept);
+  EXPECT_EQ(window.noticeLine()->wholeText(), notKept);
   EXPECT_EQ(window.size(), QSize(775, 355));
   EXPECT_EQ(lesson().mastery, Mastery{});
   type("i");

@@ -28,7 +28,8 @@ class StatisticsWindowTest : public HistoryTest {
   HistoryFeature& addFeature(const QString& file) {
     feature = std::make_unique<HistoryFeature>(&window, file);
     feature->addHistoryActions(menus, toolBar);
-    feature->showNoticesIn(window.statusBar());
+    notices = new NoticeLine(&window);
+    feature->showNoticesIn(notices);
     return *feature;
   }
   // Answers of today, and one from ten days ago, in the file before the window opens.
@@ -56,6 +57,7 @@ class StatisticsWindowTest : public HistoryTest {
   ToolBar toolBar;
   int widthBefore = 0;
   std::unique_ptr<HistoryFeature> feature;
+  NoticeLine* notices = nullptr;
 };
 
 TEST_F(StatisticsWindowTest, TheMenusAndTheToolBarOpenTheStatistics) {
@@ -153,15 +155,43 @@ TEST_F(StatisticsWindowTest, ClearingAsksFirstAndCancelIsTheDefault) {
   EXPECT_EQ(w.summary(), "No answers");
 }
 
-TEST_F(StatisticsWindowTest, AFaultIsToldInTheStatusBar) {
+// From the smallest map to a large one, with letter and solfege names: no two names of the
+// confusion map touch, and every name lies on the chart.
+TEST(ConfusionMapNames, NeverRunTogether) {
+  ConfusionChart chart(nullptr);
+  const QFontMetrics metrics = chart.fontMetrics();
+  for (bool solfege : {false, true}) {
+    chart.setNoteNames(noteNamesFor(solfege));
+    for (const QSize size : {QSize(180, 140), QSize(200, 220), QSize(230, 260), QSize(260, 300),
+                             QSize(320, 320), QSize(480, 420)}) {
+      chart.resize(size);
+      const QRect plot = chart.cellSquare();
+      const std::vector<ChartLabel> labels = confusionLabels(plot, chart.noteNames(), metrics);
+      SCOPED_TRACE(std::string(solfege ? "solfege " : "letters ") + std::to_string(size.width()) +
+                   "x" + std::to_string(size.height()));
+      EXPECT_GE(labels.size(), 8u) << "most of the notes are named";
+      for (std::size_t i = 0; i < labels.size(); ++i) {
+        EXPECT_GE(labels[i].box.width(), metrics.horizontalAdvance(labels[i].text));
+        EXPECT_TRUE(chart.rect().contains(labels[i].box)) << labels[i].text.toStdString();
+        for (std::size_t j = i + 1; j < labels.size(); ++j)
+          EXPECT_FALSE(labels[i].box.intersects(labels[j].box))
+              << labels[i].text.toStdString() << " and " << labels[j].text.toStdString();
+      }
+    }
+  }
+}
+
+TEST_F(StatisticsWindowTest, AFaultIsToldInTheNoticeLine) {
   QFile blocker(dir.path() + QStringLiteral("/blocker"));
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   HistoryFeature& f = addFeature(dir.path() + QStringLiteral("/blocker/Auralis/history.sqlite"));
   f.recorder().recordAnswer(answer(nowMs(), 60, 'c', true));
   f.store().flush();
   QCoreApplication::sendPostedEvents();
-  EXPECT_FALSE(f.noticePanel()->isHidden());
-  EXPECT_TRUE(f.noticePanel()->toolTip().startsWith("Answers are not being kept"));
+  EXPECT_FALSE(notices->isHidden());
+  ASSERT_EQ(notices->notices().size(), 1);
+  EXPECT_TRUE(notices->notices()[0].startsWith("Answers are not being kept"));
+  EXPECT_EQ(notices->textLabel()->toolTip(), notices->notices()[0]);
 }
 
 }  // namespace

@@ -121,6 +121,28 @@ TEST_F(Tips, AStatusTipTakesTheScoresPlaceWhileThePartsGoOnWritingThePanels) {
   EXPECT_EQ(panel(4), scored);
 }
 
+// The Statistics button opens a window over the main one: the button never hears that the
+// pointer has left it, and its tip must go all the same.
+TEST_F(Tips, ATipGoesWhenAnotherWindowTakesOver) {
+  TForm1& window = open();
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  const StatusPanels& panels = window.statusPanels();
+  QToolButton* statistics = window.history().toolButtonStatistics;
+  QTest::mouseMove(statistics, statistics->rect().center());
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(panels.statusTip()->isVisible());
+
+  QTest::mouseClick(statistics, Qt::LeftButton);
+  ASSERT_NE(window.history().statisticsWindow(), nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.history().statisticsWindow()));
+  QTest::qWait(400);
+  EXPECT_FALSE(panels.statusTip()->isVisible()) << panels.statusTip()->text().toStdString();
+  EXPECT_TRUE(panels.panel(4)->isVisible());
+  window.history().statisticsWindow()->close();
+}
+
 TEST_F(Tips, AMenuItemsTipGoesWithItsMenu) {
   TForm1& window = open();
   window.show();
