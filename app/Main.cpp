@@ -141,9 +141,13 @@ void TForm1::saveSettings() {
   settingsStore_.saveSettings(menus_, *this, lesson().mastery);
 }
 
+void TForm1::showNotice(const QString& text) {
+  noticeLine_->addNotice(text);
+}
+
 void TForm1::reportSettingsProblem(const QString& text) {
   printProblem(text);
-  noticeLine_->addNotice(text);
+  showNotice(text);
 }
 
 void TForm1::buildWindow() {

@@ -90,6 +90,8 @@ class TForm1 : public QMainWindow, private CoreHost {
   void ReopenMidiIn();
   // Writes every setting now, as quitting does.
   void saveSettings();
+  // A message over the status bar, for a while.
+  void showNotice(const QString& text);
   // The device menus are filled and the chosen devices opened. Until then the window is shown
   // but the first lesson waits: the devices are listed off the interface thread.
   bool devicesListed() const { return devicesListed_; }

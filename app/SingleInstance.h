@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLockFile>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <functional>
+#include <memory>
 
+class QLocalSocket;
 class QWidget;
 
 namespace auralis {
@@ -20,46 +24,67 @@ inline constexpr std::chrono::seconds kBlankLockAge{5};
 // The folder for this user's lock and socket: XDG_RUNTIME_DIR, or a private one that Qt makes
 // when that is not set.
 QString runtimeFolder();
+// Where the lock goes when the runtime folder takes none (read-only, say):
+// $XDG_CACHE_HOME/auralis, or ~/.cache/auralis.
+QString fallbackLockFolder();
+// The folders a start tries for its lock, in order.
+QStringList lockFolders();
 
 // One running program per user, so that no two windows write the same settings file over each
-// other. The first start holds a lock in the runtime folder and listens on a socket beside it. A
-// later start finds the lock held, connects, which tells the running program to come to the
-// front, and ends. The lock of a program that died (killed, crashed) names a process that is
-// gone, and is taken over.
+// other. The first start holds a lock in the first folder that takes one and listens on a socket
+// beside it. A later start finds the lock held, connects, and the running program comes to the
+// front and says so; then the later start ends. A program that is ending says so instead, and
+// the later start waits for its lock. The lock of a program that died (killed, crashed) names a
+// process that is gone, and is taken over. Whatever else lies where the lock or the socket
+// should be (a folder, a pipe, a link) is moved aside unopened.
 class SingleInstance {
  public:
   enum class Start {
     First,       // this start runs the program
-    HandedOver,  // the running program was told and comes to the front
+    HandedOver,  // the running program came to the front
+    Ending,      // the running program is ending, and has not ended within the patience
     NoAnswer,    // the lock is held, but nobody answers within the patience
   };
 
-  explicit SingleInstance(QString folder, std::chrono::milliseconds patience = kAnswerPatience);
+  explicit SingleInstance(QStringList folders,
+                          std::chrono::milliseconds patience = kAnswerPatience);
+  explicit SingleInstance(const QString& folder,
+                          std::chrono::milliseconds patience = kAnswerPatience);
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;
 
   Start claim();
+  // Why this start runs without a lock, after it was printed; empty while it holds one.
+  const QString& problem() const { return problem_; }
   // From now on a later start finds nobody to hand over to, and waits for the lock instead: a
   // program that is ending no longer comes to the front.
   void stopAnswering();
-  // Runs on the interface thread whenever a later start hands over to this one.
-  void setOnAnotherStart(std::function<void()> onAnotherStart);
+  // Runs on the interface thread whenever a later start connects: true when the program came to
+  // the front, false when it is ending. Until it is set, the program counts as shown.
+  void setOnAnotherStart(std::function<bool()> onAnotherStart);
 
+  // In the folder in use: the first until a claim chooses another.
   QString lockFileName() const;
   QString socketName() const;
   // The process that holds the lock, as the lock names it; 0 when it names none.
   qint64 holder() const;
 
  private:
+  enum class Reply { Absent, Front, Ending, Silent };
+  void useFolder(const QString& folder);
   bool takeLock();
-  bool reachRunning() const;
+  Reply askRunning(const QDeadlineTimer& deadline) const;
   void listen();
+  void answer(QLocalSocket* start);
 
-  QString folder_;
+  QStringList folders_;
   std::chrono::milliseconds patience_;
-  QLockFile lock_;
+  QString folder_;
+  std::unique_ptr<QLockFile> lock_;
   QLocalServer server_;
-  std::function<void()> onAnotherStart_;
+  bool answering_ = false;
+  std::function<bool()> onAnotherStart_;
+  QString problem_;
 };
 
 // Shows the window in front of the others: restored when minimised, raised and activated.

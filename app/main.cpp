@@ -12,23 +12,47 @@
 #include "platform/RtMidiInput.h"
 #include "platform/SystemMidiOut.h"
 
+namespace auralis {
+namespace {
+
+// Says why on standard error and in a message box, which is all there is to see; closing it, or
+// a signal to end, ends the program with status 1.
+int cannotStart(const QString& why) {
+  printProblem(why);
+  QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kApplicationTitle), why);
+  QObject::connect(&box, &QDialog::finished, qApp, &QCoreApplication::quit);
+  box.show();
+  QApplication::exec();
+  return 1;
+}
+
+}  // namespace
+}  // namespace auralis
+
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(auralis::kApplicationTitle));
   // A signal to end ends the program as Quit does, settings saved. Installed before the single
   // instance listens, so that whoever can reach the program can also end it.
   const auralis::ExitSignals exitSignals([](int) { QCoreApplication::quit(); });
-  auralis::SingleInstance instance(auralis::runtimeFolder());
+  auralis::SingleInstance instance(auralis::lockFolders());
   switch (instance.claim()) {
     case auralis::SingleInstance::Start::First:
       break;
     case auralis::SingleInstance::Start::HandedOver:
       return 0;
+    case auralis::SingleInstance::Start::Ending:
+      return auralis::cannotStart(
+          QStringLiteral("Auralis cannot start yet: the Auralis that was quit (process %1) has "
+                         "not ended within %2 seconds. Start Auralis again once it has ended.")
+              .arg(instance.holder())
+              .arg(auralis::kAnswerPatience.count() / 1000));
     case auralis::SingleInstance::Start::NoAnswer:
-      auralis::printProblem(QStringLiteral("Auralis is running already (process %1) but does not "
-                                           "answer")
-                                .arg(instance.holder()));
-      return 1;
+      return auralis::cannotStart(
+          QStringLiteral("Auralis is running already (process %1) but does not answer within %2 "
+                         "seconds. End that one, then start Auralis again.")
+              .arg(instance.holder())
+              .arg(auralis::kAnswerPatience.count() / 1000));
   }
   try {
     auralis::platform::SystemMidiOut midiOut;
@@ -38,7 +62,13 @@ int main(int argc, char* argv[]) {
     auralis::DesktopDocumentOpener documents;
     auralis::TForm1 Form1(
         {midiOut, soundInput, midiInput, feedbackSounds, documents, auralis::blockingPause});
-    instance.setOnAnotherStart([&Form1] { auralis::bringToFront(Form1); });
+    // A window that was quit is closed while the program ends: it does not come back.
+    instance.setOnAnotherStart([&Form1] {
+      if (!Form1.isVisible()) return false;
+      auralis::bringToFront(Form1);
+      return true;
+    });
+    if (!instance.problem().isEmpty()) Form1.showNotice(instance.problem());
     Form1.show();
     Form1.activateWindow();
     return QApplication::exec();

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QProcess>
@@ -13,6 +15,7 @@
 #include <QThread>
 #include <array>
 #include <csignal>
+#include <functional>
 #include <memory>
 
 #include "app/SettingsStore.h"
@@ -35,11 +38,15 @@ class Program : public ::testing::Test {
     QDir().mkpath(folder.path() + "/home");
     QDir().mkpath(folder.path() + "/work");
     QDir().mkpath(runtimeFolder());
+    QDir().mkpath(cacheFolder());
     QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   }
 
   QString configFolder() const { return folder.path() + "/config"; }
   QString runtimeFolder() const { return folder.path() + "/run"; }
+  QString cacheFolder() const { return folder.path() + "/cache"; }
+  // Where the lock goes when the runtime folder takes none.
+  QString fallbackFolder() const { return cacheFolder() + "/auralis"; }
   QString storeFile() const { return configFolder() + "/Auralis/Auralis.ini"; }
   SingleInstance names() const { return SingleInstance(runtimeFolder()); }
 
@@ -49,10 +56,13 @@ class Program : public ::testing::Test {
     return settings;
   }
 
-  std::unique_ptr<QProcess> start() const {
+  // With a read-only runtime folder: a private read-only mount over it, as a read-only file
+  // system gives, which binds even the superuser.
+  std::unique_ptr<QProcess> start(bool readOnlyRuntime = false) const {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("XDG_CONFIG_HOME", configFolder());
+    environment.insert("XDG_CACHE_HOME", cacheFolder());
     environment.insert("XDG_RUNTIME_DIR", runtimeFolder());
     environment.insert("HOME", folder.path() + "/home");
     environment.insert("JACK_NO_START_SERVER", "1");
@@ -68,14 +78,21 @@ class Program : public ::testing::Test {
     program->setStandardErrorFile(errors);
     program->setStandardOutputFile(QProcess::nullDevice());
     program->setProperty("errors", errors);
-    program->start(QStringLiteral(AURALIS_PROGRAM), {});
+    if (readOnlyRuntime)
+      program->start(QStringLiteral("unshare"),
+                     {"--user", "--map-root-user", "--mount", "sh", "-c",
+                      "mount -t tmpfs -o ro,mode=700 tmpfs \"$0\" && exec \"$1\"", runtimeFolder(),
+                      QStringLiteral(AURALIS_PROGRAM)});
+    else
+      program->start(QStringLiteral(AURALIS_PROGRAM), {});
     EXPECT_TRUE(program->waitForStarted());
     return program;
   }
 
   // True once this program holds the lock and answers on its socket.
-  bool runs(const QProcess& program) const {
-    const SingleInstance instance = names();
+  bool runs(const QProcess& program) const { return runs(program, runtimeFolder()); }
+  bool runs(const QProcess& program, const QString& lockFolder) const {
+    const SingleInstance instance(lockFolder);
     QDeadlineTimer patience(kPatienceMs);
     while (!patience.hasExpired() && program.state() == QProcess::Running) {
       if (instance.holder() == program.processId()) {
@@ -93,6 +110,22 @@ class Program : public ::testing::Test {
     if (!program.waitForFinished(kPatienceMs) || program.exitStatus() != QProcess::NormalExit)
       return -1;
     return program.exitCode();
+  }
+
+  // True once the program has said so on standard error.
+  static bool says(const QProcess& program, const QByteArray& text) {
+    QDeadlineTimer patience(kPatienceMs);
+    while (!patience.hasExpired() && !errorsOf(program).contains(text)) QThread::msleep(50);
+    return errorsOf(program).contains(text);
+  }
+
+  static void endBySignal(QProcess& program) {
+    ::kill(static_cast<pid_t>(program.processId()), SIGCONT);
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    if (!program.waitForFinished(kPatienceMs)) {
+      program.kill();
+      program.waitForFinished();
+    }
   }
 
   static QByteArray errorsOf(const QProcess& program) {
@@ -193,6 +226,106 @@ TEST_F(Program, AProgramKilledWithItsLockHeldDoesNotStopTheNextStart) {
   EXPECT_EQ(endsBy(*next), 0);
   expectSavedAtExit("the next start");
   EXPECT_TRUE(saysNothingWrong(*next));
+}
+
+TEST_F(Program, AStartWhileTheRunningOneQuitsWaitsForItToEndAndRuns) {
+  struct Case {
+    const char* what;
+    // The first is frozen from before its quit until the second has connected: whatever it
+    // still had to do when the second came, it does after.
+    bool frozenMeanwhile;
+  };
+  const std::array cases = {
+      Case{"quit, then started at once", false},
+      Case{"started while the quitting program handles no event yet", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(writeFile(storeFile(), kStored));
+    const auto first = start();
+    ASSERT_TRUE(runs(*first)) << errorsOf(*first).constData();
+    const auto pid = static_cast<pid_t>(first->processId());
+    if (c.frozenMeanwhile) ::kill(pid, SIGSTOP);
+    ::kill(pid, SIGTERM);
+    const auto second = start();
+    if (c.frozenMeanwhile) {
+      QThread::msleep(1000);
+      ::kill(pid, SIGCONT);
+    }
+    EXPECT_EQ(endsBy(*first), 0);
+    EXPECT_TRUE(runs(*second)) << "exit code " << second->exitCode() << ": "
+                               << errorsOf(*second).constData();
+    EXPECT_TRUE(saysNothingWrong(*second)) << errorsOf(*second).constData();
+    ::kill(static_cast<pid_t>(second->processId()), SIGTERM);
+    EXPECT_EQ(endsBy(*second), 0);
+    expectSavedAtExit(c.what);
+  }
+}
+
+TEST_F(Program, AStartThatTheRunningOneNeverAnswersSaysWhyAndFails) {
+  ASSERT_TRUE(writeFile(storeFile(), kStored));
+  const auto running = start();
+  ASSERT_TRUE(runs(*running)) << errorsOf(*running).constData();
+  ::kill(static_cast<pid_t>(running->processId()), SIGSTOP);
+
+  const auto second = start();
+  EXPECT_TRUE(says(*second, "auralis: Auralis is running already (process " +
+                                QByteArray::number(running->processId()) + ") but does not answer"))
+      << errorsOf(*second).constData();
+  EXPECT_EQ(second->state(), QProcess::Running) << "its message box is up";
+  ::kill(static_cast<pid_t>(second->processId()), SIGTERM);
+  EXPECT_EQ(endsBy(*second), 1);
+
+  endBySignal(*running);
+  EXPECT_EQ(running->exitCode(), 0);
+  expectSavedAtExit("the one that ran");
+}
+
+// Whatever lies in the way of the lock, one program runs, and a second start finds it.
+TEST_F(Program, ALockPlaceInTheWayDoesNotLetTwoRunOrStopTheFirst) {
+  const auto fifo = [](const QString& path) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+  };
+  const auto folderAt = [](const QString& path) { ASSERT_TRUE(QDir().mkpath(path + "/inside")); };
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    bool readOnlyRuntime;
+    bool inFallback;
+  };
+  const std::vector<Case> cases = {
+      {"a folder at the lock's path", [&] { folderAt(names().lockFileName()); }, false, false},
+      {"a pipe at the lock's path", [&] { fifo(names().lockFileName()); }, false, false},
+      {"a folder at the socket's path", [&] { folderAt(names().socketName()); }, false, false},
+      {"a pipe at the socket's path", [&] { fifo(names().socketName()); }, false, false},
+      {"a read-only runtime folder", [] {}, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QDir(runtimeFolder()).removeRecursively();
+    QDir().mkpath(runtimeFolder());
+    QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir(fallbackFolder()).removeRecursively();
+    ASSERT_TRUE(writeFile(storeFile(), kStored));
+    c.arrange();
+    const QString lockFolder = c.inFallback ? fallbackFolder() : runtimeFolder();
+
+    const auto first = start(c.readOnlyRuntime);
+    const bool ran = runs(*first, lockFolder);
+    EXPECT_TRUE(ran) << errorsOf(*first).constData();
+    if (ran) {
+      const auto second = start(c.readOnlyRuntime);
+      EXPECT_EQ(endsBy(*second), 0) << errorsOf(*second).constData();
+      EXPECT_TRUE(runs(*first, lockFolder)) << "the first goes on";
+    }
+    if (c.inFallback) {
+      EXPECT_EQ(QFileInfo(fallbackFolder()).permissions().toInt() & 0x0077, 0)
+          << "a private folder";
+    }
+    endBySignal(*first);
+    EXPECT_EQ(first->exitCode(), 0);
+    expectSavedAtExit(c.what);
+  }
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSysInfo>
@@ -9,6 +11,9 @@
 #include <QTest>
 #include <QWidget>
 #include <array>
+#include <atomic>
+#include <optional>
+#include <thread>
 
 #include "app/SingleInstance.h"
 #include "tests/app/EventLoopProbes.h"
@@ -25,6 +30,27 @@ bool answers(const QString& socketName) {
   return socket.waitForConnected(1000);
 }
 
+// A later start claims on a thread of its own, as another process would, while this thread's
+// event loop lets the running one answer.
+struct LaterStart {
+  SingleInstance::Start start;
+  qint64 holder;
+};
+std::optional<LaterStart> claimFromAnotherThread(const QString& folder,
+                                                 std::chrono::milliseconds patience) {
+  std::optional<LaterStart> result;
+  std::atomic<bool> done{false};
+  std::thread later([&] {
+    SingleInstance instance(folder, patience);
+    const SingleInstance::Start start = instance.claim();
+    result = LaterStart{start, instance.holder()};
+    done = true;
+  });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, 30000));
+  later.join();
+  return result;
+}
+
 qint64 pidOfAFinishedProcess() {
   QProcess done;
   done.start(QStringLiteral("true"), {});
@@ -39,16 +65,20 @@ TEST(SingleInstance, ALaterStartHandsOverAndTheRunningWindowComesToTheFront) {
   EXPECT_TRUE(answers(running.socketName()));
   QWidget window;
   window.setWindowTitle(QStringLiteral("running"));
-  running.setOnAnotherStart([&window] { bringToFront(window); });
+  running.setOnAnotherStart([&window] {
+    bringToFront(window);
+    return true;
+  });
   window.showMinimized();
   QWidget other;
   other.show();
   other.activateWindow();
 
-  SingleInstance later(folder.path());
-  EXPECT_EQ(later.claim(), SingleInstance::Start::HandedOver);
-  EXPECT_EQ(later.holder(), QCoreApplication::applicationPid());
   const Heartbeat heartbeat;
+  const std::optional<LaterStart> later = claimFromAnotherThread(folder.path(), kAnswerPatience);
+  ASSERT_TRUE(later);
+  EXPECT_EQ(later->start, SingleInstance::Start::HandedOver);
+  EXPECT_EQ(later->holder, QCoreApplication::applicationPid());
   EXPECT_TRUE(QTest::qWaitFor([&window] { return QApplication::activeWindow() == &window; }));
   EXPECT_FALSE(window.isMinimized());
   EXPECT_TRUE(window.isVisible());
@@ -96,18 +126,95 @@ TEST(SingleInstance, ALockBeingWrittenOrHeldByAnEndingProgramIsNotTakenOver) {
   ASSERT_EQ(ending.claim(), SingleInstance::Start::First);
   ending.stopAnswering();
   SingleInstance next(folder.path(), 300ms);
-  EXPECT_EQ(next.claim(), SingleInstance::Start::NoAnswer) << "it waits for the lock";
+  EXPECT_EQ(next.claim(), SingleInstance::Start::Ending) << "it waits for the lock";
   EXPECT_FALSE(QFile::exists(ending.socketName()));
+}
+
+// A connection alone is no answer: a program whose window was quit is ending, and the later
+// start waits for its lock rather than ending without a window.
+TEST(SingleInstance, OnlyARunningProgramThatCameToTheFrontTakesALaterStart) {
+  struct Case {
+    const char* what;
+    bool comesToTheFront;
+    SingleInstance::Start expected;
+    bool stillAnswers;
+  };
+  const std::array cases = {
+      Case{"its window is shown", true, SingleInstance::Start::HandedOver, true},
+      Case{"its window was quit", false, SingleInstance::Start::Ending, false},
+  };
+  for (const Case& c : cases) {
+    QTemporaryDir folder;
+    SingleInstance running(folder.path());
+    ASSERT_EQ(running.claim(), SingleInstance::Start::First) << c.what;
+    int asked = 0;
+    running.setOnAnotherStart([&] {
+      ++asked;
+      return c.comesToTheFront;
+    });
+    const std::optional<LaterStart> later = claimFromAnotherThread(folder.path(), 500ms);
+    ASSERT_TRUE(later) << c.what;
+    EXPECT_EQ(later->start, c.expected) << c.what;
+    EXPECT_EQ(asked, 1) << c.what;
+    EXPECT_EQ(QFile::exists(running.socketName()), c.stillAnswers) << c.what;
+  }
 }
 
 TEST(SingleInstance, WithoutRoomForTheLockTheProgramRunsAndSaysSo) {
   QTemporaryDir folder;
-  SingleInstance start(folder.path() + "/missing");
+  // A file where the folders should be: not even the superuser makes a folder below it.
+  ASSERT_TRUE(writeFile(folder.path() + "/file", "not a folder"));
+  const QString missing = folder.path() + "/file/run";
+  const QString fallback = folder.path() + "/file/cache/auralis";
+  struct Case {
+    const char* what;
+    QStringList folders;
+    std::string expected;
+  };
+  const std::array cases = {
+      Case{"one folder",
+           {missing},
+           "auralis: Cannot make sure that Auralis runs only once: " + missing.toStdString() +
+               "/auralis.lock cannot be created"},
+      Case{"nor the fallback",
+           {missing, fallback},
+           "auralis: Cannot make sure that Auralis runs only once: neither " +
+               missing.toStdString() + "/auralis.lock nor " + fallback.toStdString() +
+               "/auralis.lock can be created"},
+  };
+  for (const Case& c : cases) {
+    SingleInstance start(c.folders);
+    StandardErrorCapture errors;
+    EXPECT_EQ(start.claim(), SingleInstance::Start::First) << c.what;
+    EXPECT_EQ(errors.problems(), std::vector<std::string>{c.expected}) << c.what;
+    EXPECT_EQ("auralis: " + start.problem().toStdString(), c.expected) << c.what;
+  }
+}
+
+TEST(SingleInstance, WhereTheRuntimeFolderTakesNoLockAPrivateFolderDoes) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(writeFile(folder.path() + "/file", "not a folder"));
+  const QString fallback = folder.path() + "/cache/auralis";
+  const QStringList folders = {folder.path() + "/file/run", fallback};
+  SingleInstance first(folders);
   StandardErrorCapture errors;
-  EXPECT_EQ(start.claim(), SingleInstance::Start::First);
-  EXPECT_EQ(errors.problems(),
-            std::vector<std::string>{"auralis: Cannot make sure that Auralis runs only once: " +
-                                     start.lockFileName().toStdString() + " cannot be created"});
+  ASSERT_EQ(first.claim(), SingleInstance::Start::First);
+  EXPECT_TRUE(errors.problems().empty());
+  EXPECT_TRUE(first.problem().isEmpty());
+  EXPECT_EQ(first.lockFileName(), fallback + "/auralis.lock");
+  EXPECT_EQ(QFileInfo(fallback).permissions(), QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner | QFile::ReadUser |
+                                                   QFile::WriteUser | QFile::ExeUser);
+  SingleInstance second(folders, 300ms);
+  EXPECT_NE(second.claim(), SingleInstance::Start::First) << "the second finds the first";
+}
+
+TEST(SingleInstance, TheFallbackFolderIsPrivateUnderTheCacheFolder) {
+  QTemporaryDir folder;
+  const ScopedVariable cache("XDG_CACHE_HOME", QFile::encodeName(folder.path()));
+  EXPECT_EQ(fallbackLockFolder(), folder.path() + "/auralis");
+  const ScopedVariable relative("XDG_CACHE_HOME", "relative/cache");
+  EXPECT_EQ(fallbackLockFolder(), QDir::homePath() + "/.cache/auralis");
 }
 
 TEST(SingleInstance, TheRuntimeFolderIsXdgRuntimeDir) {
