@@ -103,16 +103,16 @@ QString questionText(const AnswerRecord& answer) {
   return notes.join(QLatin1Char(' '));
 }
 
-bool migrateHistory(QSqlDatabase& db, int from, QString* error) {
+bool migrateHistory(QSqlDatabase& db, int from, QSqlError* error) {
   if (!db.transaction()) {
-    *error = db.lastError().text();
+    *error = db.lastError();
     return false;
   }
   QSqlQuery query(db);
   for (int version = from; version < kHistorySchemaVersion; ++version) {
     for (const char* statement : kMigrations[static_cast<std::size_t>(version)]) {
       if (!query.exec(QString::fromLatin1(statement))) {
-        *error = query.lastError().text();
+        *error = query.lastError();
         db.rollback();
         return false;
       }
@@ -120,7 +120,7 @@ bool migrateHistory(QSqlDatabase& db, int from, QString* error) {
   }
   if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(kHistorySchemaVersion)) ||
       !db.commit()) {
-    *error = query.lastError().isValid() ? query.lastError().text() : db.lastError().text();
+    *error = query.lastError().isValid() ? query.lastError() : db.lastError();
     db.rollback();
     return false;
   }

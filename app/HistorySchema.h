@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -48,6 +49,6 @@ QString questionText(const AnswerRecord& answer);
 
 // Brings a file of schema `from` (0 for a new file) up to kHistorySchemaVersion in one
 // transaction. False, with the file unchanged, on any error.
-bool migrateHistory(QSqlDatabase& db, int from, QString* error);
+bool migrateHistory(QSqlDatabase& db, int from, QSqlError* error);
 
 }  // namespace auralis

@@ -25,9 +25,14 @@ namespace auralis {
 namespace {
 
 // SQLite's primary result codes that say the file itself is damaged.
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+constexpr int kSqliteIoError = 10;
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteFull = 13;
 constexpr int kSqliteNotADatabase = 26;
+
+using Clock = std::chrono::steady_clock;
 
 int primaryCode(const QSqlError& error) {
   return error.nativeErrorCode().toInt() & 0xff;
@@ -36,6 +41,26 @@ int primaryCode(const QSqlError& error) {
 bool isDamage(const QSqlError& error) {
   const int code = primaryCode(error);
   return code == kSqliteCorrupt || code == kSqliteNotADatabase;
+}
+
+// Faults that go by themselves: space freed, another program's lock released. A write past the
+// size limit of a file fails as an I/O error.
+bool passes(const QSqlError& error) {
+  const int code = primaryCode(error);
+  return code == kSqliteBusy || code == kSqliteLocked || code == kSqliteIoError ||
+         code == kSqliteFull;
+}
+
+QString reasonOf(const QSqlError& error) {
+  switch (primaryCode(error)) {
+    case kSqliteFull:
+      return QStringLiteral("the disk is full.");
+    case kSqliteBusy:
+    case kSqliteLocked:
+      return QStringLiteral("another program holds it locked.");
+    default:
+      return error.text();
+  }
 }
 
 QString connectionName() {
@@ -94,16 +119,32 @@ class HistoryStore::Writer {
  private:
   void run() {
     open();
+    runUntilStopped();
+    // One last try, so that what was held is not lost when the file opens by now.
+    if (store_.state() == HistoryState::Waiting && !held_.empty()) retryOpen();
+    close();
+  }
+
+  void runUntilStopped() {
     std::vector<Item> batch;
     batch.reserve(64);
     for (;;) {
       {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [&] { return !queue_.empty() || stopping_; });
-        if (queue_.empty()) break;
+        const auto due = [&] { return !queue_.empty() || stopping_; };
+        if (store_.state() == HistoryState::Waiting)
+          wake_.wait_until(lock, retryAt_, due);
+        else
+          wake_.wait(lock, due);
+        if (queue_.empty() && stopping_) break;
         batch.swap(queue_);
       }
-      if (store_.state() == HistoryState::Ready) writeOrRecover(batch);
+      if (store_.state() == HistoryState::Waiting) {
+        hold(batch);
+        if (Clock::now() >= retryAt_) retryOpen();
+      } else if (store_.state() == HistoryState::Ready) {
+        writeOrRecover(batch);
+      }
       {
         std::lock_guard lock(mutex_);
         done_ += batch.size();
@@ -111,7 +152,6 @@ class HistoryStore::Writer {
       drained_.notify_all();
       batch.clear();
     }
-    close();
   }
 
   void open() {
@@ -127,7 +167,8 @@ class HistoryStore::Writer {
     for (int attempt = 0; attempt < 2; ++attempt) {
       switch (tryOpen()) {
         case Opened::Ready:
-          store_.state_ = HistoryState::Ready;
+          writeHeld();
+          if (store_.state() != HistoryState::Unavailable) store_.state_ = HistoryState::Ready;
           return;
         case Opened::Newer:
           close();
@@ -143,6 +184,10 @@ class HistoryStore::Writer {
           return;
         case Opened::Failed:
           close();
+          if (passes(failureError_)) {
+            waitToOpen();
+            return;
+          }
           notKept(failure_);
           return;
       }
@@ -150,8 +195,53 @@ class HistoryStore::Writer {
   }
 
   Opened fail(const QSqlError& error) {
+    failureError_ = error;
     failure_ = error.text();
     return isDamage(error) ? Opened::Damaged : Opened::Failed;
+  }
+
+  // Until the file opens, answers wait in memory and the opening is tried again, each time after
+  // twice the wait before, up to the longest.
+  void waitToOpen() {
+    const bool first = store_.state() != HistoryState::Waiting;
+    store_.state_ = HistoryState::Waiting;
+    retryDelay_ = first ? std::chrono::seconds(kFirstOpenRetry)
+                        : std::min<std::chrono::seconds>(retryDelay_ * 2, kLongestOpenRetry);
+    retryAt_ = Clock::now() + retryDelay_;
+    if (first)
+      store_.postNotice(QStringLiteral("The answer history cannot be opened now: %1 The answers "
+                                       "of this run are kept in memory and written to it once "
+                                       "it opens.")
+                            .arg(reasonOf(failureError_)));
+  }
+
+  void retryOpen() {
+    open();
+    // Written, or dropped with the file.
+    if (store_.state() != HistoryState::Waiting) held_.clear();
+  }
+
+  // Before the store counts as ready, so that what was held comes before any later answer.
+  void writeHeld() {
+    if (store_.state() != HistoryState::Waiting) return;
+    store_.postNotice(QStringLiteral("The answer history has opened; the %1 answers and level "
+                                     "changes kept in memory meanwhile are written to it.")
+                          .arg(held_.size()));
+    if (!held_.empty()) writeOrRecover(held_);
+  }
+
+  // The oldest are kept: they are the start of the run's history.
+  void hold(const std::vector<Item>& batch) {
+    for (const Item& item : batch) {
+      if (held_.size() < kHeldAnswerLimit) {
+        held_.push_back(item);
+      } else if (!toldHeldFull_) {
+        toldHeldFull_ = true;
+        store_.postNotice(QStringLiteral("Answers are not being kept: %1 answers wait for the "
+                                         "answer history to open, and later ones are dropped.")
+                              .arg(kHeldAnswerLimit));
+      }
+    }
   }
 
   Opened tryOpen() {
@@ -173,10 +263,12 @@ class HistoryStore::Writer {
       return fail(query.lastError());
     if (query.value(0).toString() != QStringLiteral("ok")) return Opened::Damaged;
     query.finish();
-    if (version < kHistorySchemaVersion && !migrateHistory(db, version, &failure_))
-      return Opened::Failed;
+    if (version < kHistorySchemaVersion) {
+      QSqlError error;
+      if (!migrateHistory(db, version, &error)) return fail(error);
+    }
     query.prepare(QStringLiteral("INSERT INTO sessions(started) VALUES (?)"));
-    query.addBindValue(isoUtc(QDateTime::currentMSecsSinceEpoch()));
+    query.addBindValue(isoUtc(store_.startedMs_));
     if (!query.exec()) return fail(query.lastError());
     store_.sessionId_ = query.lastInsertId().toLongLong();
     return prepareStatements(db) ? Opened::Ready : Opened::Failed;
@@ -336,11 +428,19 @@ class HistoryStore::Writer {
   std::optional<QSqlQuery> insertAnswer_;
   std::optional<QSqlQuery> insertEvent_;
   QString failure_;
+  QSqlError failureError_;
   bool toldNotKept_ = false;
+  std::vector<Item> held_;
+  bool toldHeldFull_ = false;
+  std::chrono::seconds retryDelay_{kFirstOpenRetry};
+  Clock::time_point retryAt_;
 };
 
 HistoryStore::HistoryStore(QString databasePath, QObject* parent)
-    : QObject(parent), path_(std::move(databasePath)), writer_(std::make_unique<Writer>(*this)) {}
+    : QObject(parent),
+      path_(std::move(databasePath)),
+      startedMs_(QDateTime::currentMSecsSinceEpoch()),
+      writer_(std::make_unique<Writer>(*this)) {}
 
 HistoryStore::~HistoryStore() {
   writer_.reset();

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -13,20 +15,29 @@ namespace auralis {
 enum class HistoryState {
   Opening,      // the writer has not opened the file yet
   Ready,        // answers are being kept
+  Waiting,      // the file cannot be opened now (full disk, locked): answers are held in memory
   Unavailable,  // the folder or file cannot be written: answers are dropped
   Newer,        // a newer program's file: left as it is, answers are dropped
 };
 
+// A file that cannot be opened at start for a passing reason (a full disk, a lock held by
+// another program) is tried again after these, doubling from the first to the longest.
+inline constexpr std::chrono::seconds kFirstOpenRetry{1};
+inline constexpr std::chrono::seconds kLongestOpenRetry{30};
+// Answers and level changes held in memory meanwhile; later ones are dropped.
+inline constexpr std::size_t kHeldAnswerLimit = 10000;
+
 // Keeps every answer in an SQLite file. Recording only queues the answer; a writer thread with a
 // connection of its own writes whatever has queued in one transaction, into a file in WAL mode,
 // so the interface thread never waits for the disk. Faults never reach the lessons: the store
-// tells the user once per kind of fault (notice) and drops what it cannot write.
+// tells the user once per kind of fault (notice) and drops what it cannot write, except that
+// while a file that cannot be opened is tried again, the answers wait in memory.
 class HistoryStore : public QObject, public AnswerRecorder {
   Q_OBJECT
 
  public:
   explicit HistoryStore(QString databasePath, QObject* parent = nullptr);
-  // Writes what is queued, then closes the file.
+  // Writes what is queued, and what is held if the file opens now, then closes the file.
   ~HistoryStore() override;
   HistoryStore(const HistoryStore&) = delete;
   HistoryStore& operator=(const HistoryStore&) = delete;
@@ -56,6 +67,7 @@ class HistoryStore : public QObject, public AnswerRecorder {
   void postChanged();
 
   QString path_;
+  std::int64_t startedMs_;  // the run's start, the session's
   std::atomic<HistoryState> state_{HistoryState::Opening};
   std::atomic<std::int64_t> sessionId_{0};
   std::unique_ptr<Writer> writer_;

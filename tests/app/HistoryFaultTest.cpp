@@ -1,15 +1,20 @@
+#include <sys/resource.h>
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTest>
 #include <QThread>
 #include <csignal>
+#include <functional>
 #include <random>
 
 #include "app/HistoryQueries.h"
 #include "app/HistorySchema.h"
+#include "app/HistoryStore.h"
 #include "tests/app/HistoryFixture.h"
 
 namespace auralis::testing {
@@ -235,6 +240,72 @@ TEST_F(HistoryFaults, AKillDuringWritesLosesAtMostTheAnswerBeingWritten) {
     total = count;
   }
   EXPECT_GT(total, 20);
+}
+
+// The file cannot be opened at start, and later can: the run's answers wait in memory, up to
+// the bound, and reach the file in order, with the times they were given.
+TEST_F(HistoryFaults, AHistoryThatOpensLateKeepsTheRunsAnswersUpToTheBound) {
+  struct Fault {
+    const char* what;
+    std::function<void(HistoryFile& other)> make;
+    std::function<void(HistoryFile& other)> clear;
+  };
+  rlimit unlimited{};
+  getrlimit(RLIMIT_FSIZE, &unlimited);
+  const std::vector<Fault> faults = {
+      {"locked by another program for longer than the store waits",
+       [](HistoryFile& other) { ASSERT_TRUE(other.exec(QStringLiteral("BEGIN EXCLUSIVE"))); },
+       [](HistoryFile& other) { ASSERT_TRUE(other.exec(QStringLiteral("COMMIT"))); }},
+      // Writing past the limit fails as a full disk fails a write.
+      {"on a full disk",
+       [&](HistoryFile&) {
+         std::signal(SIGXFSZ, SIG_IGN);
+         const rlimit full = {0, unlimited.rlim_max};
+         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+       },
+       [&](HistoryFile&) {
+         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+         std::signal(SIGXFSZ, SIG_DFL);
+       }},
+  };
+  const std::int64_t start = noon(0);
+  const int given = static_cast<int>(kHeldAnswerLimit) + 5;
+  for (const Fault& fault : faults) {
+    SCOPED_TRACE(fault.what);
+    QTemporaryDir folder;
+    const QString file = folder.path() + QStringLiteral("/history.sqlite");
+    openStore(file).recordAnswer(answer(noon(1), 60, 'c', true));
+    closeStore();
+    notices.clear();
+    HistoryFile other(file);
+    fault.make(other);
+
+    HistoryStore& s = openStore(file);
+    for (int i = 0; i < given; ++i)
+      s.recordAnswer(answer(start + i * 1000, 60 + i % 12, 'c', i % 3 != 0));
+    const bool waited = QTest::qWaitFor([&] { return s.state() == HistoryState::Waiting; }, 30000);
+    fault.clear(other);
+    ASSERT_TRUE(waited) << "state " << static_cast<int>(s.state());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s.state() == HistoryState::Ready; }, 60000));
+    settle();
+
+    const std::vector<QVariantList> rows =
+        other.rows(QStringLiteral("SELECT at, response_ms FROM answers WHERE session = %1 "
+                                  "ORDER BY id")
+                       .arg(s.sessionId()));
+    ASSERT_EQ(rows.size(), kHeldAnswerLimit) << "the oldest are kept";
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      ASSERT_EQ(rows[i][0].toString(), isoUtc(start + static_cast<std::int64_t>(i) * 1000)) << i;
+    EXPECT_EQ(countOf(file), static_cast<int>(kHeldAnswerLimit) + 1) << "the earlier run's too";
+    ASSERT_EQ(notices.size(), 3u);
+    EXPECT_TRUE(notices[0].startsWith(QStringLiteral("The answer history cannot be opened now")))
+        << notices[0].toStdString();
+    EXPECT_TRUE(notices[1].startsWith(QStringLiteral("Answers are not being kept: 10000")))
+        << notices[1].toStdString();
+    EXPECT_TRUE(notices[2].startsWith(QStringLiteral("The answer history has opened")))
+        << notices[2].toStdString();
+    closeStore();
+  }
 }
 
 }  // namespace
