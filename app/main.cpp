@@ -36,21 +36,21 @@ int main(int argc, char* argv[]) {
   // instance listens, so that whoever can reach the program can also end it.
   const auralis::ExitSignals exitSignals([](int) { QCoreApplication::quit(); });
   auralis::SingleInstance instance(auralis::lockFolders());
-  switch (instance.claim()) {
+  const auralis::SingleInstance::Start start = instance.claim();
+  switch (start) {
     case auralis::SingleInstance::Start::First:
       break;
     case auralis::SingleInstance::Start::HandedOver:
       return 0;
     case auralis::SingleInstance::Start::Ending:
-      return auralis::cannotStart(
-          QStringLiteral("Auralis cannot start yet: the Auralis that was quit (process %1) has "
-                         "not ended within %2 seconds. Start Auralis again once it has ended.")
-              .arg(instance.holder())
-              .arg(auralis::kAnswerPatience.count() / 1000));
     case auralis::SingleInstance::Start::NoAnswer:
       return auralis::cannotStart(
-          QStringLiteral("Auralis is running already (process %1) but does not answer within %2 "
-                         "seconds. End that one, then start Auralis again.")
+          (start == auralis::SingleInstance::Start::Ending
+               ? QStringLiteral("Auralis cannot start yet: the Auralis that was quit (process %1) "
+                                "has not ended within %2 seconds. Start Auralis again once it has "
+                                "ended.")
+               : QStringLiteral("Auralis is running already (process %1) but does not answer "
+                                "within %2 seconds. End that one, then start Auralis again."))
               .arg(instance.holder())
               .arg(auralis::kAnswerPatience.count() / 1000));
   }
