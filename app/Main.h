@@ -90,7 +90,7 @@ class TForm1 : public QMainWindow, private CoreHost {
   void ReopenMidiIn();
   // Writes every setting now, as quitting does.
   void saveSettings();
-  // A message over the status bar, for a while.
+  // A message in the notice line, until it is dismissed.
   void showNotice(const QString& text);
   // The device menus are filled and the chosen devices opened. Until then the window is shown
   // but the first lesson waits: the devices are listed off the interface thread.
