@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/HistorySchema.h"
+#include "history/HistorySchema.h"
 #include "engine/Notes.h"
 
 namespace auralis {

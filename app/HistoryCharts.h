@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "app/HistoryQueries.h"
+#include "history/HistoryQueries.h"
 
 class QPainter;
 

@@ -5,8 +5,8 @@
 #include <QPointer>
 #include <QToolButton>
 
-#include "app/HistoryPaths.h"
-#include "app/HistoryStore.h"
+#include "history/HistoryPaths.h"
+#include "history/HistoryStore.h"
 #include "app/Menus.h"
 #include "app/NoticeLine.h"
 #include "app/StatisticsWindow.h"

@@ -9,7 +9,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/Core.h"
+#include "core/Core.h"
 #include "app/FeedbackSounds.h"
 #include "app/HelpPage.h"
 #include "app/HistoryFeature.h"

@@ -4,7 +4,7 @@
 #include <QObject>
 #include <functional>
 
-#include "app/Notices.h"
+#include "core/Notices.h"
 
 namespace auralis {
 

@@ -12,7 +12,7 @@
 #include <cmath>
 #include <utility>
 
-#include "app/HistorySchema.h"
+#include "history/HistorySchema.h"
 #include "app/ScreenFit.h"
 #include "engine/Notes.h"
 

@@ -5,8 +5,8 @@
 #include <QStringList>
 
 #include "app/HistoryCharts.h"
-#include "app/HistoryQueries.h"
-#include "app/HistoryStore.h"
+#include "history/HistoryQueries.h"
+#include "history/HistoryStore.h"
 
 class QComboBox;
 

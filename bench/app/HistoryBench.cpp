@@ -5,7 +5,7 @@
 #include <memory>
 #include <random>
 
-#include "app/HistoryQueries.h"
+#include "history/HistoryQueries.h"
 #include "app/StatisticsWindow.h"
 #include "engine/Notes.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/QuietHost.h"
+#include "core/QuietHost.h"
 #include "engine/Lesson.h"
 #include "engine/Notes.h"
 #include "platform/FakeMidiOutStream.h"

@@ -12,9 +12,9 @@
 #include <functional>
 #include <random>
 
-#include "app/HistoryQueries.h"
-#include "app/HistorySchema.h"
-#include "app/HistoryStore.h"
+#include "history/HistoryQueries.h"
+#include "history/HistorySchema.h"
+#include "history/HistoryStore.h"
 #include "tests/app/HistoryFixture.h"
 
 namespace auralis::testing {

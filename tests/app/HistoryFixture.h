@@ -13,7 +13,7 @@
 #include <ostream>
 #include <vector>
 
-#include "app/HistoryStore.h"
+#include "history/HistoryStore.h"
 #include "engine/AnswerRecord.h"
 
 // Readable failures.

@@ -1,7 +1,7 @@
 #include <QFile>
 #include <cmath>
 
-#include "app/HistoryQueries.h"
+#include "history/HistoryQueries.h"
 #include "tests/app/HistoryFixture.h"
 
 namespace auralis::testing {

@@ -2,8 +2,8 @@
 #include <QTimeZone>
 #include <cmath>
 
-#include "app/HistoryPaths.h"
-#include "app/HistorySchema.h"
+#include "history/HistoryPaths.h"
+#include "history/HistorySchema.h"
 #include "tests/app/HistoryFixture.h"
 #include "tests/app/WindowFixture.h"
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/HistoryStore.h"
+#include "history/HistoryStore.h"
 
 // Records answers into a history file for the fault tests, as a lesson would.
 //   history_writer forever FILE      one answer at a time, "written N" once each is in the file,

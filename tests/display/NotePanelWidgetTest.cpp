@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/QuietHost.h"
+#include "core/QuietHost.h"
 #include "display/NotePanel.h"
 #include "engine/Lesson.h"
 #include "engine/Notes.h"

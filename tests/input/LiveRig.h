@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Core.h"
+#include "core/Core.h"
 #include "platform/FakeMidiInput.h"
 #include "platform/FakeMidiOutStream.h"
 #include "platform/FakeSoundInput.h"

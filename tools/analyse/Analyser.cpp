@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "app/Core.h"
-#include "app/QuietHost.h"
+#include "core/Core.h"
+#include "core/QuietHost.h"
 #include "input/WavFile.h"
 #include "platform/FakeMidiInput.h"
 #include "platform/FakeMidiOutStream.h"

@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "app/Core.h"
+#include "core/Core.h"
 #include "platform/FakeMidiInput.h"
 #include "platform/FakeSoundInput.h"
 #include "tools/driver/PrintingHost.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/CoreHost.h"
-#include "app/Notices.h"
+#include "core/CoreHost.h"
+#include "core/Notices.h"
 
 namespace auralis::driver {
 

@@ -1,4 +1,4 @@
-#include "app/Core.h"
+#include "core/Core.h"
 
 namespace auralis {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/CoreHost.h"
-#include "app/Notices.h"
+#include "core/CoreHost.h"
+#include "core/Notices.h"
 
 namespace auralis {
 

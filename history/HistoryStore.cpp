@@ -1,4 +1,4 @@
-#include "app/HistoryStore.h"
+#include "history/HistoryStore.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/HistoryPaths.h"
-#include "app/HistorySchema.h"
+#include "history/HistoryPaths.h"
+#include "history/HistorySchema.h"
 #include "engine/Notes.h"
 
 namespace auralis {

@@ -1,4 +1,4 @@
-#include "app/HistoryPaths.h"
+#include "history/HistoryPaths.h"
 
 #include <QDir>
 

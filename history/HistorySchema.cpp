@@ -1,4 +1,4 @@
-#include "app/HistorySchema.h"
+#include "history/HistorySchema.h"
 
 #include <QDateTime>
 #include <QSqlError>

@@ -1,4 +1,4 @@
-#include "app/HistoryQueries.h"
+#include "history/HistoryQueries.h"
 
 #include <QSaveFile>
 #include <QSqlQuery>
@@ -10,7 +10,7 @@
 #include <map>
 #include <utility>
 
-#include "app/HistorySchema.h"
+#include "history/HistorySchema.h"
 
 namespace auralis {
 

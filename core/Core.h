@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "app/CoreHost.h"
-#include "app/Notices.h"
+#include "core/CoreHost.h"
+#include "core/Notices.h"
 #include "engine/Lesson.h"
 #include "input/MicrophoneCapture.h"
 #include "input/MidiKeyboardInput.h"

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include "core/Core.h"
+#include "devices/RtAudioSoundInput.h"
+#include "history/HistoryStore.h"

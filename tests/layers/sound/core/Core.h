@@ -1,0 +1,4 @@
+#pragma once
+
+#include "engine/Lesson.h"
+#include "input/PitchReadout.h"

@@ -1,0 +1,5 @@
+#pragma once
+
+#include <QSqlDatabase>
+
+#include "engine/Lesson.h"
