@@ -104,14 +104,41 @@ start_pipewire() {
   export AURALIS_TEST_SINK_MONITOR="auralis_sink.monitor"
 }
 
+# JACK keeps at most 8 servers in its registry (/dev/shm/jack-shm-registry) and frees the slot
+# of a server that was killed, rather than stopped, only when a server of the same name starts
+# again. So the test servers take their names from this small fixed pool, as the device tests'
+# own servers do (tests/platform/DeviceServices.cpp): a name is free when nobody holds its lock
+# file and no server answers to it. The lock stays with this script and with the server, which
+# inherits it, so that a server left running keeps its name.
+jack_pool=(auralis-test-{0..5})
+
+claim_jack_name() {
+  local name
+  for name in "${jack_pool[@]}"; do
+    exec {jack_lock}>"/tmp/auralis-jack-$name.lock"
+    if flock -n "$jack_lock" && ! timeout 5 jack_lsp -s "$name" >/dev/null 2>&1; then
+      JACK_DEFAULT_SERVER=$name
+      return 0
+    fi
+    exec {jack_lock}>&-
+  done
+  return 1
+}
+
 start_jack() {
-  # A server name of its own, so that runs side by side do not share one server.
-  export JACK_DEFAULT_SERVER="auralis-$$"
   export JACK_NO_START_SERVER=1
-  jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -t 5000 -d dummy -r 44100 -p 128 \
-    >"$runtime/jack.log" 2>&1 &
+  claim_jack_name || die "every JACK test server name (${jack_pool[*]}) is in use by another run"
+  export JACK_DEFAULT_SERVER
+  "$tools/jack-server.sh" "$JACK_DEFAULT_SERVER" >"$runtime/jack.log" 2>&1 &
   pids+=($!)
-  wait_for 100 timeout 5 jack_lsp || die "JACK did not start: $(cat "$runtime/jack.log")"
+  if ! wait_for 100 timeout 5 jack_lsp; then
+    if grep -qi 'too many servers already active' "$runtime/jack.log"; then
+      die "JACK's registry of servers is full: servers that were killed keep their slots.
+When no JACK server runs (pgrep -x jackd finds none), clear it with
+  rm -f /dev/shm/jack-* /dev/shm/jack_sem.*"
+    fi
+    die "JACK did not start: $(cat "$runtime/jack.log")"
+  fi
 }
 
 start_display

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace auralis::platform::testing {
 
@@ -159,6 +162,95 @@ void PrivatePulseServer::kill() {
   ::kill(pid_, SIGKILL);
   ::waitpid(pid_, nullptr, 0);
   pid_ = -1;
+}
+
+namespace {
+
+// The same pool as tools/with-services.sh's.
+constexpr std::array<const char*, 6> kJackServerPool = {"auralis-test-0", "auralis-test-1",
+                                                        "auralis-test-2", "auralis-test-3",
+                                                        "auralis-test-4", "auralis-test-5"};
+
+std::string jackLockFile(const std::string& name) {
+  return "/tmp/auralis-jack-" + name + ".lock";
+}
+
+}  // namespace
+
+PrivateJackServer::PrivateJackServer() {
+  for (const char* name : kJackServerPool) {
+    const int lock = ::open(jackLockFile(name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (lock < 0) continue;
+    if (::flock(lock, LOCK_EX | LOCK_NB) == 0) {
+      name_ = name;
+      lock_ = lock;
+      return;
+    }
+    ::close(lock);
+  }
+}
+
+PrivateJackServer::~PrivateJackServer() {
+  // A killed server keeps its slot in the registry until one of the same name starts again.
+  if (killed_ && pid_ <= 0) start();
+  if (pid_ > 0) {
+    // Stopped, not killed: only so does it leave the registry.
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  if (lock_ >= 0) ::close(lock_);
+}
+
+bool PrivateJackServer::start() {
+  if (name_.empty() || pid_ > 0) return false;
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The dummy driver's reports of every late cycle would drown the test's own output.
+    const int log = ::open(logFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (log >= 0) {
+      ::dup2(log, STDOUT_FILENO);
+      ::dup2(log, STDERR_FILENO);
+    }
+    ::execl("/bin/bash", "bash", AURALIS_JACK_SERVER_SCRIPT, name_.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  if (pid_ < 0) return false;
+  const std::string probe = "timeout 2 jack_lsp -s " + name_ + " >/dev/null 2>&1";
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    if (std::system(probe.c_str()) == 0) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return false;
+}
+
+std::string PrivateJackServer::logFile() const {
+  return "/tmp/auralis-jack-" + name_ + ".log";
+}
+
+std::string PrivateJackServer::log() const {
+  std::ifstream file(logFile());
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void PrivateJackServer::kill() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  ::waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+  killed_ = true;
+}
+
+void Signal::raise() {
+  std::lock_guard lock(mutex);
+  ++count;
+  changed.notify_all();
+}
+
+bool Signal::waitFor(int wanted, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex);
+  return changed.wait_for(lock, timeout, [&] { return count >= wanted; });
 }
 
 CaptureRecorder::CaptureRecorder(SoundInput& input) : input_(input) {}

@@ -106,6 +106,47 @@ class PrivatePulseServer {
   pid_t pid_ = -1;
 };
 
+// A JACK server of the test's own on the dummy driver, started by tools/jack-server.sh, that the
+// test may kill and start again under the same name. Its name comes from the pool of test server
+// names that tools/with-services.sh takes its own from, so that a slot in JACK's registry of
+// servers left by a killed server is taken again by the next server of that name.
+class PrivateJackServer {
+ public:
+  // Claims the first free name of the pool; name() is empty when none is free.
+  PrivateJackServer();
+  // Stops the server, so that it leaves the registry, and frees the name. A server killed last
+  // is started once more, to take its slot back, and stopped.
+  ~PrivateJackServer();
+  PrivateJackServer(const PrivateJackServer&) = delete;
+  PrivateJackServer& operator=(const PrivateJackServer&) = delete;
+
+  // Starts the server and waits until it answers; false when it does not within five seconds.
+  bool start();
+  // Ends the server at once, as a crash does.
+  void kill();
+  const std::string& name() const { return name_; }
+  // What the server said since it last started, for a failure message.
+  std::string log() const;
+
+ private:
+  std::string logFile() const;
+
+  std::string name_;
+  int lock_ = -1;
+  pid_t pid_ = -1;
+  bool killed_ = false;
+};
+
+// Counts what happened on other threads, and waits for it.
+struct Signal {
+  std::mutex mutex;
+  std::condition_variable changed;
+  int count = 0;
+
+  void raise();
+  bool waitFor(int wanted, std::chrono::milliseconds timeout);
+};
+
 // Captures from a SoundInput the way the program does: eight buffers of 1024 samples, seven
 // queued, each returned one requeued once the next has come back. The data notices are handled
 // on the test's thread, in pump().

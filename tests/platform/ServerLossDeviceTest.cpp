@@ -29,22 +29,6 @@ class ServerLossDeviceTest : public DeviceTest {
   std::optional<ScopedEnvironment> pulse;
 };
 
-struct Signal {
-  std::mutex mutex;
-  std::condition_variable changed;
-  int count = 0;
-
-  void raise() {
-    std::lock_guard lock(mutex);
-    ++count;
-    changed.notify_all();
-  }
-  bool waitFor(int wanted, std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(lock, timeout, [&] { return count >= wanted; });
-  }
-};
-
 // Capture from the default input of the test's own server, told when the device is lost.
 class CaptureLossTest : public ServerLossDeviceTest {
  protected:
