@@ -16,7 +16,8 @@ Core::Core(CoreHost& host, NoticeQueue& notices, CoreDevices devices)
           [this](char key, int generation) {
             notices_.post(notice::MidiKey{key, generation});
           },
-          replyPoster()) {
+          replyPoster(),
+          [this](int generation) { notices_.post(notice::MidiInLost{generation}); }) {
   lesson_.level.currentLevel = kStartingLevel;
 }
 
@@ -55,6 +56,10 @@ void Core::handle(const notice::MicrophoneLost& lost) {
 
 void Core::handle(const notice::MidiOutLost& lost) {
   player_.MidiOutLost(lost.openCount);
+}
+
+void Core::handle(const notice::MidiInLost& lost) {
+  midiKeyboard_.MidiInLost(lost.generation);
 }
 
 void Core::handle(const notice::DeviceReply& reply) {

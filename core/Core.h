@@ -82,6 +82,7 @@ class Core final : private CaptureHost, private ReadoutHost {
   void handle(const notice::MidiKey& key);
   void handle(const notice::MicrophoneLost& lost);
   void handle(const notice::MidiOutLost& lost);
+  void handle(const notice::MidiInLost& lost);
   void handle(const notice::DeviceReply& reply);
   platform::DeviceWorker::PostReplyFn replyPoster();
 

@@ -55,6 +55,11 @@ struct MidiOutLost {
   int openCount;
 };
 
+// The MIDI input opened as `generation` stopped working.
+struct MidiInLost {
+  int generation;
+};
+
 // A call into a device returned on the device's thread; what follows from its result runs here.
 struct DeviceReply {
   std::function<void()> reply;
@@ -62,9 +67,9 @@ struct DeviceReply {
 
 }  // namespace notice
 
-using Notice =
-    std::variant<notice::CaptureData, notice::MicFrame, notice::PlayDone, notice::Character,
-                 notice::MidiKey, notice::MicrophoneLost, notice::MidiOutLost, notice::DeviceReply>;
+using Notice = std::variant<notice::CaptureData, notice::MicFrame, notice::PlayDone,
+                            notice::Character, notice::MidiKey, notice::MicrophoneLost,
+                            notice::MidiOutLost, notice::MidiInLost, notice::DeviceReply>;
 
 // Carries notices to the interface thread: the window's hidden message object, or a rig's queue.
 class NoticeQueue {

@@ -5,9 +5,11 @@
 namespace auralis {
 
 MidiKeyboardInput::MidiKeyboardInput(platform::MidiInput& device, PostKeyFn postKey,
-                                     platform::DeviceWorker::PostReplyFn postReply)
+                                     platform::DeviceWorker::PostReplyFn postReply,
+                                     PostLostFn postLost)
     : device_(device),
       postKey_(std::move(postKey)),
+      postLost_(std::move(postLost)),
       worker_(platform::DeviceWorker::modeFor(device.callsMayBlock()), std::move(postReply)) {}
 
 MidiKeyboardInput::~MidiKeyboardInput() {
@@ -16,8 +18,12 @@ MidiKeyboardInput::~MidiKeyboardInput() {
 
 void MidiKeyboardInput::OpenMidiIn(int device) {
   ++generation_;
+  lost_ = false;
   if (!midiInPresent) return;
   worker_.run([this, device, post = postKey_, generation = generation_] {
+    device_.setDeviceLostFn([this, generation] {
+      if (postLost_) postLost_(generation);
+    });
     const int opened = device_.open(device, [post, generation](std::uint32_t shortMessage) {
       if (const auto key = decodeMidiKey(shortMessage)) post(*key, generation);
     });
@@ -31,11 +37,22 @@ void MidiKeyboardInput::ReopenMidiIn(int device) {
 }
 
 void MidiKeyboardInput::CloseMidiIn() {
+  // A lost notice still on its way is about an input no longer wanted.
+  ++generation_;
+  lost_ = false;
   worker_.run([this] {
     if (!device_.isOpen()) return;
     device_.stop();
     device_.close();
   });
+}
+
+void MidiKeyboardInput::MidiInLost(int generation) {
+  if (generation != generation_ || lost_) return;
+  lost_ = true;
+  worker_.retry([this] { return device_.reconnect() == 0; },
+                [this, generation] { return generation == generation_ && lost_; },
+                [this] { lost_ = false; });
 }
 
 }  // namespace auralis

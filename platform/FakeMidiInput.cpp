@@ -7,7 +7,9 @@ int FakeMidiInput::open(int device, MessageFn onMessage) {
   if (openResult != 0) return openResult;
   if (device < 0 || device >= static_cast<int>(devices.size())) return 1;
   onMessage_ = std::move(onMessage);
+  openLost_ = onLost_;
   open_ = true;
+  gone_ = false;
   openDevice_ = device;
   return 0;
 }
@@ -29,14 +31,29 @@ void FakeMidiInput::close() {
   calls.emplace_back("close");
   started_ = false;
   open_ = false;
+  gone_ = false;
   openDevice_ = -2;
   onMessage_ = nullptr;
 }
 
 bool FakeMidiInput::send(std::uint32_t shortMessage) {
-  if (!open_ || !started_ || !onMessage_) return false;
+  if (!open_ || gone_ || !started_ || !onMessage_) return false;
   onMessage_(shortMessage);
   return true;
+}
+
+int FakeMidiInput::reconnect() {
+  calls.emplace_back("reconnect");
+  if (!open_ || (gone_ && stayGone)) return 1;
+  gone_ = false;
+  return 0;
+}
+
+void FakeMidiInput::loseDevice() {
+  calls.emplace_back("lost");
+  if (!open_ || gone_) return;
+  gone_ = true;
+  if (openLost_) openLost_();
 }
 
 bool FakeMidiInput::noteOn(int note, int velocity, int channel) {

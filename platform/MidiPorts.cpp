@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <string_view>
 
 #include "platform/SoundLibraries.h"
@@ -75,7 +76,47 @@ std::vector<std::string> allPortNames(RtMidi& service) {
   return names;
 }
 
+// The RtMidi objects of ports whose JACK server went, for the rest of the run. Reachable, so that
+// a leak checker does not count them.
+std::vector<const void*>& unclosedPorts() {
+  static auto* ports = new std::vector<const void*>;
+  return *ports;
+}
+std::mutex unclosedPortsMutex;
+
 }  // namespace
+
+JackServerWatch::JackServerWatch(LostFn onLost) : onLost_(std::move(onLost)) {
+  silenceSoundLibraries();
+  jack_status_t status{};
+  client_ = jack_client_open("Auralis watch", JackNoStartServer, &status);
+  if (client_ == nullptr) {
+    gone_.store(true);
+    return;
+  }
+  jack_on_info_shutdown(client_, &JackServerWatch::onShutdown, this);
+}
+
+JackServerWatch::~JackServerWatch() {
+  if (client_ != nullptr && !gone_.load()) jack_client_close(client_);
+}
+
+bool JackServerWatch::alive() const {
+  return !gone_.load(std::memory_order_acquire);
+}
+
+void JackServerWatch::onShutdown(jack_status_t, const char*, void* self) {
+  auto* watch = static_cast<JackServerWatch*>(self);
+  // A server that comes back under the same name is a new one, to be found anew.
+  jackFoundAt.store(0);
+  watch->gone_.store(true, std::memory_order_release);
+  if (watch->onLost_) watch->onLost_();
+}
+
+void keepUnclosed(const void* port) {
+  const std::lock_guard lock(unclosedPortsMutex);
+  unclosedPorts().push_back(port);
+}
 
 bool midiServiceReachable(RtMidi::Api api) {
   silenceSoundLibraries();

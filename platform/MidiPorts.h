@@ -3,7 +3,10 @@
 // Shared by the RtMidi backends' sources; not part of the library's interface.
 
 #include <RtMidi.h>
+#include <jack/jack.h>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,5 +46,83 @@ std::vector<std::string> midiPortNames(RtMidi* service);
 
 // Where the port of that name is now: ports come and go, so their numbers move.
 std::optional<unsigned int> findMidiPort(RtMidi& service, const std::string& name);
+
+// Watches the JACK server through a client of its own. When the server goes, every JACK client of
+// the process goes with it, and libjack frees them all as the process next opens a client (even
+// one that finds no server): a port opened before must then never be called into again, nor
+// closed. RtMidi does not tell that its server has gone; this does.
+class JackServerWatch {
+ public:
+  using LostFn = std::function<void()>;
+
+  // onLost runs once, on libjack's thread, when the server goes.
+  explicit JackServerWatch(LostFn onLost);
+  ~JackServerWatch();
+  JackServerWatch(const JackServerWatch&) = delete;
+  JackServerWatch& operator=(const JackServerWatch&) = delete;
+
+  // False when no server answered at the start, and once it has gone.
+  bool alive() const;
+
+ private:
+  static void onShutdown(jack_status_t code, const char* reason, void* self);
+
+  LostFn onLost_;
+  jack_client_t* client_ = nullptr;
+  std::atomic<bool> gone_{false};
+};
+
+// Whether the JACK server of a port watched since its open has gone.
+inline bool serverGone(const std::unique_ptr<JackServerWatch>& watch) {
+  return watch != nullptr && !watch->alive();
+}
+
+// Keeps the RtMidi object of a port whose JACK server has gone for the rest of the run.
+void keepUnclosed(const void* port);
+
+// Closes the port. One whose JACK server has gone is kept unclosed for the rest of the run
+// instead: its client may already be freed. That costs a few kilobytes per port and server loss.
+template <class Service>
+void closeWatchedPort(std::unique_ptr<Service> port, std::unique_ptr<JackServerWatch>& watch) {
+  if (port && serverGone(watch)) {
+    keepUnclosed(port.release());
+  } else if (port) {
+    try {
+      port->closePort();
+    } catch (const std::exception&) {
+      // The port is gone with its service.
+    }
+    port.reset();
+  }
+  watch.reset();
+}
+
+// Opens the port called name, under this program's port name own, through a fresh service. On
+// JACK its server is watched from then on, and onLost runs once, on libjack's thread, when it
+// goes. prepare readies the service before the port opens. False, with nothing held, when the
+// port is not there or does not open.
+template <class Service>
+bool openWatchedPort(std::unique_ptr<Service>& port, std::unique_ptr<JackServerWatch>& watch,
+                     const std::string& name, const std::string& own,
+                     JackServerWatch::LostFn onLost,
+                     const std::function<void(Service&)>& prepare = {}) {
+  port = openMidiService<Service>();
+  if (!port) return false;
+  if (port->getCurrentApi() == RtMidi::UNIX_JACK)
+    watch = std::make_unique<JackServerWatch>(std::move(onLost));
+  bool opened = false;
+  if (const std::optional<unsigned int> number =
+          serverGone(watch) ? std::nullopt : findMidiPort(*port, name)) {
+    try {
+      if (prepare) prepare(*port);
+      port->openPort(*number, own);
+      opened = port->isPortOpen();
+    } catch (const std::exception&) {
+      // Not opened.
+    }
+  }
+  if (!opened) closeWatchedPort(std::move(port), watch);
+  return opened;
+}
 
 }  // namespace auralis::platform

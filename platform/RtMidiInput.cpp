@@ -31,26 +31,25 @@ int RtMidiInput::open(int device, MessageFn onMessage) {
   close();
   if (portNames_.empty()) deviceNames();
   if (device < 0 || device >= static_cast<int>(portNames_.size())) return kMidiError;
-  std::unique_ptr<RtMidiIn> port = openMidiService<RtMidiIn>();
-  if (!port) return kMidiError;
-  const std::optional<unsigned int> number =
-      findMidiPort(*port, portNames_[static_cast<std::size_t>(device)]);
-  if (!number) return kMidiError;
   onMessage_ = std::move(onMessage);
-  try {
-    port->ignoreTypes(true, true, true);
-    port->setCallback(&RtMidiInput::onMidi, this);
-    port->openPort(*number, std::string(kMidiClientName) + " input");
-  } catch (const std::exception&) {
-    return kMidiError;
-  }
-  if (!port->isPortOpen()) return kMidiError;
-  port_ = std::move(port);
-  return kMidiOk;
+  openName_ = portNames_[static_cast<std::size_t>(device)];
+  const int result = openPort();
+  if (result != kMidiOk) openName_.clear();
+  return result;
+}
+
+int RtMidiInput::openPort() {
+  const bool opened =
+      openWatchedPort<RtMidiIn>(port_, watch_, openName_, std::string(kMidiClientName) + " input",
+                                onLost_, [this](RtMidiIn& port) {
+                                  port.ignoreTypes(true, true, true);
+                                  port.setCallback(&RtMidiInput::onMidi, this);
+                                });
+  return opened ? kMidiOk : kMidiError;
 }
 
 int RtMidiInput::start() {
-  if (!port_) return kMidiError;
+  if (!isOpen()) return kMidiError;
   started_.store(true, std::memory_order_release);
   return kMidiOk;
 }
@@ -61,18 +60,25 @@ void RtMidiInput::stop() {
 
 void RtMidiInput::close() {
   stop();
-  if (!port_) return;
-  try {
-    port_->cancelCallback();
-    port_->closePort();
-  } catch (const std::exception&) {
-    // The port is gone with its service.
-  }
-  port_.reset();
+  openName_.clear();
+  // Only a flag of RtMidi's own: safe on a port whose server has gone.
+  if (port_) port_->cancelCallback();
+  closeWatchedPort(std::move(port_), watch_);
 }
 
 bool RtMidiInput::isOpen() const {
-  return port_ != nullptr;
+  return !openName_.empty();
+}
+
+void RtMidiInput::setDeviceLostFn(LostFn onLost) {
+  onLost_ = std::move(onLost);
+}
+
+int RtMidiInput::reconnect() {
+  if (!isOpen()) return kMidiError;
+  if (port_ && !serverGone(watch_)) return kMidiOk;
+  closeWatchedPort(std::move(port_), watch_);
+  return openPort();
 }
 
 void RtMidiInput::onMidi(double, std::vector<unsigned char>* message, void* self) {

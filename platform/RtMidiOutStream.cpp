@@ -39,21 +39,29 @@ int RtMidiOutStream::open(int device, DoneFn onDone) {
   close();
   if (portNames_.empty()) deviceCount();
   if (device < 0 || device >= static_cast<int>(portNames_.size())) return kMidiError;
-  std::unique_ptr<RtMidiOut> port = openMidiService<RtMidiOut>();
-  if (!port) return kMidiError;
-  const std::optional<unsigned int> number =
-      findMidiPort(*port, portNames_[static_cast<std::size_t>(device)]);
-  if (!number) return kMidiError;
-  try {
-    port->openPort(*number, std::string(kMidiClientName) + " output");
-  } catch (const std::exception&) {
+  openName_ = portNames_[static_cast<std::size_t>(device)];
+  if (openPort() != kMidiOk) {
+    openName_.clear();
     return kMidiError;
   }
-  if (!port->isPortOpen()) return kMidiError;
-  port_ = std::move(port);
   scheduler_ = std::make_unique<PhraseScheduler>([this](std::uint32_t message) { send(message); },
                                                  std::move(onDone));
   scheduler_->setTicksPerQuarter(ticksPerQuarter_);
+  return kMidiOk;
+}
+
+int RtMidiOutStream::openPort() {
+  std::unique_ptr<RtMidiOut> port;
+  portLost_.store(false, std::memory_order_release);
+  const auto lost = [this, onLost = onLost_] {
+    portLost_.store(true, std::memory_order_release);
+    if (onLost) onLost();
+  };
+  if (!openWatchedPort<RtMidiOut>(port, watch_, openName_, std::string(kMidiClientName) + " output",
+                                  lost))
+    return kMidiError;
+  const std::lock_guard lock(portMutex_);
+  port_ = std::move(port);
   return kMidiOk;
 }
 
@@ -65,7 +73,7 @@ int RtMidiOutStream::setTimeDivision(int ticksPerQuarterNote) {
 }
 
 int RtMidiOutStream::out(MidiStreamHeader* header) {
-  if (header == nullptr || !scheduler_) return kMidiError;
+  if (header == nullptr || !scheduler_ || !port_ || serverGone(watch_)) return kMidiError;
   return scheduler_->play(header) ? kMidiOk : kMidiError;
 }
 
@@ -77,21 +85,36 @@ int RtMidiOutStream::stop() {
 int RtMidiOutStream::close() {
   // The scheduler's last note-offs still need the port.
   scheduler_.reset();
-  if (port_) {
-    try {
-      port_->closePort();
-    } catch (const std::exception&) {
-      // The port is gone with its service.
-    }
-  }
-  port_.reset();
+  openName_.clear();
+  closeWatchedPort(std::move(port_), watch_);
   return kMidiOk;
+}
+
+void RtMidiOutStream::setDeviceLostFn(LostFn onLost) {
+  onLost_ = std::move(onLost);
+}
+
+// The phrase that was playing when the server went has run to its done notice meanwhile, or
+// still runs to it: its messages go nowhere.
+int RtMidiOutStream::reconnect() {
+  if (openName_.empty()) return kMidiError;
+  if (port_ && !serverGone(watch_)) return kMidiOk;
+  std::unique_ptr<RtMidiOut> lost;
+  {
+    const std::lock_guard lock(portMutex_);
+    lost = std::move(port_);
+  }
+  closeWatchedPort(std::move(lost), watch_);
+  return openPort();
 }
 
 void RtMidiOutStream::send(std::uint32_t message) {
   const std::array<unsigned char, 3> bytes = {static_cast<unsigned char>(message & 0xFF),
                                               static_cast<unsigned char>((message >> 8) & 0x7F),
                                               static_cast<unsigned char>((message >> 16) & 0x7F)};
+  const std::lock_guard lock(portMutex_);
+  // RtMidi waits for room in its buffer, which nothing empties once the server has gone.
+  if (!port_ || portLost_.load(std::memory_order_acquire)) return;
   try {
     port_->sendMessage(bytes.data(), shortMessageLength(message));
   } catch (const std::exception&) {

@@ -246,5 +246,48 @@ TEST_F(MenuCommands, ChoosingAMidiInputClosesTheOldOneAndDropsItsLateKeys) {
   EXPECT_EQ(lesson().question.AnswerPosition + lesson().scores.LevelAsked, answers);
 }
 
+TEST_F(MenuCommands, ALostMidiInputIsTriedAgainUntilItIsBackAndItsKeysAnswerAgain) {
+  midiInput.devices = {"Keys 1", "Keys 2"};
+  open();
+  menus().Identify1->trigger();
+  finishPhrases();
+  MidiKeyboardInput& keyboard = form->core().midiKeyboard();
+  midiInput.stayGone = true;
+  midiInput.loseDevice();
+  EXPECT_FALSE(midiInput.noteOn(60, 100)) << "a lost device delivers nothing";
+  deliverNotices();
+  ASSERT_TRUE(keyboard.inputLost());
+
+  midiInput.calls.clear();
+  keyboard.worker().runDelayedCalls();
+  keyboard.worker().runDelayedCalls();
+  EXPECT_EQ(midiInput.calls, (std::vector<std::string>{"reconnect", "reconnect"}))
+      << "tried again while the server is gone";
+  midiInput.stayGone = false;
+  keyboard.worker().runDelayedCalls();
+  deliverNotices();
+  EXPECT_FALSE(keyboard.inputLost());
+  ASSERT_TRUE(midiInput.noteOn(60 + pitchClassOf(lesson().question.QuestionNotes[0]), 100));
+  deliverNotices();
+  EXPECT_GT(lesson().question.AnswerPosition + lesson().scores.LevelAsked, 0) << "its keys count";
+
+  // Lost again, then another device chosen: the attempts stop, and a late notice about the
+  // device as it was opened before starts none.
+  midiInput.stayGone = true;
+  midiInput.loseDevice();
+  deliverNotices();
+  ASSERT_TRUE(keyboard.inputLost());
+  const int lostGeneration = keyboard.generation();
+  deviceItemsOf(menus().MIDIIn1)[1]->trigger();
+  EXPECT_FALSE(keyboard.inputLost());
+  keyboard.MidiInLost(lostGeneration);
+  EXPECT_FALSE(keyboard.inputLost());
+  keyboard.worker().runDelayedCalls();  // the attempt already due finds nothing to do
+  midiInput.calls.clear();
+  keyboard.worker().runDelayedCalls();
+  EXPECT_TRUE(midiInput.calls.empty());
+  EXPECT_EQ(midiInput.openDevice(), 1);
+}
+
 }  // namespace
 }  // namespace auralis::testing

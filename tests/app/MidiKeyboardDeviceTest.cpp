@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <optional>
 
 #include "app/SettingsStore.h"
@@ -119,6 +120,107 @@ TEST_F(LateKeyboardDeviceTest, AKeyboardPluggedInLaterIsListedAndShownGoneOnceUn
   EXPECT_FALSE(items.back()->isEnabled());
   closeWindow();
   EXPECT_EQ(storedValue("MIDIIn").toString(), port) << "the keyboard is still the one chosen";
+}
+
+// The window's MIDI ports are on a JACK server of the test's own, which it kills and starts
+// again under the same name. The keyboard's client goes and comes back with it, as the ports of
+// a MIDI interface do.
+class JackLossDeviceTest : public DeviceWindowTest {
+ protected:
+  void SetUp() override {
+    DeviceWindowTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_FALSE(server.name().empty()) << "a free name for a JACK server of the test's own";
+    ASSERT_TRUE(server.start()) << "a private JACK server, " << server.name() << ": "
+                                << server.log();
+    jack.emplace("JACK_DEFAULT_SERVER", server.name());
+    keyboard = std::make_unique<JackKeyboard>(kClient);
+  }
+  void TearDown() override {
+    if (form) {
+      const HangGuard guard("closing the window", 10s);
+      closeWindow();
+    }
+    DeviceWindowTest::TearDown();
+  }
+
+  void killServer() {
+    server.kill();
+    keepUnclosed(std::move(keyboard));
+  }
+  // The server and the keyboard's client come back.
+  void restartServer() {
+    ASSERT_TRUE(server.start()) << "the server again, under the same name: " << server.log();
+    keyboard = std::make_unique<JackKeyboard>(kClient);
+  }
+  // Strikes C2, which replays the question, every 50 ms until the replay is handed to the
+  // output: how long it took for the keys to reach the lesson; nothing when they did not.
+  std::optional<Clock::duration> timeUntilKeysAnswer(std::chrono::milliseconds timeout) {
+    const Clock::time_point start = Clock::now();
+    const std::size_t phrases = midiOut->phraseCount();
+    while (Clock::now() - start < timeout) {
+      keyboard->strike(36, 100);
+      if (waitFor([&] { return midiOut->phraseCount() > phrases; }, 50ms)) {
+        const Clock::duration took = Clock::now() - start;
+        return waitUntilQuiet(3s) ? std::optional(took) : std::nullopt;
+      }
+    }
+    return std::nullopt;
+  }
+  bool answerRight(const char* score) {
+    if (!waitUntilQuiet(3s)) return false;
+    keyboard->strike(lesson().question.QuestionNotes[0], 100);
+    return waitFor([&] { return panel(4).startsWith(QString::fromLatin1(score)); }, 2s);
+  }
+
+  static constexpr const char* kClient = "keys";
+  static constexpr const char* kPortName = "keys:out";
+  platform::testing::PrivateJackServer server;
+  std::optional<platform::testing::ScopedEnvironment> jack;
+  std::unique_ptr<JackKeyboard> keyboard;
+};
+
+TEST_F(JackLossDeviceTest, TheKeyboardComesBackByItselfWithItsServerAndQuitStillSaves) {
+  open();
+  ASSERT_TRUE(chooseDevice(menus().MIDIIn1, QString::fromLatin1(kPortName)));
+  type("i");
+  ASSERT_TRUE(answerRight("1/1 this level")) << panel(4).toStdString();
+
+  killServer();
+  keepRunning(300ms);
+  restartServer();
+  const std::optional<Clock::duration> back = timeUntilKeysAnswer(8s);
+  ASSERT_TRUE(back) << "the keys answer again without the device being chosen anew";
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*back).count();
+  std::printf("midi_input_back_ms: %lld ms after the server answered\n",
+              static_cast<long long>(ms));
+  RecordProperty("midi_input_back_ms", std::to_string(ms));
+  ASSERT_TRUE(answerRight("2/2 this level")) << panel(4).toStdString();
+
+  // Chosen again in the menu after a loss.
+  killServer();
+  keepRunning(300ms);
+  restartServer();
+  ASSERT_TRUE(openMenuUntilListed(menus().MIDIIn1, QString::fromLatin1(kPortName), 5s));
+  {
+    const HangGuard guard("choosing the keyboard again after its server went", 10s);
+    ASSERT_TRUE(chooseDevice(menus().MIDIIn1, QString::fromLatin1(kPortName)));
+  }
+  ASSERT_TRUE(answerRight("3/3 this level")) << panel(4).toStdString();
+
+  // Quit while the server is gone, after the menu has listed the ports again: the settings of
+  // the run are saved.
+  killServer();
+  ASSERT_TRUE(openMenuUntilListed(
+      menus().MIDIIn1, QString::fromLatin1(kPortName) + QStringLiteral(" (not connected)"), 5s));
+  const int width = form->minimumWidth() + 40;
+  form->resize(width, form->height());
+  {
+    const HangGuard guard("quitting after the server went", 10s);
+    closeWindow();
+  }
+  EXPECT_EQ(storedValue("Width").toInt(), width);
+  EXPECT_EQ(storedValue("MIDIIn").toString(), QString::fromLatin1(kPortName));
 }
 
 }  // namespace

@@ -222,5 +222,134 @@ TEST_F(MidiPortDeviceTest, NoMidiServiceMeansNoPorts) {
   });
 }
 
+// The MIDI ports on a JACK server of the test's own, which it kills and starts again under the
+// same name. The test's own clients go and come back with it, as the ports of a MIDI interface do.
+class JackLossDeviceTest : public DeviceTest {
+ protected:
+  void SetUp() override {
+    DeviceTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_FALSE(server.name().empty()) << "a free name for a JACK server of the test's own";
+    ASSERT_TRUE(server.start()) << "a private JACK server, " << server.name() << ": "
+                                << server.log();
+    jack.emplace("JACK_DEFAULT_SERVER", server.name());
+  }
+
+  // libjack frees the clients of a server that went at the next client the process opens: the
+  // test's own are kept, never closed.
+  template <class Client>
+  static void keepUnclosed(std::unique_ptr<Client> client) {
+    static auto* kept = new std::vector<const void*>;
+    kept->push_back(client.release());
+  }
+
+  PrivateJackServer server;
+  std::optional<ScopedEnvironment> jack;
+};
+
+TEST_F(JackLossDeviceTest, AnInputLostWithItsServerIsToldAndFindsItsPortAgainOnceItIsBack) {
+  auto keyboard = std::make_unique<MidiKeyboard>();
+  RtMidiInput input;
+  Signal lost;
+  input.setDeviceLostFn([&lost] { lost.raise(); });
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::uint32_t> messages;
+  const auto waitFor = [&](std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex);
+    changed.wait_for(lock, timeout, [&] { return messages.size() >= count; });
+    return messages;
+  };
+  const std::vector<std::string> names = input.deviceNames();
+  const auto found = std::find(names.begin(), names.end(), MidiKeyboard::kPortName);
+  ASSERT_NE(found, names.end());
+  ASSERT_EQ(input.open(static_cast<int>(found - names.begin()),
+                       [&](std::uint32_t message) {
+                         std::lock_guard lock(mutex);
+                         messages.push_back(message);
+                         changed.notify_all();
+                       }),
+            0);
+  ASSERT_EQ(input.start(), 0);
+  EXPECT_EQ(input.reconnect(), 0) << "an input never lost needs nothing";
+  keyboard->strike(60, 100);
+  ASSERT_EQ(waitFor(1, 1s).size(), 1u);
+
+  server.kill();
+  ASSERT_TRUE(lost.waitFor(1, 2s)) << "the lost notice";
+  keepUnclosed(std::move(keyboard));
+  const HangGuard guard("the input after its server went", 30s);
+  // Nothing to list; the listing also has libjack free the clients of the server that went.
+  EXPECT_TRUE(input.deviceNames().empty());
+  EXPECT_TRUE(input.isOpen()) << "lost, not closed";
+  EXPECT_NE(input.reconnect(), 0) << "the server is still gone";
+
+  ASSERT_TRUE(server.start()) << server.log();
+  EXPECT_NE(input.reconnect(), 0) << "the keyboard's port is not back yet";
+  keyboard = std::make_unique<MidiKeyboard>();
+  ASSERT_EQ(input.reconnect(), 0);
+  keyboard->strike(62, 100);
+  EXPECT_EQ(waitFor(2, 1s), (std::vector<std::uint32_t>{0x00643C90, 0x00643E90}))
+      << "keys arrive again, started as it was";
+  EXPECT_EQ(lost.count, 1);
+
+  // Lost again, then closed after a listing: the client that went is not called into.
+  server.kill();
+  ASSERT_TRUE(lost.waitFor(2, 2s));
+  keepUnclosed(std::move(keyboard));
+  EXPECT_TRUE(input.deviceNames().empty());
+  input.close();
+  EXPECT_FALSE(input.isOpen());
+  EXPECT_NE(input.reconnect(), 0) << "a closed input is not opened again";
+}
+
+TEST_F(JackLossDeviceTest, AnOutputLostWithItsServerRefusesPhrasesUntilItsPortIsBack) {
+  auto receiver = std::make_unique<MidiReceiver>();
+  SystemMidiOut midiOut;
+  Signal lost;
+  midiOut.setDeviceLostFn([&lost] { lost.raise(); });
+  const int device = deviceNamed(midiOut, MidiReceiver::kPortName);
+  ASSERT_NE(device, -1);
+  DoneLog done;
+  ASSERT_EQ(midiOut.open(device, done.fn()), kMidiOk);
+  midiOut.setTimeDivision(96);
+  // A note held for two seconds sounds when the server goes.
+  MidiEventList held;
+  PushNote(held, 64, 0, 0, 80, 96 * 4);
+  MidiStreamHeader heldHeader = headerOf(held);
+  ASSERT_EQ(midiOut.out(&heldHeader), kMidiOk);
+  ASSERT_EQ(receiver->wait(1, 2s).size(), 1u);
+
+  server.kill();
+  ASSERT_TRUE(lost.waitFor(1, 2s)) << "the lost notice";
+  keepUnclosed(std::move(receiver));
+  const HangGuard guard("the output after its server went", 30s);
+  EXPECT_TRUE(done.waitFor(1, 4s)) << "the phrase that sounded still ends with its done notice";
+  MidiEventList phrase;
+  PushNote(phrase, 60, 0, 0, 80, 30);
+  MidiStreamHeader header = headerOf(phrase);
+  EXPECT_NE(midiOut.out(&header), kMidiOk) << "a lost output takes no phrase";
+  EXPECT_EQ(midiOut.deviceCount(), 0);
+  EXPECT_NE(midiOut.reconnect(), kMidiOk) << "the server is still gone";
+
+  ASSERT_TRUE(server.start()) << server.log();
+  receiver = std::make_unique<MidiReceiver>();
+  ASSERT_EQ(midiOut.reconnect(), kMidiOk);
+  ASSERT_EQ(midiOut.out(&header), kMidiOk);
+  EXPECT_TRUE(done.waitFor(2, 2s));
+  const auto received = receiver->wait(2, 1s);
+  ASSERT_EQ(received.size(), 2u) << "the phrase reaches the port on the new server";
+  EXPECT_EQ(received[0].message, 0x00503C90u);
+  EXPECT_EQ(lost.count, 1);
+
+  // Lost again and closed in the middle of a phrase.
+  ASSERT_EQ(midiOut.out(&heldHeader), kMidiOk);
+  server.kill();
+  ASSERT_TRUE(lost.waitFor(2, 2s));
+  keepUnclosed(std::move(receiver));
+  EXPECT_EQ(midiOut.deviceCount(), 0);
+  EXPECT_EQ(midiOut.close(), kMidiOk);
+}
+
 }  // namespace
 }  // namespace auralis::platform::testing
