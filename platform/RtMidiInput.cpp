@@ -61,8 +61,14 @@ void RtMidiInput::stop() {
 void RtMidiInput::close() {
   stop();
   openName_.clear();
-  // Only a flag of RtMidi's own: safe on a port whose server has gone.
-  if (port_) port_->cancelCallback();
+  if (port_) {
+    // Only a flag of RtMidi's own, safe also on a port whose server has gone.
+    try {
+      port_->cancelCallback();
+    } catch (const std::exception&) {
+      // No callback was set.
+    }
+  }
   closeWatchedPort(std::move(port_), watch_);
 }
 

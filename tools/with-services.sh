@@ -130,15 +130,19 @@ start_jack() {
   claim_jack_name || die "every JACK test server name (${jack_pool[*]}) is in use by another run"
   export JACK_DEFAULT_SERVER
   "$tools/jack-server.sh" "$JACK_DEFAULT_SERVER" >"$runtime/jack.log" 2>&1 &
-  pids+=($!)
-  if ! wait_for 100 timeout 5 jack_lsp; then
-    if grep -qi 'too many servers already active' "$runtime/jack.log"; then
-      die "JACK's registry of servers is full: servers that were killed keep their slots.
+  local pid=$!
+  pids+=("$pid")
+  for ((i = 0; i < 100; i++)); do
+    timeout 5 jack_lsp >/dev/null 2>&1 && return 0
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if grep -qi 'too many servers already active' "$runtime/jack.log"; then
+    die "JACK's registry of servers is full: servers that were killed keep their slots.
 When no JACK server runs (pgrep -x jackd finds none), clear it with
   rm -f /dev/shm/jack-* /dev/shm/jack_sem.*"
-    fi
-    die "JACK did not start: $(cat "$runtime/jack.log")"
   fi
+  die "JACK did not start: $(cat "$runtime/jack.log")"
 }
 
 start_display
