@@ -20,6 +20,7 @@ void MidiKeyboardInput::OpenMidiIn(int device) {
   ++generation_;
   lost_ = false;
   if (!midiInPresent) return;
+  opened_ = true;
   worker_.run([this, device, post = postKey_, generation = generation_] {
     device_.setDeviceLostFn([this, generation] {
       if (postLost_) postLost_(generation);
@@ -38,7 +39,7 @@ void MidiKeyboardInput::ReopenMidiIn(int device) {
 
 void MidiKeyboardInput::CloseMidiIn() {
   // A lost notice still on its way is about an input no longer wanted.
-  ++generation_;
+  opened_ = false;
   lost_ = false;
   worker_.run([this] {
     if (!device_.isOpen()) return;
@@ -48,7 +49,7 @@ void MidiKeyboardInput::CloseMidiIn() {
 }
 
 void MidiKeyboardInput::MidiInLost(int generation) {
-  if (generation != generation_ || lost_) return;
+  if (generation != generation_ || !opened_ || lost_) return;
   lost_ = true;
   worker_.retry([this] { return device_.reconnect() == 0; },
                 [this, generation] { return generation == generation_ && lost_; },

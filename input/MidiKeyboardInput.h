@@ -47,6 +47,7 @@ class MidiKeyboardInput {
   PostKeyFn postKey_;
   PostLostFn postLost_;
   int generation_ = 0;
+  bool opened_ = false;  // an open was asked for since the last close
   bool lost_ = false;
   // Last, so that it goes first: its calls use everything above.
   platform::DeviceWorker worker_;
