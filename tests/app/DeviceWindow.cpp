@@ -271,11 +271,6 @@ void JackKeyboard::strike(int note, int velocity, int channel) {
   port_.sendMessage(bytes.data(), bytes.size());
 }
 
-void keepUnclosed(std::unique_ptr<JackKeyboard> keyboard) {
-  static auto* kept = new std::vector<std::unique_ptr<JackKeyboard>>;
-  kept->push_back(std::move(keyboard));
-}
-
 std::optional<std::size_t> soundOnset(const std::vector<std::int16_t>& samples, std::size_t from) {
   constexpr std::size_t kStep = platform::testing::kRate / 100;
   for (std::size_t at = from; at + kStep <= samples.size(); at += kStep / 4)

@@ -196,11 +196,6 @@ class JackKeyboard {
   RtMidiOut port_;
 };
 
-// Keeps a keyboard whose JACK server has gone for the rest of the run: libjack frees the clients
-// of a server that went at the next client the process opens, so closing it would call into
-// freed memory.
-void keepUnclosed(std::unique_ptr<JackKeyboard> keyboard);
-
 // Start of the first 10 ms holding sound in samples, from index from on.
 std::optional<std::size_t> soundOnset(const std::vector<std::int16_t>& samples, std::size_t from);
 

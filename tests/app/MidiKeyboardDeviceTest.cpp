@@ -146,7 +146,7 @@ class JackLossDeviceTest : public DeviceWindowTest {
 
   void killServer() {
     server.kill();
-    keepUnclosed(std::move(keyboard));
+    platform::testing::keepDeadClient(std::move(keyboard));
   }
   // The server and the keyboard's client come back.
   void restartServer() {

@@ -137,6 +137,14 @@ class PrivateJackServer {
   bool killed_ = false;
 };
 
+// Keeps a client of a JACK server that has gone for the rest of the run: libjack frees such
+// clients as the process opens its next one, so closing it would call into freed memory.
+template <class Client>
+void keepDeadClient(std::unique_ptr<Client> client) {
+  static auto* kept = new std::vector<const void*>;
+  kept->push_back(client.release());
+}
+
 // Counts what happened on other threads, and waits for it.
 struct Signal {
   std::mutex mutex;
