@@ -7,10 +7,10 @@
 #include "app/Main.h"
 #include "app/ProblemReport.h"
 #include "app/SingleInstance.h"
-#include "platform/RtAudioFeedbackSoundPlayer.h"
-#include "platform/RtAudioSoundInput.h"
-#include "platform/RtMidiInput.h"
-#include "platform/SystemMidiOut.h"
+#include "devices/RtAudioFeedbackSoundPlayer.h"
+#include "devices/RtAudioSoundInput.h"
+#include "devices/RtMidiInput.h"
+#include "devices/SystemMidiOut.h"
 
 namespace auralis {
 namespace {

@@ -20,10 +20,10 @@
 #include <string>
 
 #include "LiveWindow.h"
-#include "platform/RtAudioFeedbackSoundPlayer.h"
-#include "platform/RtAudioSoundInput.h"
-#include "platform/RtMidiInput.h"
-#include "platform/SystemMidiOut.h"
+#include "devices/RtAudioFeedbackSoundPlayer.h"
+#include "devices/RtAudioSoundInput.h"
+#include "devices/RtMidiInput.h"
+#include "devices/SystemMidiOut.h"
 
 namespace auralis::bench {
 namespace {

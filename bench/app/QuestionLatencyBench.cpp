@@ -18,9 +18,9 @@
 #include <thread>
 
 #include "LiveWindow.h"
-#include "platform/RtAudioSoundInput.h"
-#include "platform/RtMidiInput.h"
-#include "platform/SystemMidiOut.h"
+#include "devices/RtAudioSoundInput.h"
+#include "devices/RtMidiInput.h"
+#include "devices/SystemMidiOut.h"
 
 namespace auralis::bench {
 namespace {

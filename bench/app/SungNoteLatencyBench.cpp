@@ -27,9 +27,9 @@
 #include "LiveWindow.h"
 #include "WatchedSoundInput.h"
 #include "input/PitchReadout.h"
-#include "platform/RtAudioSoundInput.h"
-#include "platform/RtMidiInput.h"
-#include "platform/SystemMidiOut.h"
+#include "devices/RtAudioSoundInput.h"
+#include "devices/RtMidiInput.h"
+#include "devices/SystemMidiOut.h"
 
 namespace auralis::bench {
 namespace {

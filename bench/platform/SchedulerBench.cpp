@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "output/MidiEvent.h"
-#include "platform/PhraseScheduler.h"
-#include "platform/RtMidiOutStream.h"
-#include "platform/StreamTiming.h"
+#include "devices/PhraseScheduler.h"
+#include "devices/RtMidiOutStream.h"
+#include "devices/StreamTiming.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "DeviceServices.h"
-#include "platform/RtAudioSoundInput.h"
+#include "devices/RtAudioSoundInput.h"
 
 namespace auralis::platform::testing {
 namespace {

@@ -21,7 +21,7 @@
 #include "input/PitchDetector.h"
 #include "output/MidiEvent.h"
 #include "platform/MidiOutStream.h"
-#include "platform/RtAudioSoundInput.h"
+#include "devices/RtAudioSoundInput.h"
 
 namespace auralis::platform::testing {
 

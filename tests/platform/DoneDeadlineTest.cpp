@@ -1,4 +1,4 @@
-#include "platform/DoneDeadline.h"
+#include "devices/DoneDeadline.h"
 
 #include <gtest/gtest.h>
 

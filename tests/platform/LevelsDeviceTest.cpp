@@ -17,8 +17,8 @@
 #include "DeviceServices.h"
 #include "WaveBuilder.h"
 #include "output/MidiEvent.h"
-#include "platform/FluidSynthMidiOut.h"
-#include "platform/RtAudioFeedbackSoundPlayer.h"
+#include "devices/FluidSynthMidiOut.h"
+#include "devices/RtAudioFeedbackSoundPlayer.h"
 #include "platform/WaveData.h"
 #include "tools/make-sounds/SoundingLevel.h"
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <vector>
 
-#include "platform/RtMidiInput.h"
+#include "devices/RtMidiInput.h"
 
 namespace auralis::platform {
 namespace {

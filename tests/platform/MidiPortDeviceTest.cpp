@@ -5,10 +5,10 @@
 
 #include "DeviceServices.h"
 #include "output/MidiEvent.h"
-#include "platform/RtMidiInput.h"
-#include "platform/RtMidiOutStream.h"
-#include "platform/StreamTiming.h"
-#include "platform/SystemMidiOut.h"
+#include "devices/RtMidiInput.h"
+#include "devices/RtMidiOutStream.h"
+#include "devices/StreamTiming.h"
+#include "devices/SystemMidiOut.h"
 
 namespace auralis::platform::testing {
 namespace {

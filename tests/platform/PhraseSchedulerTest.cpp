@@ -1,4 +1,4 @@
-#include "platform/PhraseScheduler.h"
+#include "devices/PhraseScheduler.h"
 
 #include <gtest/gtest.h>
 

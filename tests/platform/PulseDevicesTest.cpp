@@ -1,4 +1,4 @@
-#include "platform/PulseDevices.h"
+#include "devices/PulseDevices.h"
 
 #include <gtest/gtest.h>
 #include <pulse/introspect.h>

@@ -5,9 +5,9 @@
 #include "DeviceServices.h"
 #include "WaveBuilder.h"
 #include "output/MidiEvent.h"
-#include "platform/FluidSynthMidiOut.h"
-#include "platform/RtAudioFeedbackSoundPlayer.h"
-#include "platform/RtAudioSoundInput.h"
+#include "devices/FluidSynthMidiOut.h"
+#include "devices/RtAudioFeedbackSoundPlayer.h"
+#include "devices/RtAudioSoundInput.h"
 
 namespace auralis::platform::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/StreamTiming.h"
+#include "devices/StreamTiming.h"
 
 #include <gtest/gtest.h>
 

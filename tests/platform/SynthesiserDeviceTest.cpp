@@ -4,7 +4,7 @@
 
 #include "DeviceServices.h"
 #include "output/MidiEvent.h"
-#include "platform/FluidSynthMidiOut.h"
+#include "devices/FluidSynthMidiOut.h"
 
 namespace auralis::platform::testing {
 namespace {

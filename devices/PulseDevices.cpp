@@ -1,4 +1,4 @@
-#include "platform/PulseDevices.h"
+#include "devices/PulseDevices.h"
 
 #include <dlfcn.h>
 #include <pulse/context.h>

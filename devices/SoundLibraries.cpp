@@ -1,4 +1,4 @@
-#include "platform/SoundLibraries.h"
+#include "devices/SoundLibraries.h"
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>

@@ -1,11 +1,11 @@
-#include "platform/AudioDevices.h"
+#include "devices/AudioDevices.h"
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 
-#include "platform/PulseDevices.h"
-#include "platform/SoundLibraries.h"
+#include "devices/PulseDevices.h"
+#include "devices/SoundLibraries.h"
 
 namespace auralis::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/SystemMidiOut.h"
+#include "devices/SystemMidiOut.h"
 
 namespace auralis::platform {
 

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "platform/MidiOutStream.h"
-#include "platform/StreamTiming.h"
+#include "devices/StreamTiming.h"
 
 namespace auralis::platform {
 

@@ -1,9 +1,9 @@
-#include "platform/RtMidiOutStream.h"
+#include "devices/RtMidiOutStream.h"
 
 #include <array>
 
-#include "platform/MidiPorts.h"
-#include "platform/PhraseScheduler.h"
+#include "devices/MidiPorts.h"
+#include "devices/PhraseScheduler.h"
 
 namespace auralis::platform {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/FluidSynthMidiOut.h"
-#include "platform/RtMidiOutStream.h"
+#include "devices/FluidSynthMidiOut.h"
+#include "devices/RtMidiOutStream.h"
 
 namespace auralis::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/FluidSynthMidiOut.h"
+#include "devices/FluidSynthMidiOut.h"
 
 #include <fluidsynth.h>
 #include <malloc.h>
@@ -11,9 +11,9 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/AudioDevices.h"
-#include "platform/DoneDeadline.h"
-#include "platform/StreamTiming.h"
+#include "devices/AudioDevices.h"
+#include "devices/DoneDeadline.h"
+#include "devices/StreamTiming.h"
 
 namespace auralis::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/RtAudioSoundInput.h"
+#include "devices/RtAudioSoundInput.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/AudioDevices.h"
+#include "devices/AudioDevices.h"
 
 namespace auralis::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/MidiPorts.h"
+#include "devices/MidiPorts.h"
 
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string_view>
 
-#include "platform/SoundLibraries.h"
+#include "devices/SoundLibraries.h"
 
 namespace auralis::platform {
 

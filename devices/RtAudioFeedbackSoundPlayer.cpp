@@ -1,4 +1,4 @@
-#include "platform/RtAudioFeedbackSoundPlayer.h"
+#include "devices/RtAudioFeedbackSoundPlayer.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/AudioDevices.h"
+#include "devices/AudioDevices.h"
 #include "platform/WaveData.h"
 
 namespace auralis::platform {

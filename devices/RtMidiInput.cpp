@@ -1,7 +1,7 @@
-#include "platform/RtMidiInput.h"
+#include "devices/RtMidiInput.h"
 
 #include "platform/MidiOutStream.h"
-#include "platform/MidiPorts.h"
+#include "devices/MidiPorts.h"
 
 namespace auralis::platform {
 
