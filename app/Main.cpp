@@ -288,7 +288,7 @@ void TForm1::takeDeviceLists() {
     takeDeviceList(kind, startLists_[kind].value_or(std::vector<DeviceItem>{}));
   }
   startLists_ = {};
-  showMicStatus();
+  core_.ShowMicStatus();
   for (DeviceKind kind : kDeviceKinds) openCheckedDevice(kind);
   if (std::exchange(lessonWaitsForDevices_, false)) startFirstLesson();
 }
@@ -304,7 +304,7 @@ void TForm1::takeLateDeviceList(DeviceKind kind, const std::vector<DeviceItem>& 
   if (!std::exchange(listLate_[kind], false)) return;
   takeDeviceList(kind, items);
   openCheckedDevice(kind);
-  showMicStatus();
+  core_.ShowMicStatus();
 }
 
 // Capture starts on the microphone once a lesson mode wants it, or at once when one already does.
@@ -645,18 +645,6 @@ void TForm1::setInstructionText(std::string_view text) {
 
 void TForm1::setStatusText(int panel, std::string_view text) {
   statusPanels_->setText(panel, textOf(text));
-}
-
-void TForm1::startMicrophone() {
-  core_.StartMicrophone();
-}
-
-void TForm1::stopMicrophone() {
-  core_.StopMicrophone();
-}
-
-void TForm1::showMicStatus() {
-  core_.ShowMicStatus();
 }
 
 std::string TForm1::instructionText() const {

@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 
-#include "core/Core.h"
 #include "app/FeedbackSounds.h"
 #include "app/HelpPage.h"
 #include "app/HistoryFeature.h"
@@ -19,6 +18,7 @@
 #include "app/SettingsStore.h"
 #include "app/StatusPanels.h"
 #include "app/ToolBar.h"
+#include "core/Core.h"
 #include "display/NotePanel.h"
 #include "display/PitchGraph.h"
 #include "platform/FeedbackSoundPlayer.h"
@@ -127,9 +127,6 @@ class TForm1 : public QMainWindow, private CoreHost {
   void repaintWindowNow() override;
   void setInstructionText(std::string_view text) override;
   void setStatusText(int panel, std::string_view text) override;
-  void startMicrophone() override;
-  void stopMicrophone() override;
-  void showMicStatus() override;
   void saveMastery(const Mastery& mastery) override;
   void lessonItemChecked(LessonItem item) override;
   std::string instructionText() const override;

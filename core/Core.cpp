@@ -5,10 +5,11 @@ namespace auralis {
 Core::Core(CoreHost& host, NoticeQueue& notices, CoreDevices devices)
     : host_(host),
       notices_(notices),
+      captureFollowsLesson_(devices.captureFollowsLesson),
       player_(
           devices.midiOut, [this] { notices_.post(notice::PlayDone{}); }, replyPoster(),
           [this](int openCount) { notices_.post(notice::MidiOutLost{openCount}); }),
-      lesson_(host, player_),
+      lesson_(host, player_, *this),
       capture_(devices.soundInput, detector_, *this, replyPoster()),
       readout_(lesson_, detector_, capture_, *this),
       midiKeyboard_(
@@ -92,6 +93,21 @@ void Core::StopMicrophone() {
 
 void Core::ShowMicStatus() {
   capture_.ShowMicStatus();
+}
+
+void Core::startMicrophone() {
+  if (captureFollowsLesson_) StartMicrophone();
+  host_.microphoneRequested(MicrophoneRequest::Start);
+}
+
+void Core::stopMicrophone() {
+  if (captureFollowsLesson_) StopMicrophone();
+  host_.microphoneRequested(MicrophoneRequest::Stop);
+}
+
+void Core::showMicStatus() {
+  if (captureFollowsLesson_) ShowMicStatus();
+  host_.microphoneRequested(MicrophoneRequest::ShowStatus);
 }
 
 std::string Core::instructionText() const {

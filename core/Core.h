@@ -21,6 +21,9 @@ struct CoreDevices {
   platform::MidiOutStream& midiOut;
   platform::SoundInput& soundInput;
   platform::MidiInput& midiInput;
+  // Capture starts and stops as the lesson asks; a scripted run that plays recordings starts it
+  // itself.
+  bool captureFollowsLesson = true;
 };
 
 inline constexpr int kStartingLevel = 5;
@@ -32,7 +35,7 @@ inline constexpr int kStartingLevel = 5;
 //
 // Everything here runs on the interface thread, except what the devices' callbacks do: they
 // only post a notice.
-class Core final : private CaptureHost, private ReadoutHost {
+class Core final : private CaptureHost, private ReadoutHost, private MicrophoneSwitch {
  public:
   Core(CoreHost& host, NoticeQueue& notices, CoreDevices devices);
   Core(const Core&) = delete;
@@ -71,6 +74,11 @@ class Core final : private CaptureHost, private ReadoutHost {
   void postMicFrame(const FrameResult& frame) override;
   void postMicrophoneLost(int openCount) override;
 
+  // MicrophoneSwitch: the lesson's requests.
+  void startMicrophone() override;
+  void stopMicrophone() override;
+  void showMicStatus() override;
+
   // ReadoutHost; setMicPanelText serves both.
   void drawTuningMarker(int pitchClass, float offset) override;
   void postSungNote(const SungNote& note) override;
@@ -88,6 +96,7 @@ class Core final : private CaptureHost, private ReadoutHost {
 
   CoreHost& host_;
   NoticeQueue& notices_;
+  const bool captureFollowsLesson_;
   MidiStreamPlayer player_;
   Lesson lesson_;
   PitchDetector detector_;

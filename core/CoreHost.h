@@ -8,6 +8,8 @@
 
 namespace auralis {
 
+enum class MicrophoneRequest { Start, Stop, ShowStatus };
+
 // What the core asks of whoever shows it: the window, the headless driver, a test rig. Besides
 // the lesson's requests, the host shows the microphone panel (status panel 1) and the tuning
 // marker.
@@ -20,6 +22,9 @@ class CoreHost : public LessonHost {
   // The sung pitch of every analysed frame, none for a frame without a note or when listening
   // stops. Only a host that draws the pitch over time needs it.
   virtual void showSungPitch(std::optional<SungPitch> pitch) { static_cast<void>(pitch); }
+  // The lesson asked for the microphone, and the core has done it. Only a host that reports the
+  // requests needs it.
+  virtual void microphoneRequested(MicrophoneRequest request) { static_cast<void>(request); }
 };
 
 }  // namespace auralis

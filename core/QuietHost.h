@@ -17,9 +17,6 @@ class QuietHost : public CoreHost, public NoticeQueue {
   void repaintWindowNow() override {}
   void setInstructionText(std::string_view text) override { instruction_ = text; }
   void setStatusText(int, std::string_view) override {}
-  void startMicrophone() override {}
-  void stopMicrophone() override {}
-  void showMicStatus() override {}
   void saveMastery(const Mastery&) override {}
   void lessonItemChecked(LessonItem) override {}
   std::string instructionText() const override { return instruction_; }
@@ -28,6 +25,14 @@ class QuietHost : public CoreHost, public NoticeQueue {
 
  private:
   std::string instruction_;
+};
+
+// For a lesson run without the core: its requests for the microphone go nowhere.
+class NoMicrophone final : public MicrophoneSwitch {
+ public:
+  void startMicrophone() override {}
+  void stopMicrophone() override {}
+  void showMicStatus() override {}
 };
 
 }  // namespace auralis

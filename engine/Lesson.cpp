@@ -4,7 +4,8 @@
 
 namespace auralis {
 
-Lesson::Lesson(LessonHost& host, MidiStreamPlayer& player) : host_(host), player_(player) {}
+Lesson::Lesson(LessonHost& host, MidiStreamPlayer& player, MicrophoneSwitch& microphone)
+    : host_(host), player_(player), microphone_(microphone) {}
 
 void Lesson::FormKeyPress(char ch) {
   switch (ch) {

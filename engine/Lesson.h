@@ -34,7 +34,7 @@ inline constexpr char kNoMicLetter = ' ';
 // Everything here runs on the interface thread.
 class Lesson {
  public:
-  Lesson(LessonHost& host, MidiStreamPlayer& player);
+  Lesson(LessonHost& host, MidiStreamPlayer& player, MicrophoneSwitch& microphone);
 
   // Keys, menu commands and timer.
   void FormKeyPress(char ch);
@@ -146,6 +146,7 @@ class Lesson {
 
   LessonHost& host_;
   MidiStreamPlayer& player_;
+  MicrophoneSwitch& microphone_;
 
   char MicLetter = kNoMicLetter;
   int SungOctave = 0;

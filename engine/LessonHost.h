@@ -24,13 +24,22 @@ class LessonHost {
   // Panels 0 to 4 of the status bar. The lesson writes 0, 2, 3 and 4; kMicPanel belongs to the
   // microphone.
   virtual void setStatusText(int panel, std::string_view text) = 0;
+  virtual void saveMastery(const Mastery& mastery) = 0;
+  // A mode command checked its Lesson menu item and puts its tool button down.
+  virtual void lessonItemChecked(LessonItem item) = 0;
+};
+
+// Where the lesson's wishes for the microphone go: the run's core, which starts and stops capture
+// and shows its state.
+class MicrophoneSwitch {
+ public:
   virtual void startMicrophone() = 0;
   // Also erases the tuning marker.
   virtual void stopMicrophone() = 0;
   virtual void showMicStatus() = 0;
-  virtual void saveMastery(const Mastery& mastery) = 0;
-  // A mode command checked its Lesson menu item and puts its tool button down.
-  virtual void lessonItemChecked(LessonItem item) = 0;
+
+ protected:
+  ~MicrophoneSwitch() = default;
 };
 
 }  // namespace auralis

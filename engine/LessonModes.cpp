@@ -94,12 +94,12 @@ void Lesson::setLessonMode(LessonMode mode) {
 void Lesson::setMicrophoneWanted(bool on) {
   micWanted = on;
   if (!on && microphoneOn) {
-    host_.stopMicrophone();
+    microphone_.stopMicrophone();
   } else if (on && !microphoneOn) {
-    host_.startMicrophone();
+    microphone_.startMicrophone();
   }
   microphoneOn = on;
-  host_.showMicStatus();
+  microphone_.showMicStatus();
 }
 
 void Lesson::startLesson() {

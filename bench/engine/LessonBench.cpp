@@ -59,12 +59,13 @@ class InstantStream : public platform::MidiOutStream {
 // Answers every question of a two-note Identify level, one wrong attempt in five.
 void BM_QuestionsWithAnswers(benchmark::State& state) {
   QuietHost host;
+  NoMicrophone microphone;
   InstantStream stream;
   int posted = 0;
   MidiStreamPlayer player(stream, [&posted] { ++posted; });
   player.midiOutPresent = true;
   player.OpenMidiOut(-1);
-  Lesson lesson(host, player);
+  Lesson lesson(host, player, microphone);
   lesson.menus.PracticeMode1 = true;  // stay on one level
   lesson.random.RandomState = 20261208;
   lesson.mastery.IdentifyMastery95Percent = 40;

@@ -117,10 +117,11 @@ class NotePanelWidget : public ::testing::Test {
 
   QApplication& app = QtApplication::get();  // before any widget
   QuietHost host;
+  NoMicrophone microphone;
   platform::FakeMidiOutStream stream;
   int posted = 0;
   MidiStreamPlayer player{stream, [this] { ++posted; }};
-  Lesson lesson{host, player};
+  Lesson lesson{host, player, microphone};
   std::vector<int> clicked;
   RecordingPanel panel{lesson, [this](int column) {
                          clicked.push_back(column);

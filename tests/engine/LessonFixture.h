@@ -13,7 +13,7 @@
 namespace auralis::testing {
 
 // Records what the engine asked of the window, one entry per request.
-class RecordingHost : public LessonHost {
+class RecordingHost : public LessonHost, public MicrophoneSwitch {
  public:
   std::vector<std::string> sounds;
   std::vector<std::string> events;  // sounds, pauses, repaints and microphone calls in order
@@ -102,7 +102,7 @@ class LessonFixture : public ::testing::Test {
   platform::FakeMidiOutStream stream;
   int posted = 0;
   MidiStreamPlayer player{stream, [this] { ++posted; }};
-  Lesson lesson{host, player};
+  Lesson lesson{host, player, host};
 };
 
 }  // namespace auralis::testing

@@ -50,9 +50,6 @@ class RecordingWindow final : public CoreHost, public NoticeQueue {
   void setStatusText(int panel, std::string_view text) override {
     if (panel == kMicPanel) micPanel = text;
   }
-  void startMicrophone() override { core->StartMicrophone(); }
-  void stopMicrophone() override { core->StopMicrophone(); }
-  void showMicStatus() override { core->ShowMicStatus(); }
   void saveMastery(const Mastery&) override {}
   void lessonItemChecked(LessonItem) override {}
   std::string instructionText() const override { return instruction; }

@@ -58,7 +58,8 @@ Driver::Driver(std::ostream& out, std::ostream& err)
       err_(err),
       host_(out),
       stream_(out),
-      core_(host_, host_, {stream_, microphone_, keyboard_}),
+      // The microphone starts when a script first plays a recording.
+      core_(host_, host_, {stream_, microphone_, keyboard_, false}),
       lesson_(core_.lesson()) {
   core_.player().midiOutPresent = true;
   core_.player().OpenMidiOut(platform::kDefaultMidiDevice);

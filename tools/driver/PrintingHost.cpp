@@ -46,18 +46,20 @@ void PrintingHost::setStatusText(int panel, std::string_view text) {
   printText(kPanelLabels[static_cast<std::size_t>(panel)], last);
 }
 
-void PrintingHost::startMicrophone() {
-  microphoneOn_ = true;
-  out_ << "mic start\n";
-}
-
-void PrintingHost::stopMicrophone() {
-  microphoneOn_ = false;
-  out_ << "mic stop\n";
-}
-
-void PrintingHost::showMicStatus() {
-  out_ << "mic status " << (microphoneOn_ ? "on" : "off") << '\n';
+void PrintingHost::microphoneRequested(MicrophoneRequest request) {
+  switch (request) {
+    case MicrophoneRequest::Start:
+      microphoneOn_ = true;
+      out_ << "mic start\n";
+      break;
+    case MicrophoneRequest::Stop:
+      microphoneOn_ = false;
+      out_ << "mic stop\n";
+      break;
+    case MicrophoneRequest::ShowStatus:
+      out_ << "mic status " << (microphoneOn_ ? "on" : "off") << '\n';
+      break;
+  }
 }
 
 void PrintingHost::saveMastery(const Mastery& mastery) {

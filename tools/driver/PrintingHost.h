@@ -25,9 +25,7 @@ class PrintingHost : public CoreHost, public NoticeQueue {
   void repaintWindowNow() override;
   void setInstructionText(std::string_view text) override;
   void setStatusText(int panel, std::string_view text) override;
-  void startMicrophone() override;
-  void stopMicrophone() override;
-  void showMicStatus() override;
+  void microphoneRequested(MicrophoneRequest request) override;
   void saveMastery(const Mastery& mastery) override;
   void lessonItemChecked(LessonItem item) override;
   std::string instructionText() const override { return instruction_.value_or(std::string()); }
