@@ -2,10 +2,12 @@
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <QStatusBar>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
+#include "app/NoticeLine.h"
 #include "display/NotePanelLayout.h"
 #include "tests/app/ScreenshotDisplay.h"
 #include "tests/app/WindowFixture.h"
@@ -253,6 +255,41 @@ TEST_F(Screenshots, PracticeSingingShowsTheNoteHeardAtItsInTuneFrequency) {
     EXPECT_EQ(bottomRed > 0, column == 0) << "column " << column;
     EXPECT_EQ(leftHalfRed, 0) << "column " << column << ": sung sharp, not flat";
   }
+}
+
+// The troubleshooting page's notice: a strip above the status bar that shows the whole text and
+// leaves every status panel in view.
+TEST_F(Screenshots, ANoticeShowsWholeAboveTheStatusBar) {
+  open();
+  showWindow();
+  runClock(9);
+  const QString text = QStringLiteral(
+      "The answer history cannot be opened now: the disk is full. The answers of this run are "
+      "kept in memory and written to it once it opens.");
+  form->showNotice(text);
+  QCoreApplication::processEvents();
+  const NoticeLine* line = form->noticeLine();
+  ASSERT_TRUE(line->isVisible());
+  grab("screenshot-notice-line");
+
+  EXPECT_EQ(line->textLabel()->text(), text) << "shown whole, nothing elided";
+  EXPECT_EQ(line->textLabel()->toolTip(), text);
+  EXPECT_TRUE(line->dismissButton()->isVisible());
+  const QStatusBar* bar = form->statusPanels().bar();
+  const int lineBottom = line->mapTo(form.get(), QPoint(0, line->height())).y();
+  const int barTop = bar->mapTo(form.get(), QPoint(0, 0)).y();
+  EXPECT_LE(lineBottom, barTop) << "the notice sits above the status bar";
+  EXPECT_GT(lineBottom, barTop - 20) << "and just above it";
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_TRUE(form->statusPanels().panel(i)->isVisible()) << "panel " << i;
+    EXPECT_FALSE(form->statusPanels().panel(i)->text().contains(QStringLiteral("history")))
+        << "panel " << i << " keeps its own text";
+  }
+  EXPECT_EQ(panel(0), QStringLiteral("0:00 / 0:00 / 0:09"));
+  // In the tool tip's colours, whatever the theme.
+  const QPoint inside = line->mapTo(form.get(), QPoint(3, line->height() / 2));
+  EXPECT_EQ(nameOf(shot.pixelColor(inside)),
+            nameOf(line->palette().color(QPalette::ToolTipBase)));
 }
 
 }  // namespace
