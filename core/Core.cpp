@@ -19,7 +19,7 @@ Core::Core(CoreHost& host, NoticeQueue& notices, CoreDevices devices)
           },
           replyPoster(),
           [this](int generation) { notices_.post(notice::MidiInLost{generation}); }) {
-  lesson_.level.currentLevel = kStartingLevel;
+  lesson_.setCurrentLevel(kStartingLevel);
 }
 
 void Core::UtilityWndProc(const Notice& notice) {

@@ -60,6 +60,15 @@ class Lesson {
   // listens to a recording outside any lesson.
   void listenForAnyNote();
 
+  // What the window, the settings and the scripts hand the engine; only the engine writes its
+  // fields.
+  void setMenuChecks(const MenuChecks& checks) { menus = checks; }
+  void setMastery(const Mastery& stored) { mastery = stored; }
+  void setRecorder(AnswerRecorder* answers) { recorder = answers; }
+  void setRandomState(std::uint64_t state) { random.RandomState = state; }
+  void SeedRandomFromClock() { auralis::SeedRandomFromClock(random); }
+  void setCurrentLevel(int index) { level.currentLevel = index; }
+
   // Lesson modes.
   void Identify1Click();
   void Unlock1Click();

@@ -146,7 +146,7 @@ void Driver::audio(Args args) {
 }
 
 void Driver::seed(Args args) {
-  lesson_.random.RandomState = parseUnsigned64(args[0], "N");
+  lesson_.setRandomState(parseUnsigned64(args[0], "N"));
 }
 
 void Driver::mode(Args args) {
@@ -236,8 +236,9 @@ void Driver::midi(Args args) {
 void Driver::setMastery(Args args) {
   for (const MasteryField& field : kMasteryFields) {
     if (field.name != args[0]) continue;
-    lesson_.mastery.*field.value =
-        static_cast<int>(parseNumber(args[1], INT_MIN, INT_MAX, "VALUE"));
+    Mastery mastery = lesson_.mastery;
+    mastery.*field.value = static_cast<int>(parseNumber(args[1], INT_MIN, INT_MAX, "VALUE"));
+    lesson_.setMastery(mastery);
     return;
   }
   std::string names;
@@ -247,16 +248,18 @@ void Driver::setMastery(Args args) {
 }
 
 void Driver::check(Args args) {
-  MenuChecks& menus = lesson_.menus;
+  MenuChecks menus = lesson_.menus;
   const int item = parseChoice(
       args[0], {"Solfege1", "Notes1", "Piano1", "PracticeMode1", "DisplayAlways"}, "ITEM");
   const bool on = parseOnOff(args[1], "the mark");
   if (item == 3) {
     menus.PracticeMode1 = on;
+    lesson_.setMenuChecks(menus);
     return;
   }
   if (item == 4) {
     menus.DisplayAlways = on;
+    lesson_.setMenuChecks(menus);
     return;
   }
   // The three views are one radio group; the View command repaints and rewrites the texts.
@@ -264,6 +267,7 @@ void Driver::check(Args args) {
   if (on)
     for (bool* view : views) *view = false;
   *views[item] = on;
+  lesson_.setMenuChecks(menus);
   host_.repaintNotePanel();
   lesson_.UpdateTexts();
 }
