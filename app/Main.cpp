@@ -1,21 +1,19 @@
 #include "app/Main.h"
 
 #include <QApplication>
-#include <QKeyEvent>
+#include <QCloseEvent>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QThread>
 #include <QVBoxLayout>
-#include <algorithm>
-
-#include <cstdio>
-#include <cstdlib>
+#include <array>
+#include <utility>
 
 #include "app/Caption.h"
+#include "app/HelpPage.h"
 #include "app/MasteryReset.h"
 #include "app/ScreenFit.h"
 #include "app/Version.h"
-#include "engine/Notes.h"
 
 namespace auralis {
 
@@ -32,69 +30,19 @@ QFont interfaceFont() {
   return font;
 }
 
-QFont instructionFont() {
-  QFont font(QStringLiteral("Times New Roman"));
-  font.setStyleHint(QFont::Serif);
-  font.setBold(true);
-  font.setPixelSize(32);
-  return font;
-}
-
-constexpr int kInstructionPanelHeight = 40;
-
 using Clock = std::chrono::steady_clock;
 
-// The lists below run on the devices' workers: listing asks the audio and MIDI services, which
-// may take their time.
-
-// The MIDI Out items: the default output first. It counts as a device of its own when it has a
-// name: the built-in synthesiser is there without any MIDI port.
-std::vector<DeviceItem> listMidiOutputs(platform::MidiOutStream& midiOut) {
-  const int outputs = midiOut.deviceCount();
-  std::vector<DeviceItem> items;
-  if (outputs == 0 && midiOut.deviceName(platform::kDefaultMidiDevice).empty()) return items;
-  for (int id = platform::kDefaultMidiDevice; id < outputs; ++id)
-    items.push_back({id, QString::fromStdString(midiOut.deviceName(id))});
-  return items;
-}
-
-std::vector<DeviceItem> numberedItems(const std::vector<std::string>& names) {
-  std::vector<DeviceItem> items;
-  for (std::size_t i = 0; i < names.size(); ++i)
-    items.push_back({static_cast<int>(i), QString::fromStdString(names[i])});
-  return items;
-}
-
-// The Microphone items: the default input first, when there is any input at all.
-std::vector<DeviceItem> listMicrophones(platform::SoundInput& soundInput) {
-  std::vector<DeviceItem> items = numberedItems(soundInput.deviceNames());
-  if (!items.empty())
-    items.insert(items.begin(),
-                 {platform::kDefaultSoundInput, QString::fromLatin1(kDefaultSoundInputCaption)});
-  return items;
-}
+// The mode commands of the Lesson items and of their tool buttons.
+constexpr std::array<std::pair<LessonItem, void (Lesson::*)()>, 6> kLessonCommands = {{
+    {LessonItem::Warmup1, &Lesson::Warmup1Click},
+    {LessonItem::Identify1, &Lesson::Identify1Click},
+    {LessonItem::Unlock1, &Lesson::Unlock1Click},
+    {LessonItem::MimicSing1, &Lesson::MimicSing1Click},
+    {LessonItem::Sing1, &Lesson::Sing1Click},
+    {LessonItem::Meditate1, &Lesson::Meditate1Click},
+}};
 
 }  // namespace
-
-void endProcessNow() {
-  std::fflush(nullptr);
-  std::_Exit(0);
-}
-
-void blockingPause(int milliseconds) {
-  QThread::msleep(static_cast<unsigned long>(milliseconds));
-}
-
-std::optional<char> typedCharacter(const QKeyEvent& event) {
-  if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-    return std::nullopt;
-  if (event.key() == Qt::Key_Escape) return kEscape;
-  const QString text = event.text();
-  if (text.size() != 1) return std::nullopt;
-  const char16_t ch = text.front().unicode();
-  if (ch < 0x20 || ch > 0x7E) return std::nullopt;
-  return static_cast<char>(ch);
-}
 
 TForm1::TForm1(Services services, QWidget* parent)
     : QMainWindow(parent),
@@ -102,7 +50,13 @@ TForm1::TForm1(Services services, QWidget* parent)
       messageWindow_([this](const Notice& notice) { core_.UtilityWndProc(notice); }),
       feedbackSounds_(services_.feedbackSounds),
       core_(*this, messageWindow_, {services_.midiOut, services_.soundInput, services_.midiInput}),
-      settingsStore_([this](const QString& problem) { reportSettingsProblem(problem); }) {
+      // On standard error and in the notice line.
+      settingsStore_([this](const QString& problem) {
+        printProblem(problem);
+        showNotice(problem);
+      }),
+      deviceMenus_(menus_, core_, {services_.midiOut, services_.soundInput, services_.midiInput},
+                   settingsStore_) {
   if (!services_.pause) services_.pause = blockingPause;
   lesson().recorder = &history_.recorder();
   SeedRandomFromClock(lesson().random);
@@ -112,14 +66,13 @@ TForm1::TForm1(Services services, QWidget* parent)
   Timer1_.setInterval(kTimerInterval);
   connect(&Timer1_, &QTimer::timeout, this, [this] { lesson().Timer1Timer(); });
   Timer1_.start();
-  // Key preview: every typed character reaches the key handler before any child control.
-  qApp->installEventFilter(this);
   // The desktop session may end the program without letting the window close.
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { saveSettings(); });
 }
 
 TForm1::~TForm1() {
-  qApp->removeEventFilter(this);
+  // Typed keys no longer reach a lesson that is going.
+  keyPreview_.reset();
   Timer1_.stop();
   // First: a device that never answers must not cost the settings.
   saveSettings();
@@ -145,11 +98,6 @@ void TForm1::showNotice(const QString& text) {
   noticeLine_->addNotice(text);
 }
 
-void TForm1::reportSettingsProblem(const QString& text) {
-  printProblem(text);
-  showNotice(text);
-}
-
 void TForm1::buildWindow() {
   setObjectName(QStringLiteral("Form1"));
   setFont(interfaceFont());
@@ -164,40 +112,16 @@ void TForm1::buildWindow() {
   rows->setSpacing(0);
   toolBar_ = buildToolBar(central);
   rows->addWidget(toolBar_.ToolBar1);
-
-  panelSolfege_ = new QWidget(central);
-  panelSolfege_->setObjectName(QStringLiteral("panelSolfege"));
-  auto* panelColumn = new QVBoxLayout(panelSolfege_);
-  panelColumn->setContentsMargins(0, 0, 0, 0);
-  panelColumn->setSpacing(0);
-  Panel1_ = new QWidget(panelSolfege_);
-  Panel1_->setObjectName(QStringLiteral("Panel1"));
-  Panel1_->setFixedHeight(kInstructionPanelHeight);
-  lblListenFor_ = new QLabel(QStringLiteral("(instructions)"), Panel1_);
-  lblListenFor_->setObjectName(QStringLiteral("lblListenFor"));
-  lblListenFor_->setFont(instructionFont());
-  lblListenFor_->setAlignment(Qt::AlignCenter);
-  // A long line is cut at the panel's edges rather than widening the window.
-  lblListenFor_->setMinimumWidth(1);
-  lblListenFor_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  auto* instructionRow = new QVBoxLayout(Panel1_);
-  instructionRow->setContentsMargins(0, 0, 0, 0);
-  instructionRow->addWidget(lblListenFor_);
-  panelColumn->addWidget(Panel1_);
-  PaintBox1_ = new NotePanel(
-      lesson(), [this](int column) { lesson().NoteColumnClicked(column); }, panelSolfege_);
-  // Typed answers belong to the note panel: it holds the focus, so that the menu bar hands the
-  // focus back to it whenever the user leaves the menus.
-  PaintBox1_->setFocusPolicy(Qt::StrongFocus);
-  panelColumn->addWidget(PaintBox1_, 1);
-  buildPitchGraph(panelSolfege_);
-  panelColumn->addWidget(pitchGraph_);
-  rows->addWidget(panelSolfege_, 1);
+  panel_ = buildSolfegePanel(central, lesson());
+  pitchGraphRow_ = std::make_unique<PitchGraphRow>(*this, QSize(kFormWidth, kFormHeight),
+                                                   *panel_.pitchGraph, *menus_.mnuView);
+  rows->addWidget(panel_.panelSolfege, 1);
   noticeLine_ = new NoticeLine(central);
   rows->addWidget(noticeLine_);
   setCentralWidget(central);
-  PaintBox1_->setFocus();
-  leaveMenuBarWhenMenusClose();
+  panel_.PaintBox1->setFocus();
+  keyPreview_ = std::make_unique<KeyPreview>(*this, *panel_.PaintBox1,
+                                             [this](char ch) { lesson().FormKeyPress(ch); });
 
   statusPanels_ = std::make_unique<StatusPanels>(statusBar());
   history_.addHistoryActions(menus_, toolBar_);
@@ -223,9 +147,9 @@ void TForm1::FormCreate() {
   // The chosen devices are remembered until their menus are filled.
   settingsStore_.loadSettings(menus_, *this, lesson().mastery);
   syncMenuChecks();
-  pitchGraph_->setView(display::panelInputsOf(lesson()).view);
+  panel_.pitchGraph->setView(display::panelInputsOf(lesson()).view);
   // The stored height is the whole window's, the graph's share included.
-  showPitchGraph(PitchGraph1_->isChecked(), true);
+  pitchGraphRow_->showPitchGraph(pitchGraphRow_->PitchGraph1()->isChecked(), true);
 
   core_.player().SetVolumeFromMenu(volumeChecks(menus_));
   core_.player().SetChannelFromMenu(channelChecks(menus_));
@@ -236,125 +160,9 @@ void TForm1::FormCreate() {
   lesson().UpdateTexts();
 
   // Last, so that the window can be shown before the audio and MIDI services have answered.
-  listDevices();
-}
-
-// The three lists are read at once, each on its device's worker. The menus are built, the chosen
-// devices opened and the microphone's state shown once all three have come, or at the deadline
-// with those that have; a list that comes after the deadline is taken when it comes.
-void TForm1::listDevices() {
-  for (DeviceKind kind : kDeviceKinds)
-    listDevicesOf(kind, [this, kind](std::vector<DeviceItem> items) {
-      if (devicesListed_) {
-        takeLateDeviceList(kind, items);
-        return;
-      }
-      startLists_[kind] = std::move(items);
-      if (std::ranges::all_of(startLists_, [](const auto& list) { return list.has_value(); }))
-        takeDeviceLists();
-    });
-  if (!devicesListed_) QTimer::singleShot(kDeviceListingWait, this, [this] { takeDeviceLists(); });
-}
-
-void TForm1::listDevicesOf(DeviceKind kind, std::function<void(std::vector<DeviceItem>)> take) {
-  switch (kind) {
-    case MidiOutputs:
-      core_.player().worker().call(
-          [&midiOut = services_.midiOut] { return listMidiOutputs(midiOut); }, std::move(take));
-      break;
-    case MidiInputs:
-      core_.midiKeyboard().worker().call(
-          [&midiInput = services_.midiInput] { return numberedItems(midiInput.deviceNames()); },
-          std::move(take));
-      break;
-    case Microphones:
-      core_.capture().worker().call(
-          [&soundInput = services_.soundInput] { return listMicrophones(soundInput); },
-          std::move(take));
-      break;
-  }
-}
-
-QMenu* TForm1::deviceMenu(DeviceKind kind) const {
-  return std::array{menus_.MIDIOut1, menus_.MIDIIn1, menus_.Microphone1}[kind];
-}
-
-void TForm1::takeDeviceLists() {
-  if (devicesListed_) return;
-  devicesListed_ = true;
-  // A list still on its way shows no device until it comes.
-  for (DeviceKind kind : kDeviceKinds) {
-    listLate_[kind] = !startLists_[kind].has_value();
-    takeDeviceList(kind, startLists_[kind].value_or(std::vector<DeviceItem>{}));
-  }
-  startLists_ = {};
-  core_.ShowMicStatus();
-  for (DeviceKind kind : kDeviceKinds) openCheckedDevice(kind);
-  if (std::exchange(lessonWaitsForDevices_, false)) startFirstLesson();
-}
-
-void TForm1::takeDeviceList(DeviceKind kind, const std::vector<DeviceItem>& items) {
-  setPresent(kind, !items.empty());
-  fillDeviceMenu(deviceMenu(kind), items);
-  connectDeviceItems(deviceMenu(kind));
-  settingsStore_.selectStoredDevice(deviceMenu(kind));
-}
-
-void TForm1::takeLateDeviceList(DeviceKind kind, const std::vector<DeviceItem>& items) {
-  if (!std::exchange(listLate_[kind], false)) return;
-  takeDeviceList(kind, items);
-  openCheckedDevice(kind);
-  core_.ShowMicStatus();
-}
-
-// Capture starts on the microphone once a lesson mode wants it, or at once when one already does.
-void TForm1::openCheckedDevice(DeviceKind kind) {
-  switch (kind) {
-    case MidiOutputs:
-      core_.player().ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
-      break;
-    case MidiInputs:
-      ReopenMidiIn();
-      break;
-    case Microphones:
-      core_.capture().OpenMicrophone(checkedDeviceId(menus_.Microphone1));
-      break;
-  }
-}
-
-void TForm1::setPresent(DeviceKind kind, bool present) {
-  switch (kind) {
-    case MidiOutputs:
-      core_.player().midiOutPresent = present;
-      break;
-    case MidiInputs:
-      core_.midiKeyboard().midiInPresent = present;
-      break;
-    case Microphones:
-      core_.capture().soundInPresent = present;
-      break;
-  }
-}
-
-// Whenever a device menu opens, its list is read again, so that a device plugged in since shows,
-// and one that went shows as gone. The menu changes once the list has come. The microphone's
-// presence stays as its last open left it, unless the menu had no device at all: the device that
-// the menu then checks is opened, as at start.
-void TForm1::refreshDeviceMenus() {
-  for (DeviceKind kind : kDeviceKinds)
-    connect(deviceMenu(kind), &QMenu::aboutToShow, this, [this, kind] {
-      if (!devicesListed_ || listLate_[kind]) return;  // the list of the start is on its way
-      listDevicesOf(kind, [this, kind](const std::vector<DeviceItem>& items) {
-        const bool hadNone = deviceItemsOf(deviceMenu(kind)).empty();
-        if (kind != Microphones || hadNone) setPresent(kind, !items.empty());
-        showDeviceList(deviceMenu(kind), items);
-        if (hadNone && !items.empty()) openCheckedDevice(kind);
-      });
-    });
-}
-
-void TForm1::showDeviceList(QMenu* menu, const std::vector<DeviceItem>& devices) {
-  if (refreshDeviceMenu(menu, devices)) connectDeviceItems(menu);
+  deviceMenus_.listDevices([this] {
+    if (std::exchange(lessonWaitsForDevices_, false)) startFirstLesson();
+  });
 }
 
 void TForm1::connectCommands() {
@@ -362,12 +170,11 @@ void TForm1::connectCommands() {
   connect(m.Playnewquestion1, &QAction::triggered, this,
           [this] { lesson().Playnewquestion1Click(); });
   connect(m.Quit1, &QAction::triggered, this, [this] { Quit1Click(); });
-  for (LessonItem item : {LessonItem::Warmup1, LessonItem::Identify1, LessonItem::Unlock1,
-                          LessonItem::MimicSing1, LessonItem::Sing1, LessonItem::Meditate1}) {
+  for (const auto& [item, command] : kLessonCommands) {
     connect(m.lessonAction(item), &QAction::triggered, this,
-            [this, item] { runLessonCommand(item); });
+            [this, command] { (lesson().*command)(); });
     connect(toolBar_.lessonButton(item), &QToolButton::clicked, this,
-            [this, item] { runLessonCommand(item); });
+            [this, command] { (lesson().*command)(); });
   }
   connect(m.Levelup1, &QAction::triggered, this, [this] { lesson().Levelup1Click(); });
   connect(m.Leveldown1, &QAction::triggered, this, [this] { lesson().Leveldown1Click(); });
@@ -390,41 +197,6 @@ void TForm1::connectCommands() {
   connect(m.Low1, &QAction::triggered, this, [this] { Low1Click(); });
   connect(m.Help2, &QAction::triggered, this, [this] { Help2Click(); });
   connect(toolBar_.toolButtonHelp, &QToolButton::clicked, this, [this] { toolButtonHelpClick(); });
-  refreshDeviceMenus();
-}
-
-void TForm1::connectDeviceItems(QMenu* menu) {
-  for (QAction* item : deviceItemsOf(menu)) {
-    if (menu == menus_.MIDIOut1)
-      connect(item, &QAction::triggered, this, [this] { MIDIOutItemClick(); });
-    else if (menu == menus_.MIDIIn1)
-      connect(item, &QAction::triggered, this, [this] { ReopenMidiIn(); });
-    else
-      connect(item, &QAction::triggered, this, [this] { MicrophoneItemClick(); });
-  }
-}
-
-void TForm1::runLessonCommand(LessonItem item) {
-  switch (item) {
-    case LessonItem::Warmup1:
-      lesson().Warmup1Click();
-      break;
-    case LessonItem::Identify1:
-      lesson().Identify1Click();
-      break;
-    case LessonItem::Unlock1:
-      lesson().Unlock1Click();
-      break;
-    case LessonItem::MimicSing1:
-      lesson().MimicSing1Click();
-      break;
-    case LessonItem::Sing1:
-      lesson().Sing1Click();
-      break;
-    case LessonItem::Meditate1:
-      lesson().Meditate1Click();
-      break;
-  }
 }
 
 void TForm1::FormActivate() {
@@ -433,7 +205,7 @@ void TForm1::FormActivate() {
   firstActivation_ = false;
   repaint();
   // The lesson starts the microphone, which needs its device chosen first.
-  if (devicesListed_)
+  if (deviceMenus_.listed())
     startFirstLesson();
   else
     lessonWaitsForDevices_ = true;
@@ -475,7 +247,7 @@ void TForm1::Help2Click() {
 
 void TForm1::viewCommand(QAction* item) {
   item->setChecked(true);
-  pitchGraph_->setView(display::panelInputsOf(lesson()).view);
+  panel_.pitchGraph->setView(display::panelInputsOf(lesson()).view);
   repaintNotePanel();
   lesson().UpdateTexts();
 }
@@ -526,52 +298,6 @@ void TForm1::syncMenuChecks() {
   checks.DisplayAlways = menus_.DisplayAlways->isChecked();
 }
 
-int TForm1::SelectedMidiInDevice() const {
-  return checkedDeviceId(menus_.MIDIIn1);
-}
-
-void TForm1::ReopenMidiIn() {
-  core_.midiKeyboard().ReopenMidiIn(SelectedMidiInDevice());
-}
-
-void TForm1::MIDIOutItemClick() {
-  core_.player().ReopenMidiOut(checkedDeviceId(menus_.MIDIOut1));
-}
-
-void TForm1::MicrophoneItemClick() {
-  core_.capture().MicrophoneChanged(checkedDeviceId(menus_.Microphone1));
-}
-
-// A menu that Escape closes leaves the menu bar holding the focus with its title marked, where
-// plain letters open menus. Once no menu is open, the focus goes back to the note panel, which
-// ends that state: the letters are the lesson's again.
-void TForm1::leaveMenuBarWhenMenusClose() {
-  for (QAction* title : menuBar()->actions()) {
-    if (title->menu() == nullptr) continue;
-    connect(title->menu(), &QMenu::aboutToHide, this, [this] {
-      // After the menu has handled its key: a menu bar that moves on to the next menu keeps it.
-      QTimer::singleShot(0, this, [this] {
-        if (QApplication::activePopupWidget() == nullptr && menuBar()->hasFocus())
-          PaintBox1_->setFocus(Qt::OtherFocusReason);
-      });
-    });
-  }
-}
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress) return false;
-  auto* widget = qobject_cast<QWidget*>(watched);
-  // Keys meant for an open menu stay its own, and so do those of a menu bar that the user is
-  // moving through (after Alt or F10, a title marked).
-  if (widget == nullptr || widget->window() != this) return false;
-  if (const auto* bar = qobject_cast<QMenuBar*>(widget); bar != nullptr && bar->activeAction())
-    return false;
-  const auto ch = typedCharacter(*static_cast<QKeyEvent*>(event));
-  if (!ch) return false;
-  lesson().FormKeyPress(*ch);
-  return true;
-}
-
 void TForm1::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
@@ -601,38 +327,13 @@ void TForm1::pause(int milliseconds) {
 }
 
 void TForm1::repaintNotePanel() {
-  PaintBox1_->PaintNotePanel();
-  pitchGraph_->setQuestionNotes(display::shownQuestionOf(display::panelInputsOf(lesson())).span());
+  panel_.PaintBox1->PaintNotePanel();
+  panel_.pitchGraph->setQuestionNotes(
+      display::shownQuestionOf(display::panelInputsOf(lesson())).span());
 }
 
 void TForm1::showSungPitch(std::optional<SungPitch> pitch) {
-  pitchGraph_->addFrame(pitch);
-}
-
-void TForm1::buildPitchGraph(QWidget* parent) {
-  pitchGraph_ = new PitchGraph(parent);
-  pitchGraph_->setObjectName(QStringLiteral("pitchGraph"));
-  pitchGraph_->setFixedHeight(kPitchGraphHeight);
-  pitchGraph_->hide();
-  menus_.mnuView->addSeparator();
-  PitchGraph1_ = menus_.mnuView->addAction(QStringLiteral("&Pitch graph"));
-  PitchGraph1_->setObjectName(QStringLiteral("PitchGraph1"));
-  PitchGraph1_->setCheckable(true);
-  PitchGraph1_->setStatusTip(
-      QStringLiteral("Show the sung pitch of the last ten seconds below the notes"));
-  connect(PitchGraph1_, &QAction::toggled, this, [this](bool on) { showPitchGraph(on); });
-}
-
-void TForm1::showPitchGraph(bool shown, bool keepHeight) {
-  if (pitchGraph_->isVisibleTo(this) == shown) return;
-  // Taken before the new minimum, which already makes a smaller window taller.
-  int height = this->height();
-  if (!keepHeight) height += shown ? kPitchGraphHeight : -kPitchGraphHeight;
-  pitchGraph_->setVisible(shown);
-  setMinimumSize(
-      boundedByScreen(*this, {kFormWidth, kFormHeight + (shown ? kPitchGraphHeight : 0)}));
-  resize(width(), std::max(minimumHeight(), height));
-  if (isVisible()) fitOnScreen(*this, false);
+  panel_.pitchGraph->addFrame(pitch);
 }
 
 void TForm1::repaintWindowNow() {
@@ -640,7 +341,7 @@ void TForm1::repaintWindowNow() {
 }
 
 void TForm1::setInstructionText(std::string_view text) {
-  lblListenFor_->setText(textOf(text));
+  panel_.lblListenFor->setText(textOf(text));
 }
 
 void TForm1::setStatusText(int panel, std::string_view text) {
@@ -648,11 +349,11 @@ void TForm1::setStatusText(int panel, std::string_view text) {
 }
 
 std::string TForm1::instructionText() const {
-  return lblListenFor_->text().toStdString();
+  return panel_.lblListenFor->text().toStdString();
 }
 
 void TForm1::drawTuningMarker(int pitchClass, float offset) {
-  PaintBox1_->DrawTuningMarker(pitchClass, offset);
+  panel_.PaintBox1->DrawTuningMarker(pitchClass, offset);
 }
 
 void TForm1::saveMastery(const Mastery& mastery) {
