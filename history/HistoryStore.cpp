@@ -10,15 +10,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
+#include "engine/Notes.h"
 #include "history/HistoryPaths.h"
 #include "history/HistorySchema.h"
-#include "engine/Notes.h"
+#include "platform/OrderedWorker.h"
 
 namespace auralis {
 
@@ -31,8 +30,6 @@ constexpr int kSqliteIoError = 10;
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteFull = 13;
 constexpr int kSqliteNotADatabase = 26;
-
-using Clock = std::chrono::steady_clock;
 
 int primaryCode(const QSqlError& error) {
   return error.nativeErrorCode().toInt() & 0xff;
@@ -82,76 +79,56 @@ enum class Opened { Ready, Damaged, Newer, Failed };
 
 }  // namespace
 
+// The writer's work runs on an OrderedWorker of its own: the opening, each batch of what has
+// queued, the tries to open the file again, and the last try and the closing at the end.
 class HistoryStore::Writer {
  public:
   explicit Writer(HistoryStore& store) : store_(store), name_(connectionName()) {
     queue_.reserve(64);
-    thread_ = std::thread([this] { run(); });
+    worker_.run([this] { open(); });
   }
 
   ~Writer() {
-    {
-      std::lock_guard lock(mutex_);
-      stopping_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
+    // The retries end here; one last try follows what is queued.
+    worker_.dropDelayed();
+    worker_.run([this] { finish(); });
+    worker_.stop();
   }
 
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
 
+  // Whatever queues while a batch is written goes into the next batch, in one transaction.
   void push(const Item& item) {
+    bool first = false;
     {
       std::lock_guard lock(mutex_);
+      first = queue_.empty();
       queue_.push_back(item);
-      ++queued_;
     }
-    wake_.notify_one();
+    if (first) worker_.run([this] { writeQueued(); });
   }
 
-  void flush() {
-    std::unique_lock lock(mutex_);
-    const std::uint64_t target = queued_;
-    drained_.wait(lock, [&] { return done_ >= target; });
-  }
+  void flush() { worker_.waitUntilIdle(); }
 
  private:
-  void run() {
-    open();
-    runUntilStopped();
-    // One last try, so that what was held is not lost when the file opens by now.
-    if (store_.state() == HistoryState::Waiting && !held_.empty()) retryOpen();
-    close();
+  void writeQueued() {
+    std::vector<Item> batch;
+    {
+      std::lock_guard lock(mutex_);
+      batch.swap(queue_);
+    }
+    if (store_.state() == HistoryState::Waiting)
+      hold(batch);
+    else if (store_.state() == HistoryState::Ready)
+      writeOrRecover(batch);
   }
 
-  void runUntilStopped() {
-    std::vector<Item> batch;
-    batch.reserve(64);
-    for (;;) {
-      {
-        std::unique_lock lock(mutex_);
-        const auto due = [&] { return !queue_.empty() || stopping_; };
-        if (store_.state() == HistoryState::Waiting)
-          wake_.wait_until(lock, retryAt_, due);
-        else
-          wake_.wait(lock, due);
-        if (queue_.empty() && stopping_) break;
-        batch.swap(queue_);
-      }
-      if (store_.state() == HistoryState::Waiting) {
-        hold(batch);
-        if (Clock::now() >= retryAt_) retryOpen();
-      } else if (store_.state() == HistoryState::Ready) {
-        writeOrRecover(batch);
-      }
-      {
-        std::lock_guard lock(mutex_);
-        done_ += batch.size();
-      }
-      drained_.notify_all();
-      batch.clear();
-    }
+  void finish() {
+    // So that what was held is not lost when the file opens by now.
+    if (store_.state() == HistoryState::Waiting && !held_.empty()) retryOpen();
+    close();
+    closed_ = true;
   }
 
   void open() {
@@ -203,16 +180,19 @@ class HistoryStore::Writer {
   // Until the file opens, answers wait in memory and the opening is tried again, each time after
   // twice the wait before, up to the longest.
   void waitToOpen() {
-    const bool first = store_.state() != HistoryState::Waiting;
+    if (store_.state() == HistoryState::Waiting) return;  // a retry, which goes on by itself
     store_.state_ = HistoryState::Waiting;
-    retryDelay_ = first ? std::chrono::seconds(kFirstOpenRetry)
-                        : std::min<std::chrono::seconds>(retryDelay_ * 2, kLongestOpenRetry);
-    retryAt_ = Clock::now() + retryDelay_;
-    if (first)
-      store_.postNotice(QStringLiteral("The answer history cannot be opened now: %1 The answers "
-                                       "of this run are kept in memory and written to it once "
-                                       "it opens.")
-                            .arg(reasonOf(failureError_)));
+    worker_.retry(
+        [this] {
+          if (closed_) return true;
+          retryOpen();
+          return store_.state() != HistoryState::Waiting;
+        },
+        {kFirstOpenRetry, kLongestOpenRetry});
+    store_.postNotice(QStringLiteral("The answer history cannot be opened now: %1 The answers "
+                                     "of this run are kept in memory and written to it once "
+                                     "it opens.")
+                          .arg(reasonOf(failureError_)));
   }
 
   void retryOpen() {
@@ -414,15 +394,9 @@ class HistoryStore::Writer {
 
   HistoryStore& store_;
   const QString name_;
-  std::thread thread_;
 
   std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable drained_;
-  std::vector<Item> queue_;
-  std::uint64_t queued_ = 0;
-  std::uint64_t done_ = 0;
-  bool stopping_ = false;
+  std::vector<Item> queue_;  // not yet taken by a batch
 
   // The writer thread's own.
   std::optional<QSqlQuery> insertAnswer_;
@@ -432,8 +406,10 @@ class HistoryStore::Writer {
   bool toldNotKept_ = false;
   std::vector<Item> held_;
   bool toldHeldFull_ = false;
-  std::chrono::seconds retryDelay_{kFirstOpenRetry};
-  Clock::time_point retryAt_;
+  bool closed_ = false;  // for good, at the end
+
+  // Last, so that it ends before what its tasks use.
+  platform::OrderedWorker worker_;
 };
 
 HistoryStore::HistoryStore(QString databasePath, QObject* parent)

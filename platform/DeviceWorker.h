@@ -5,9 +5,10 @@
 #include <future>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <type_traits>
 #include <utility>
+
+#include "platform/OrderedWorker.h"
 
 namespace auralis::platform {
 
@@ -33,23 +34,21 @@ class Answer {
   std::shared_future<Result> future_;
 };
 
-// Runs the calls into one device one at a time, in the order given, so that a call that blocks
-// holds up only the later calls into the same device, never the caller. A call's reply comes
-// back on the interface thread through postReply.
+// Runs the calls into one device one at a time, in the order given, on an OrderedWorker, so that
+// a call that blocks holds up only the later calls into the same device, never the caller. A
+// call's reply comes back on the interface thread through postReply.
 //
 // A device that never blocks, such as a scripted one, runs its calls at once on the caller's
 // thread, replies included, so that it behaves exactly as if it were called directly.
 class DeviceWorker {
  public:
-  using Task = std::function<void()>;
+  using Task = OrderedWorker::Task;
   // Hands a reply to the interface thread, which runs it after what was posted before it.
   using PostReplyFn = std::function<void(Task reply)>;
-  using Clock = std::chrono::steady_clock;
-
-  enum class Mode {
-    OwnThread,  // a thread of the worker's own; replies are posted
-    AtOnce,     // the caller's thread, at once; replies too
-  };
+  using Clock = OrderedWorker::Clock;
+  // OwnThread: a thread of the worker's own, and replies are posted; AtOnce: the caller's
+  // thread, at once, replies too.
+  using Mode = OrderedWorker::Mode;
 
   // How long the destructor waits for the calls still queued before it leaves them to their
   // thread, which then ends on its own once they return, if ever.
@@ -62,7 +61,7 @@ class DeviceWorker {
   DeviceWorker(const DeviceWorker&) = delete;
   DeviceWorker& operator=(const DeviceWorker&) = delete;
 
-  void run(Task call);
+  void run(Task call) { worker_.run(std::move(call)); }
 
   // Runs call on the device's thread, then reply(result) on the interface thread.
   template <class Call, class Reply>
@@ -74,7 +73,7 @@ class DeviceWorker {
   // that runs its calls at once keeps delayed calls until runDelayedCalls().
   template <class Call, class Reply>
   void callAfter(std::chrono::milliseconds delay, Call call, Reply reply) {
-    runAfter(delay, replying(std::move(call), std::move(reply)));
+    worker_.runAfter(delay, replying(std::move(call), std::move(reply)));
   }
 
   // Runs call on the device's thread; the caller may wait for its result.
@@ -89,11 +88,11 @@ class DeviceWorker {
 
   // True once every call given so far, except delayed ones not yet due, has returned; false
   // when that has not happened by the deadline.
-  bool waitUntilIdle(Clock::time_point deadline);
-  bool idle() const;
+  bool waitUntilIdle(Clock::time_point deadline) { return worker_.waitUntilIdle(deadline); }
+  bool idle() const { return worker_.idle(); }
 
   // Makes every delayed call given so far due now, in the order of their due times.
-  void runDelayedCalls();
+  void runDelayedCalls() { worker_.runDelayed(); }
 
   // Brings a lost device back: runs attempt on the device's thread after a short delay, then
   // again after longer ones while it fails (up to kLongestRetryDelay apart), for as long as
@@ -102,29 +101,26 @@ class DeviceWorker {
   static constexpr std::chrono::milliseconds kFirstRetryDelay{100};
   static constexpr std::chrono::milliseconds kLongestRetryDelay{1000};
 
-  Mode mode() const { return mode_; }
+  Mode mode() const { return worker_.mode(); }
 
  private:
-  struct Shared;
+  struct Replies;
 
-  void runAfter(std::chrono::milliseconds delay, Task call);
   void retryAfter(std::chrono::milliseconds delay, std::function<bool()> attempt,
                   std::function<bool()> wanted, Task back);
-  static void respond(const std::shared_ptr<Shared>& shared, Task reply);
-  static void serve(const std::shared_ptr<Shared>& shared);
+  static void respond(const std::shared_ptr<Replies>& replies, Task reply);
 
-  // Each call holds the shared state, not the worker: an abandoned call may return after the
-  // worker has gone.
+  // Each call holds the state of the replies, not the worker: an abandoned call may return after
+  // the worker has gone.
   template <class Call, class Reply>
   Task replying(Call call, Reply reply) {
-    return [shared = shared_, call = std::move(call), reply = std::move(reply)]() mutable {
-      respond(shared, [reply, result = call()]() mutable { reply(std::move(result)); });
+    return [replies = replies_, call = std::move(call), reply = std::move(reply)]() mutable {
+      respond(replies, [reply, result = call()]() mutable { reply(std::move(result)); });
     };
   }
 
-  Mode mode_;
-  std::shared_ptr<Shared> shared_;
-  std::thread thread_;
+  std::shared_ptr<Replies> replies_;
+  OrderedWorker worker_;
 };
 
 }  // namespace auralis::platform

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <future>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/OrderedWorker.h"
 #include "tests/platform/Gate.h"
 
 namespace auralis::platform {
@@ -190,6 +192,60 @@ TEST(DeviceWorkerTest, AWorkerDestroyedDuringACallThatNeverReturnsLeavesItBehind
   gate->open();
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(record.repliesWaiting(), 0u) << "no reply of an abandoned worker is posted";
+}
+
+TEST(OrderedWorkerTest, RetryDelaysDoubleUpToTheLongest) {
+  const RetryDelays delays{100ms, 1000ms};
+  const struct {
+    std::chrono::milliseconds previous, next;
+  } cases[] = {{100ms, 200ms}, {400ms, 800ms}, {600ms, 1000ms}, {1000ms, 1000ms}, {5000ms, 1000ms}};
+  for (const auto& c : cases) EXPECT_EQ(delays.after(c.previous), c.next) << c.previous.count();
+}
+
+TEST(OrderedWorkerTest, StopRunsWhatIsQueuedAndDropsDelayedAndLaterTasks) {
+  Record record;
+  auto gate = std::make_shared<Gate>();
+  OrderedWorker worker;
+  worker.run([gate] { gate->pass(); });
+  worker.run([&record] { record.add("queued"); });
+  worker.runAfter(1h, [&record] { record.add("delayed"); });
+  ASSERT_TRUE(gate->waitUntilEntered());
+
+  auto stopped = std::async(std::launch::async, [&worker] { return worker.stop(); });
+  std::this_thread::sleep_for(50ms);
+  gate->open();
+  ASSERT_EQ(stopped.wait_for(5s), std::future_status::ready);
+  EXPECT_TRUE(stopped.get());
+  worker.run([&record] { record.add("after the stop"); });
+  worker.runAfter(0ms, [&record] { record.add("delayed after the stop"); });
+  EXPECT_TRUE(worker.idle());
+  const std::vector<std::string> events = record.snapshot();
+  EXPECT_EQ(events.front(), "queued");
+  EXPECT_EQ(std::count(events.begin(), events.end(), "delayed"), 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "after the stop"), 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "delayed after the stop"), 0);
+}
+
+TEST(OrderedWorkerTest, ARetryRunsItsAttemptUntilItSucceedsAndNoMore) {
+  OrderedWorker worker(OrderedWorker::Mode::AtOnce);
+  int attempts = 0;
+  worker.retry([&attempts] { return ++attempts == 3; }, {1h, 2h});
+  EXPECT_EQ(attempts, 0) << "the first attempt waits for its delay";
+  for (int round = 1; round <= 5; ++round) {
+    worker.runDelayed();
+    EXPECT_EQ(attempts, std::min(round, 3)) << "round " << round;
+  }
+}
+
+TEST(OrderedWorkerTest, AStoppedWorkerForgetsItsRetry) {
+  OrderedWorker worker(OrderedWorker::Mode::AtOnce);
+  int attempts = 0;
+  worker.retry([&attempts] { return ++attempts > 10; }, {1h, 2h});
+  worker.runDelayed();
+  ASSERT_EQ(attempts, 1);
+  EXPECT_TRUE(worker.stop());
+  worker.runDelayed();
+  EXPECT_EQ(attempts, 1);
 }
 
 }  // namespace
