@@ -527,7 +527,7 @@ std::string FluidSynthMidiOut::deviceName(int device) {
 
 int FluidSynthMidiOut::open(int device, DoneFn onDone) {
   if (device != kDefaultMidiDevice) return kMidiError;
-  return engine_->open(std::move(onDone), onLost_);
+  return engine_->open(std::move(onDone), deviceLostFn());
 }
 
 int FluidSynthMidiOut::reconnect() {

@@ -46,7 +46,6 @@ class FluidSynthMidiOut final : public MidiOutStream {
   // Abandons the phrase without a done notice and releases every sounding note.
   int stop() override;
   int close() override;
-  void setDeviceLostFn(LostFn onLost) override { onLost_ = std::move(onLost); }
   // Opens the output again on the audio service it was found on.
   int reconnect() override;
 
@@ -58,7 +57,6 @@ class FluidSynthMidiOut final : public MidiOutStream {
  private:
   class Engine;
   std::unique_ptr<Engine> engine_;
-  LostFn onLost_;
 };
 
 inline constexpr const char* kBuiltInSynthesiserName = "Built-in synthesiser";

@@ -53,7 +53,7 @@ int RtMidiOutStream::open(int device, DoneFn onDone) {
 int RtMidiOutStream::openPort() {
   std::unique_ptr<RtMidiOut> port;
   portLost_.store(false, std::memory_order_release);
-  const auto lost = [this, onLost = onLost_] {
+  const auto lost = [this, onLost = deviceLostFn()] {
     portLost_.store(true, std::memory_order_release);
     if (onLost) onLost();
   };
@@ -88,10 +88,6 @@ int RtMidiOutStream::close() {
   openName_.clear();
   closeWatchedPort(std::move(port_), watch_);
   return kMidiOk;
-}
-
-void RtMidiOutStream::setDeviceLostFn(LostFn onLost) {
-  onLost_ = std::move(onLost);
 }
 
 // The phrase that was playing when the server went has run to its done notice meanwhile, or

@@ -36,7 +36,6 @@ class RtMidiOutStream final : public MidiOutStream {
   int out(MidiStreamHeader* header) override;
   int stop() override;
   int close() override;
-  void setDeviceLostFn(LostFn onLost) override;
   int reconnect() override;
 
  private:
@@ -45,7 +44,6 @@ class RtMidiOutStream final : public MidiOutStream {
 
   std::vector<std::string> portNames_;
   std::string openName_;  // the port asked for at the open, until the close
-  LostFn onLost_;
   // The scheduler's thread sends through the port while a reconnect replaces it.
   std::mutex portMutex_;
   std::unique_ptr<RtMidiOut> port_;

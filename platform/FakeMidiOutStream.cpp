@@ -11,7 +11,7 @@ int FakeMidiOutStream::open(int device, DoneFn onDone) {
   calls.push_back("open " + std::to_string(device));
   if (openResult != kMidiOk) return openResult;
   onDone_ = std::move(onDone);
-  openLost_ = onLost_;
+  openLost_ = deviceLostFn();
   gone_ = loseAsItOpens;
   if (gone_) {
     if (openLost_) openLost_();

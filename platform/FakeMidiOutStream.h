@@ -34,7 +34,6 @@ class FakeMidiOutStream : public MidiOutStream {
   int out(MidiStreamHeader* header) override;
   int stop() override;
   int close() override;
-  void setDeviceLostFn(LostFn onLost) override { onLost_ = std::move(onLost); }
   int reconnect() override;
   bool callsMayBlock() const override { return onDeviceThread; }
 
@@ -49,7 +48,6 @@ class FakeMidiOutStream : public MidiOutStream {
 
  private:
   DoneFn onDone_;
-  LostFn onLost_;
   LostFn openLost_;  // the notice in force when the output opened
   MidiStreamHeader* queued_ = nullptr;
   bool gone_ = false;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace auralis::platform {
 
@@ -46,13 +47,21 @@ class MidiOutStream {
   virtual int close() = 0;
   // Tells, possibly on the device's thread, that the open output stopped working (its audio
   // server gone); from then on out() fails until reconnect() or a new open succeeds. Takes
-  // effect at the next open. An output that cannot be lost need not tell.
-  virtual void setDeviceLostFn(LostFn onLost) { static_cast<void>(onLost); }
+  // effect at the next open. An output that cannot be lost need not tell; one that can tells
+  // deviceLostFn().
+  virtual void setDeviceLostFn(LostFn onLost) { onLost_ = std::move(onLost); }
   // Opens the lost output again where it was found, with the same done notice; kMidiOk once it
   // plays again, and also for an output that was never lost.
   virtual int reconnect() { return kMidiOk; }
   // Whether a call may block, so that it must run away from the interface thread.
   virtual bool callsMayBlock() const { return true; }
+
+ protected:
+  // The lost notice last given, for the output to take at its open.
+  const LostFn& deviceLostFn() const { return onLost_; }
+
+ private:
+  LostFn onLost_;
 };
 
 }  // namespace auralis::platform
