@@ -58,8 +58,8 @@ TForm1::TForm1(Services services, QWidget* parent)
       deviceMenus_(menus_, core_, {services_.midiOut, services_.soundInput, services_.midiInput},
                    settingsStore_) {
   if (!services_.pause) services_.pause = blockingPause;
-  lesson().recorder = &history_.recorder();
-  SeedRandomFromClock(lesson().random);
+  lesson().setRecorder(&history_.recorder());
+  lesson().SeedRandomFromClock();
   buildWindow();
   FormCreate();
   connectCommands();
@@ -145,7 +145,9 @@ void TForm1::FormCreate() {
   setWindowTitle(captionFor(versionText_));
 
   // The chosen devices are remembered until their menus are filled.
-  settingsStore_.loadSettings(menus_, *this, lesson().mastery);
+  Mastery stored = lesson().mastery;
+  settingsStore_.loadSettings(menus_, *this, stored);
+  lesson().setMastery(stored);
   syncMenuChecks();
   panel_.pitchGraph->setView(display::panelInputsOf(lesson()).view);
   // The stored height is the whole window's, the graph's share included.
@@ -290,12 +292,13 @@ void TForm1::takeThresholdFromMenu() {
 }
 
 void TForm1::syncMenuChecks() {
-  MenuChecks& checks = lesson().menus;
+  MenuChecks checks = lesson().menus;
   checks.Solfege1 = menus_.Solfege1->isChecked();
   checks.Notes1 = menus_.Notes1->isChecked();
   checks.Piano1 = menus_.Piano1->isChecked();
   checks.PracticeMode1 = menus_.PracticeMode1->isChecked();
   checks.DisplayAlways = menus_.DisplayAlways->isChecked();
+  lesson().setMenuChecks(checks);
 }
 
 void TForm1::changeEvent(QEvent* event) {
