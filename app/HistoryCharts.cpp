@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "history/HistorySchema.h"
 #include "engine/Notes.h"
+#include "history/HistorySchema.h"
 
 namespace auralis {
 

@@ -5,12 +5,12 @@
 #include <QPointer>
 #include <QToolButton>
 
-#include "history/HistoryPaths.h"
-#include "history/HistoryStore.h"
 #include "app/Menus.h"
 #include "app/NoticeLine.h"
 #include "app/StatisticsWindow.h"
 #include "app/ToolBar.h"
+#include "history/HistoryPaths.h"
+#include "history/HistoryStore.h"
 
 namespace auralis {
 

@@ -12,9 +12,9 @@
 #include <cmath>
 #include <utility>
 
-#include "history/HistorySchema.h"
 #include "app/ScreenFit.h"
 #include "engine/Notes.h"
+#include "history/HistorySchema.h"
 
 namespace auralis {
 

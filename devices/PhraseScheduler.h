@@ -9,8 +9,8 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/MidiOutStream.h"
 #include "devices/StreamTiming.h"
+#include "platform/MidiOutStream.h"
 
 namespace auralis::platform {
 

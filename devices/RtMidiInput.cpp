@@ -1,7 +1,7 @@
 #include "devices/RtMidiInput.h"
 
-#include "platform/MidiOutStream.h"
 #include "devices/MidiPorts.h"
+#include "platform/MidiOutStream.h"
 
 namespace auralis::platform {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <random>
 
-#include "history/HistoryQueries.h"
 #include "app/StatisticsWindow.h"
 #include "engine/Notes.h"
+#include "history/HistoryQueries.h"
 
 namespace auralis {
 namespace {

@@ -26,10 +26,10 @@
 
 #include "LiveWindow.h"
 #include "WatchedSoundInput.h"
-#include "input/PitchReadout.h"
 #include "devices/RtAudioSoundInput.h"
 #include "devices/RtMidiInput.h"
 #include "devices/SystemMidiOut.h"
+#include "input/PitchReadout.h"
 
 namespace auralis::bench {
 namespace {

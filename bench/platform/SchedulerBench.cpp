@@ -12,10 +12,10 @@
 #include <mutex>
 #include <vector>
 
-#include "output/MidiEvent.h"
 #include "devices/PhraseScheduler.h"
 #include "devices/RtMidiOutStream.h"
 #include "devices/StreamTiming.h"
+#include "output/MidiEvent.h"
 
 namespace {
 

@@ -17,13 +17,13 @@
 
 #include "DeviceServices.h"
 #include "app/Main.h"
-#include "platform/FakeFeedbackSoundPlayer.h"
 #include "devices/FluidSynthMidiOut.h"
 #include "devices/RtAudioFeedbackSoundPlayer.h"
 #include "devices/RtAudioSoundInput.h"
 #include "devices/RtMidiInput.h"
 #include "devices/StreamTiming.h"
 #include "devices/SystemMidiOut.h"
+#include "platform/FakeFeedbackSoundPlayer.h"
 #include "tests/app/EventLoopProbes.h"
 #include "tests/app/WindowFixture.h"
 

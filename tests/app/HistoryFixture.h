@@ -13,8 +13,8 @@
 #include <ostream>
 #include <vector>
 
-#include "history/HistoryStore.h"
 #include "engine/AnswerRecord.h"
+#include "history/HistoryStore.h"
 
 // Readable failures.
 inline void PrintTo(const QString& text, std::ostream* out) {

@@ -288,8 +288,7 @@ TEST_F(Screenshots, ANoticeShowsWholeAboveTheStatusBar) {
   EXPECT_EQ(panel(0), QStringLiteral("0:00 / 0:00 / 0:09"));
   // In the tool tip's colours, whatever the theme.
   const QPoint inside = line->mapTo(form.get(), QPoint(3, line->height() / 2));
-  EXPECT_EQ(nameOf(shot.pixelColor(inside)),
-            nameOf(line->palette().color(QPalette::ToolTipBase)));
+  EXPECT_EQ(nameOf(shot.pixelColor(inside)), nameOf(line->palette().color(QPalette::ToolTipBase)));
 }
 
 }  // namespace

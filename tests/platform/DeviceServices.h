@@ -18,10 +18,10 @@
 
 #include <RtAudio.h>
 
+#include "devices/RtAudioSoundInput.h"
 #include "input/PitchDetector.h"
 #include "output/MidiEvent.h"
 #include "platform/MidiOutStream.h"
-#include "devices/RtAudioSoundInput.h"
 
 namespace auralis::platform::testing {
 

@@ -16,9 +16,9 @@
 
 #include "DeviceServices.h"
 #include "WaveBuilder.h"
-#include "output/MidiEvent.h"
 #include "devices/FluidSynthMidiOut.h"
 #include "devices/RtAudioFeedbackSoundPlayer.h"
+#include "output/MidiEvent.h"
 #include "platform/WaveData.h"
 #include "tools/make-sounds/SoundingLevel.h"
 

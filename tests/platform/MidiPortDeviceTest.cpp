@@ -4,11 +4,11 @@
 #include <algorithm>
 
 #include "DeviceServices.h"
-#include "output/MidiEvent.h"
 #include "devices/RtMidiInput.h"
 #include "devices/RtMidiOutStream.h"
 #include "devices/StreamTiming.h"
 #include "devices/SystemMidiOut.h"
+#include "output/MidiEvent.h"
 
 namespace auralis::platform::testing {
 namespace {

@@ -4,10 +4,10 @@
 
 #include "DeviceServices.h"
 #include "WaveBuilder.h"
-#include "output/MidiEvent.h"
 #include "devices/FluidSynthMidiOut.h"
 #include "devices/RtAudioFeedbackSoundPlayer.h"
 #include "devices/RtAudioSoundInput.h"
+#include "output/MidiEvent.h"
 
 namespace auralis::platform::testing {
 namespace {

@@ -3,8 +3,8 @@
 #include <thread>
 
 #include "DeviceServices.h"
-#include "output/MidiEvent.h"
 #include "devices/FluidSynthMidiOut.h"
+#include "output/MidiEvent.h"
 
 namespace auralis::platform::testing {
 namespace {
