@@ -93,6 +93,7 @@ void DeviceMenus::takeDeviceLists() {
   // A list still on its way shows no device until it comes.
   for (DeviceKind kind : kDeviceKinds) {
     listLate_[kind] = !startLists_[kind].has_value();
+    deviceMenu(kind)->setProperty(kListPendingProperty, listLate_[kind]);
     takeDeviceList(kind, startLists_[kind].value_or(std::vector<DeviceItem>{}));
   }
   startLists_ = {};
@@ -110,6 +111,7 @@ void DeviceMenus::takeDeviceList(DeviceKind kind, const std::vector<DeviceItem>&
 
 void DeviceMenus::takeLateDeviceList(DeviceKind kind, const std::vector<DeviceItem>& items) {
   if (!std::exchange(listLate_[kind], false)) return;
+  deviceMenu(kind)->setProperty(kListPendingProperty, false);
   takeDeviceList(kind, items);
   openCheckedDevice(kind);
   core_.ShowMicStatus();

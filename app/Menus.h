@@ -13,6 +13,9 @@
 namespace auralis {
 
 inline constexpr const char* kNoDeviceCaption = "None detected";
+// Set on a device menu whose list of the start is still on its way: it shows no device, and the
+// stored choice must not be saved over.
+inline constexpr const char* kListPendingProperty = "auralisListPending";
 inline constexpr const char* kHelpStatusTip = "Open the help page in the web browser";
 
 // Ctrl+X, Ctrl+Q and the desktop's own quit key.

@@ -103,6 +103,7 @@ TEST_F(StartupOrder, QuittingBeforeTheListsAreInKeepsTheChosenDevices) {
 }
 
 TEST_F(StartupOrder, AListThatNeverComesLeavesItsMenuEmptyAndTheOthersWork) {
+  storeValue("Microphone", QStringLiteral("Webcam"));
   openSlowly();
   ASSERT_TRUE(gate->waitUntilEntered());
   ASSERT_TRUE(QTest::qWaitFor([this] { return form->devicesListed(); },
@@ -113,6 +114,9 @@ TEST_F(StartupOrder, AListThatNeverComesLeavesItsMenuEmptyAndTheOthersWork) {
   ASSERT_FALSE(midiOut.calls.empty());
   EXPECT_EQ(midiOut.calls.front(), "open -1");
   EXPECT_TRUE(lesson().micWanted);
+  form->saveSettings();
+  EXPECT_EQ(store()->value("Microphone").toString(), QStringLiteral("Webcam"))
+      << "a quit while the list is on its way keeps the stored microphone";
   // Once the service answers, the menu shows its devices.
   gate->open();
   Q_EMIT menus().Microphone1->aboutToShow();
