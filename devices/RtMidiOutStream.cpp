@@ -1,6 +1,8 @@
 #include "devices/RtMidiOutStream.h"
 
 #include <array>
+#include <chrono>
+#include <thread>
 
 #include "devices/MidiPorts.h"
 #include "devices/PhraseScheduler.h"
@@ -8,6 +10,9 @@
 namespace auralis::platform {
 
 namespace {
+
+// Many cycles of a server even when it runs late.
+constexpr std::chrono::milliseconds kLastMessagesWait{100};
 
 // Bytes of a short message by its status: program change and channel pressure carry one data
 // byte, the other channel messages two.
@@ -86,6 +91,10 @@ int RtMidiOutStream::close() {
   // The scheduler's last note-offs still need the port.
   scheduler_.reset();
   openName_.clear();
+  // A JACK port hands its messages on at the server's next cycles; one unregistered before then
+  // drops the note-offs just sent and leaves notes hanging on the synthesiser behind it. This
+  // runs on the device's own thread.
+  if (port_ && !serverGone(watch_)) std::this_thread::sleep_for(kLastMessagesWait);
   closeWatchedPort(std::move(port_), watch_);
   return kMidiOk;
 }
