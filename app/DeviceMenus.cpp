@@ -90,11 +90,10 @@ QMenu* DeviceMenus::deviceMenu(DeviceKind kind) const {
 void DeviceMenus::takeDeviceLists() {
   if (listed_) return;
   listed_ = true;
-  // A list still on its way shows no device until it comes.
   for (DeviceKind kind : kDeviceKinds) {
-    listLate_[kind] = !startLists_[kind].has_value();
-    deviceMenu(kind)->setProperty(kListPendingProperty, listLate_[kind]);
     takeDeviceList(kind, startLists_[kind].value_or(std::vector<DeviceItem>{}));
+    // A list still on its way shows no device until it comes, and the stored choice stands.
+    setListPending(deviceMenu(kind), !startLists_[kind].has_value());
   }
   startLists_ = {};
   core_.ShowMicStatus();
@@ -105,13 +104,13 @@ void DeviceMenus::takeDeviceLists() {
 void DeviceMenus::takeDeviceList(DeviceKind kind, const std::vector<DeviceItem>& items) {
   setPresent(kind, !items.empty());
   fillDeviceMenu(deviceMenu(kind), items);
+  setListPending(deviceMenu(kind), false);
   connectDeviceItems(deviceMenu(kind));
   settings_.selectStoredDevice(deviceMenu(kind));
 }
 
 void DeviceMenus::takeLateDeviceList(DeviceKind kind, const std::vector<DeviceItem>& items) {
-  if (!std::exchange(listLate_[kind], false)) return;
-  deviceMenu(kind)->setProperty(kListPendingProperty, false);
+  if (!listPending(deviceMenu(kind))) return;
   takeDeviceList(kind, items);
   openCheckedDevice(kind);
   core_.ShowMicStatus();
@@ -153,7 +152,7 @@ void DeviceMenus::setPresent(DeviceKind kind, bool present) {
 void DeviceMenus::refreshDeviceMenus() {
   for (DeviceKind kind : kDeviceKinds)
     connect(deviceMenu(kind), &QMenu::aboutToShow, this, [this, kind] {
-      if (!listed_ || listLate_[kind]) return;  // the list of the start is on its way
+      if (!listed_ || listPending(deviceMenu(kind))) return;  // the start's list is on its way
       listDevicesOf(kind, [this, kind](const std::vector<DeviceItem>& items) {
         const bool hadNone = deviceItemsOf(deviceMenu(kind)).empty();
         if (kind != Microphones || hadNone) setPresent(kind, !items.empty());

@@ -63,8 +63,6 @@ class DeviceMenus : public QObject {
   // The lists of each kind as they come in at start.
   std::array<std::optional<std::vector<DeviceItem>>, kDeviceKinds.size()> startLists_;
   bool listed_ = false;
-  // The lists of the start that had not come when the wait for them ended.
-  std::array<bool, kDeviceKinds.size()> listLate_{};
 };
 
 }  // namespace auralis

@@ -7,6 +7,8 @@ namespace auralis {
 
 namespace {
 
+constexpr const char* kListPendingProperty = "auralisListPending";
+
 constexpr const char* kDeviceIdProperty = "deviceId";
 
 struct StatusTip {
@@ -192,6 +194,8 @@ void buildMidiMenu(MainMenu& m) {
   m.mnuMIDI->addSeparator();
   m.MIDIOut1 = m.mnuMIDI->addMenu(QStringLiteral("MIDI &Out"));
   m.MIDIOut1->setObjectName(QStringLiteral("MIDIOut1"));
+  setListPending(m.MIDIIn1, true);
+  setListPending(m.MIDIOut1, true);
 
   m.MIDIOutChannel1 = m.mnuMIDI->addMenu(QStringLiteral("MIDI Out &Channel"));
   m.MIDIOutChannel1->setObjectName(QStringLiteral("MIDIOutChannel1"));
@@ -222,6 +226,7 @@ void buildMicrophoneMenu(MainMenu& m) {
   m.mnuMicrophone->setObjectName(QStringLiteral("mnuMicrophone"));
   m.Microphone1 = m.mnuMicrophone->addMenu(QStringLiteral("Microphone"));
   m.Microphone1->setObjectName(QStringLiteral("Microphone1"));
+  setListPending(m.Microphone1, true);
   m.Sensitivity1 = m.mnuMicrophone->addMenu(QStringLiteral("Sensitivity"));
   m.Sensitivity1->setObjectName(QStringLiteral("Sensitivity1"));
   QActionGroup* sensitivity = radioGroup(m.Sensitivity1);
@@ -367,6 +372,14 @@ bool refreshDeviceMenu(QMenu* menu, const std::vector<DeviceItem>& devices) {
   unlisted->setEnabled(false);
   unlisted->setChecked(true);
   return true;
+}
+
+bool listPending(const QMenu* menu) {
+  return menu->property(kListPendingProperty).toBool();
+}
+
+void setListPending(QMenu* menu, bool pending) {
+  menu->setProperty(kListPendingProperty, pending);
 }
 
 std::vector<QAction*> deviceItemsOf(const QMenu* menu) {

@@ -13,9 +13,6 @@
 namespace auralis {
 
 inline constexpr const char* kNoDeviceCaption = "None detected";
-// Set on a device menu whose list of the start is still on its way: it shows no device, and the
-// stored choice must not be saved over.
-inline constexpr const char* kListPendingProperty = "auralisListPending";
 inline constexpr const char* kHelpStatusTip = "Open the help page in the web browser";
 
 // Ctrl+X, Ctrl+Q and the desktop's own quit key.
@@ -100,7 +97,7 @@ struct MainMenu {
 };
 
 // Builds the menus with their captions, shortcuts, radio groups and design defaults; the device
-// menus are left empty.
+// menus are left empty, their lists pending.
 MainMenu buildMainMenu(QMenuBar* bar);
 
 // Fills a device menu with one self-checking radio item per device, the first checked, or with
@@ -112,6 +109,11 @@ std::vector<QAction*> fillDeviceMenu(QMenu* menu, const std::vector<DeviceItem>&
 // name followed by " (not connected)", so that it is still the one remembered. False when the
 // list is the one already shown, which leaves the menu as it was.
 bool refreshDeviceMenu(QMenu* menu, const std::vector<DeviceItem>& devices);
+
+// A device menu whose list has not come shows no device of its own, and the stored choice stands
+// for it.
+bool listPending(const QMenu* menu);
+void setListPending(QMenu* menu, bool pending);
 
 // The device items of a menu, in order ("None detected" is not one).
 std::vector<QAction*> deviceItemsOf(const QMenu* menu);

@@ -138,12 +138,9 @@ void SettingsStore::saveSettings(const MainMenu& menus, const QWidget& window,
     }
     const auto menusOfDevices = deviceMenus(menus);
     for (std::size_t i = 0; i < menusOfDevices.size(); ++i) {
-      // A menu not filled yet, or whose list is still on its way: the choice stays.
       const QMenu* menu = menusOfDevices[i];
-      const bool pending =
-          menu->actions().isEmpty() || menu->property(kListPendingProperty).toBool();
       store.setValue(QString::fromLatin1(kDeviceKeys[i]),
-                     pending ? storedDevices_[i] : checkedDeviceName(menu));
+                     listPending(menu) ? storedDevices_[i] : checkedDeviceName(menu));
     }
     store.setValue(QStringLiteral("Height"), QString::number(window.height()));
     store.setValue(QStringLiteral("Width"), QString::number(window.width()));

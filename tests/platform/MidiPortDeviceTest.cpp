@@ -14,6 +14,27 @@ namespace auralis::platform::testing {
 namespace {
 
 using namespace std::chrono_literals;
+
+// The messages an input hands on, as they come on libjack's thread.
+struct MessageLog {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::uint32_t> messages;
+
+  MidiInput::MessageFn fn() {
+    return [this](std::uint32_t message) {
+      std::lock_guard lock(mutex);
+      messages.push_back(message);
+      changed.notify_all();
+    };
+  }
+  // All messages so far, once there are count or the timeout has passed.
+  std::vector<std::uint32_t> waitFor(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex);
+    changed.wait_for(lock, timeout, [&] { return messages.size() >= count; });
+    return messages;
+  }
+};
 using Clock = std::chrono::steady_clock;
 
 // A JACK MIDI client of the test's own that receives on port "receiver:in", and remembers
@@ -175,36 +196,23 @@ TEST_F(MidiPortDeviceTest, KeysFromAJackKeyboardArriveInOrderWhileStarted) {
   const auto found = std::find(names.begin(), names.end(), MidiKeyboard::kPortName);
   ASSERT_NE(found, names.end()) << "the keyboard's port is listed";
 
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::uint32_t> messages;
-  ASSERT_EQ(input.open(static_cast<int>(found - names.begin()),
-                       [&](std::uint32_t message) {
-                         std::lock_guard lock(mutex);
-                         messages.push_back(message);
-                         changed.notify_all();
-                       }),
-            0);
+  MessageLog log;
+  ASSERT_EQ(input.open(static_cast<int>(found - names.begin()), log.fn()), 0);
   EXPECT_TRUE(input.isOpen());
-  auto waitFor = [&](std::size_t count, std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex);
-    changed.wait_for(lock, timeout, [&] { return messages.size() >= count; });
-    return messages;
-  };
 
   keyboard.strike(50, 100);  // before start: not delivered
-  EXPECT_TRUE(waitFor(1, 100ms).empty());
+  EXPECT_TRUE(log.waitFor(1, 100ms).empty());
 
   ASSERT_EQ(input.start(), 0);
   const std::vector<std::uint32_t> struck = {0x00643C90, 0x00403D90, 0x00013699, 0x00002490};
   for (std::uint32_t m : struck)
     keyboard.strike(static_cast<int>((m >> 8) & 0xFF), static_cast<int>(m >> 16),
                     static_cast<int>(m & 0x0F));
-  EXPECT_EQ(waitFor(4, 1s), struck);
+  EXPECT_EQ(log.waitFor(4, 1s), struck);
 
   input.stop();
   keyboard.strike(62, 100);
-  EXPECT_EQ(waitFor(5, 100ms).size(), 4u);
+  EXPECT_EQ(log.waitFor(5, 100ms).size(), 4u);
   input.close();
   EXPECT_FALSE(input.isOpen());
 }
@@ -244,32 +252,19 @@ TEST_F(JackLossDeviceTest, AnInputLostWithItsServerIsToldAndFindsItsPortAgainOnc
   RtMidiInput input;
   Signal lost;
   input.setDeviceLostFn([&lost] { lost.raise(); });
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::uint32_t> messages;
-  const auto waitFor = [&](std::size_t count, std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex);
-    changed.wait_for(lock, timeout, [&] { return messages.size() >= count; });
-    return messages;
-  };
   const std::vector<std::string> names = input.deviceNames();
   const auto found = std::find(names.begin(), names.end(), MidiKeyboard::kPortName);
   ASSERT_NE(found, names.end());
-  ASSERT_EQ(input.open(static_cast<int>(found - names.begin()),
-                       [&](std::uint32_t message) {
-                         std::lock_guard lock(mutex);
-                         messages.push_back(message);
-                         changed.notify_all();
-                       }),
-            0);
+  MessageLog log;
+  ASSERT_EQ(input.open(static_cast<int>(found - names.begin()), log.fn()), 0);
   ASSERT_EQ(input.start(), 0);
   EXPECT_EQ(input.reconnect(), 0) << "an input never lost needs nothing";
   // The new connection carries events from the server's next cycles on, whenever those come.
-  for (int attempt = 0; attempt < 40 && waitFor(1, 0ms).empty(); ++attempt) {
+  for (int attempt = 0; attempt < 40 && log.waitFor(1, 0ms).empty(); ++attempt) {
     keyboard->strike(60, 100);
-    waitFor(1, 50ms);
+    log.waitFor(1, 50ms);
   }
-  const std::size_t beforeLoss = waitFor(1, 0ms).size();
+  const std::size_t beforeLoss = log.waitFor(1, 0ms).size();
   ASSERT_GE(beforeLoss, 1u);
 
   server.kill();
@@ -286,12 +281,12 @@ TEST_F(JackLossDeviceTest, AnInputLostWithItsServerIsToldAndFindsItsPortAgainOnc
   keyboard = std::make_unique<MidiKeyboard>();
   ASSERT_EQ(input.reconnect(), 0);
   // A new connection carries events from the server's next cycles on, whenever those come.
-  for (int attempt = 0; attempt < 40 && waitFor(beforeLoss + 1, 0ms).size() <= beforeLoss;
+  for (int attempt = 0; attempt < 40 && log.waitFor(beforeLoss + 1, 0ms).size() <= beforeLoss;
        ++attempt) {
     keyboard->strike(62, 100);
-    waitFor(beforeLoss + 1, 50ms);
+    log.waitFor(beforeLoss + 1, 50ms);
   }
-  const std::vector<std::uint32_t> received = waitFor(beforeLoss + 1, 0ms);
+  const std::vector<std::uint32_t> received = log.waitFor(beforeLoss + 1, 0ms);
   ASSERT_GT(received.size(), beforeLoss) << "keys arrive again, started as it was";
   EXPECT_EQ(received[beforeLoss], 0x00643E90u);
   EXPECT_EQ(lost.count, 1);
