@@ -95,6 +95,17 @@ void Core::ShowMicStatus() {
   capture_.ShowMicStatus();
 }
 
+void Core::startLongTone(int midiNote, int durationMs) {
+  static_cast<void>(midiNote);
+  static_cast<void>(durationMs);
+}
+
+void Core::stopLongTone() {}
+
+bool Core::longToneRunning() const {
+  return false;
+}
+
 void Core::startMicrophone() {
   if (captureFollowsLesson_) StartMicrophone();
   host_.microphoneRequested(MicrophoneRequest::Start);

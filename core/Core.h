@@ -50,6 +50,13 @@ class Core final : private CaptureHost, private ReadoutHost, private MicrophoneS
   void StopMicrophone();
   void ShowMicStatus();
 
+  // A long-tone take in Practice Singing with the microphone on: `midiNote` held for
+  // `durationMs` (2000 to 10000), or -1 for the first steady note sung. The host hears of its
+  // progress about every frame and of its result once; stopping early still gives a result.
+  void startLongTone(int midiNote, int durationMs);
+  void stopLongTone();
+  bool longToneRunning() const;
+
   // Every call given so far into the microphone, the MIDI output and the MIDI input has
   // returned; false when that has not happened by the deadline.
   bool FinishDeviceCalls(std::chrono::steady_clock::time_point deadline);
