@@ -5,6 +5,7 @@
 #include "core/CoreHost.h"
 #include "core/Notices.h"
 #include "engine/Lesson.h"
+#include "exercises/Exercise.h"
 #include "input/HeldNoteTracker.h"
 #include "input/LongTone.h"
 #include "input/MicrophoneCapture.h"
@@ -66,6 +67,14 @@ class Core final : private CaptureHost, private ReadoutHost, private MicrophoneS
   // Every call given so far into the microphone, the MIDI output and the MIDI input has
   // returned; false when that has not happened by the deadline.
   bool FinishDeviceCalls(std::chrono::steady_clock::time_point deadline);
+
+  // A relative-pitch exercise takes over typed keys, clicks, MIDI keys and steady held notes
+  // until it stops; the lesson is left as it was meanwhile.
+  void startExercise(Exercise exercise, ExerciseDirection direction);
+  // A Parts lesson chosen again: the exercise ends and the lesson answers again.
+  void stopExercise();
+  ExerciseLesson& exercise();
+  const ExerciseLesson& exercise() const;
 
   Lesson& lesson() { return lesson_; }
   const Lesson& lesson() const { return lesson_; }

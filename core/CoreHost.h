@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/LessonHost.h"
+#include "exercises/Exercise.h"
 #include "input/PitchEstimate.h"
 
 namespace auralis {
@@ -13,7 +14,7 @@ enum class MicrophoneRequest { Start, Stop, ShowStatus };
 // What the core asks of whoever shows it: the window, the headless driver, a test rig. Besides
 // the lesson's requests, the host shows the microphone panel (status panel 1) and the tuning
 // marker.
-class CoreHost : public LessonHost {
+class CoreHost : public LessonHost, public ExerciseHost {
  public:
   // The instruction line as it stands, so that capture can put it back after its first start.
   virtual std::string instructionText() const = 0;

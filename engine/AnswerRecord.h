@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "engine/LessonMode.h"
 
@@ -30,6 +31,8 @@ struct AnswerRecord {
   int detectedNote = 0;
   int offsetStep = 0;
   double cents = std::numeric_limits<double>::quiet_NaN();
+  // Exercises only: the task as asked ("M3 up from C4"), kept in place of the question's notes.
+  std::string task;
 };
 
 enum class LevelEventKind { Promotion, LevelUp, LevelDown, Reset };

@@ -8,7 +8,11 @@ enum class LessonMode : int {
   Unlock = 2,
   Sing = 3,
   Meditate = 4,
-  Mimic = 5
+  Mimic = 5,
+  // The relative-pitch exercises; the six lessons never take these.
+  Intervals = 6,
+  ScaleDegrees = 7,
+  ChordTones = 8
 };
 
 // The six radio items of the Lesson menu, of which the checked one names the lesson in the texts.
