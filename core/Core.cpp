@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "exercises/ExerciseTables.h"
+#include "input/MidiKeyboard.h"
+
 namespace auralis {
 
 Core::Core(CoreHost& host, NoticeQueue& notices, CoreDevices devices)
@@ -12,12 +15,13 @@ Core::Core(CoreHost& host, NoticeQueue& notices, CoreDevices devices)
           devices.midiOut, [this] { notices_.post(notice::PlayDone{}); }, replyPoster(),
           [this](int openCount) { notices_.post(notice::MidiOutLost{openCount}); }),
       lesson_(host, player_, *this),
+      exercise_(host, host, player_, lesson_.random),
       capture_(devices.soundInput, detector_, *this, replyPoster()),
       readout_(lesson_, detector_, capture_, heldNotes_, *this),
       midiKeyboard_(
           devices.midiInput,
-          [this](char key, int generation) {
-            notices_.post(notice::MidiKey{key, generation});
+          [this](char key, int note, int generation) {
+            notices_.post(notice::MidiKey{key, generation, note});
           },
           replyPoster(),
           [this](int generation) { notices_.post(notice::MidiInLost{generation}); }) {
@@ -51,6 +55,7 @@ void Core::handle(const notice::MicFrame& frame) {
 
 void Core::handle(const notice::PlayDone&) {
   lesson_.PlaybackDone();
+  exercise_.playbackDone();
   handOverEndedNotes(false);
 }
 
@@ -63,6 +68,15 @@ void Core::handle(const notice::Character& character) {
 void Core::handle(const notice::MidiKey& key) {
   // A key from a device that has been closed since it was struck.
   if (key.generation != midiKeyboard_.generation()) return;
+  if (exercise_.active()) {
+    // The low command keys keep their meaning; every other key answers with its exact note.
+    if (key.key == 'r') {
+      exercise_.replay();
+    } else if (key.note >= kLowestAnswerKey) {
+      exercise_.midiKey(key.note);
+    }
+    return;
+  }
   lesson_.MidiKeyboardKey(key.key);
 }
 
@@ -153,7 +167,41 @@ void Core::followHeldNotes(const notice::MicFrame& frame) {
     return;
   }
   latestBuffer_ = frame.buffer;
-  tellHeldNoteEvents(heldNotes_.frame(frame.pitch, frame.buffer, lesson_.answerWindow()));
+  const int window = exercise_.active() ? exercise_.answerWindow() : lesson_.answerWindow();
+  tellHeldNoteEvents(heldNotes_.frame(frame.pitch, frame.buffer, window));
+  if (exercise_.active()) answerExercise();
+}
+
+void Core::answerExercise() {
+  if (!heldNotes_.sounding() || heldNotes_.soundingBefore(exercise_.answerWindow())) return;
+  if (heldNotes_.steadyFramesSoFar() < kExerciseSteadyFrames) return;
+  const std::optional<SungPitch> pitch = heldNotes_.steadyPitchSoFar();
+  if (!pitch) return;
+  const bool right = exercise_.sung(pitch->nearestNote(), pitch->cents);
+  // The answer moved the window on: the note sounding answers nothing more.
+  startedNote_.accepted = true;
+  startedNote_.judged = right ? HeldJudgement::Right : HeldJudgement::Wrong;
+}
+
+void Core::startExercise(Exercise exercise, ExerciseDirection direction) {
+  // The lesson listens and asks nothing while the exercise runs.
+  if (lesson_.lessonMode != LessonMode::Practice) lesson_.setLessonMode(LessonMode::Practice);
+  if (!lesson_.micWanted) lesson_.setMicrophoneWanted(true);
+  exercise_.setClocks(lesson_.utcMilliseconds, lesson_.steadyMilliseconds);
+  exercise_.setRecorder(lesson_.recorder);
+  exercise_.start(exercise, direction);
+}
+
+void Core::stopExercise() {
+  exercise_.stop();
+}
+
+void Core::keyPressed(char ch) {
+  if (exercise_.active()) {
+    exercise_.typed(ch);
+    return;
+  }
+  lesson_.FormKeyPress(ch);
 }
 
 void Core::tellHeldNoteEvents(const HeldNoteEvents& events) {
@@ -175,7 +223,15 @@ void Core::tellHeldNoteEvents(const HeldNoteEvents& events) {
     ended.firstBuffer = span.firstBuffer;
     ended.lastBuffer = span.lastBuffer;
   }
-  if (events.started) {
+  if (events.started && exercise_.active()) {
+    const ExerciseQuestion& q = exercise_.question();
+    startedNote_ = HeldNote{};
+    startedNote_.lesson = exerciseTable(exercise_.exercise()).lessonMode;
+    startedNote_.level = q.level;
+    startedNote_.questionNotes[0] = q.targetNote >= 0 ? q.targetNote : q.referenceNote;
+    startedNote_.questionNotes[1] = q.referenceNote;
+    startedNote_.questionNoteCount = 2;
+  } else if (events.started) {
     const bool practice = lesson_.lessonMode == LessonMode::Practice;
     startedNote_ = HeldNote{};
     startedNote_.lesson = lesson_.lessonMode;

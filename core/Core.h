@@ -31,6 +31,10 @@ struct CoreDevices {
 
 inline constexpr int kStartingLevel = 5;
 
+// Steady frames (about 280 ms) after which a held note answers an exercise, judged by its mean
+// so far.
+inline constexpr int kExerciseSteadyFrames = 12;
+
 // The run's core, composed once: the lesson, the phrase player, the detector, capture, the pitch
 // readout and the MIDI keyboard, and the ordered notices between them. The window, the headless
 // driver, the analyser, the benchmarks and the test rigs all create this object and differ only
@@ -73,8 +77,10 @@ class Core final : private CaptureHost, private ReadoutHost, private MicrophoneS
   void startExercise(Exercise exercise, ExerciseDirection direction);
   // A Parts lesson chosen again: the exercise ends and the lesson answers again.
   void stopExercise();
-  ExerciseLesson& exercise();
-  const ExerciseLesson& exercise() const;
+  ExerciseLesson& exercise() { return exercise_; }
+  const ExerciseLesson& exercise() const { return exercise_; }
+  // A key typed on the computer keyboard: to the exercise while one runs, else to the lesson.
+  void keyPressed(char ch);
 
   Lesson& lesson() { return lesson_; }
   const Lesson& lesson() const { return lesson_; }
@@ -123,6 +129,8 @@ class Core final : private CaptureHost, private ReadoutHost, private MicrophoneS
   void handOverEndedNotes(bool all);
   void finishLongTone();
   void endOffTuneMessage();
+  // A held note steady long enough answers the exercise, once.
+  void answerExercise();
   std::int64_t utcNow() const;
 
   // A held note that ended, with the lesson and question of its start.
@@ -138,6 +146,7 @@ class Core final : private CaptureHost, private ReadoutHost, private MicrophoneS
   const bool captureFollowsLesson_;
   MidiStreamPlayer player_;
   Lesson lesson_;
+  ExerciseLesson exercise_;
   PitchDetector detector_;
   MicrophoneCapture capture_;
   HeldNoteTracker heldNotes_;

@@ -43,6 +43,7 @@ struct Character {
 struct MidiKey {
   char key;
   int generation;
+  int note = 0;  // the key's MIDI note: an exercise takes the exact key
 };
 
 // The sound input device opened as `openCount` stopped working.

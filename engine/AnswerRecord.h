@@ -33,6 +33,9 @@ struct AnswerRecord {
   double cents = std::numeric_limits<double>::quiet_NaN();
   // Exercises only: the task as asked ("M3 up from C4"), kept in place of the question's notes.
   std::string task;
+  std::string item;          // what was asked: "M3", "5", "3rd", "minor"
+  std::string answeredItem;  // what the answer amounts to, in the same terms
+  std::string direction;     // "sing" or "name"
 };
 
 enum class LevelEventKind { Promotion, LevelUp, LevelDown, Reset };

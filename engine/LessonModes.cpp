@@ -85,6 +85,11 @@ void Lesson::setLessonMode(LessonMode mode) {
       acceptKeyAnswers = true;
       LoadLevel();
       break;
+    case LessonMode::Intervals:
+    case LessonMode::ScaleDegrees:
+    case LessonMode::ChordTones:
+      // The exercises run beside the lesson, which never takes their modes.
+      break;
   }
   scores.LevelCorrect = 0;
   scores.LevelAsked = 0;

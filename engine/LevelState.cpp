@@ -19,6 +19,9 @@ int levelCountOf(LessonMode mode) {
       return singLevelCount;
     case LessonMode::Practice:
     case LessonMode::Meditate:
+    case LessonMode::Intervals:
+    case LessonMode::ScaleDegrees:
+    case LessonMode::ChordTones:
       break;
   }
   return 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -74,6 +76,9 @@ class ExerciseLesson {
   ExerciseLesson& operator=(const ExerciseLesson&) = delete;
 
   void setRecorder(AnswerRecorder* recorder);
+  // Wall-clock and steady time in ms for the records; the system's clocks when unset.
+  void setClocks(std::function<std::int64_t()> utcMilliseconds,
+                 std::function<std::int64_t()> steadyMilliseconds);
   void start(Exercise exercise, ExerciseDirection direction);  // plays the first question
   void stop();
   bool active() const;
@@ -89,11 +94,21 @@ class ExerciseLesson {
   int levelCount(Exercise exercise) const;
   void levelUp();
   void levelDown();
-  // A steadily held note that began after the question, with its mean cents so far.
-  void sung(int midiNote, double cents);
+  // A steadily held note that began after the question, with its mean cents so far. True when
+  // it was judged right.
+  bool sung(int midiNote, double cents);
   void midiKey(int midiNote);  // the exact key
   bool typed(char key);        // naming direction; false when the key is not an answer
   void clicked(int choice);    // index into choices()
+
+  // Questions and retries begun so far: a held note answers only in the window it began in.
+  int answerWindow() const;
+  // The phrase on the MIDI output finished (after the player has been told): one waiting plays.
+  void playbackDone();
+  // Level scores, for the status panel and the scripts: asked, right, and right in a row.
+  int levelAsked() const;
+  int levelCorrect() const;
+  int streak() const;
 
  private:
   std::unique_ptr<ExerciseRun> run_;

@@ -63,6 +63,11 @@ std::optional<double> HeldNoteTracker::centsSoFar(int midiNote) const {
   return (semitones - midiNote) * 100.0;
 }
 
+std::optional<SungPitch> HeldNoteTracker::steadyPitchSoFar() const {
+  if (!open_ || steady_ == 0) return std::nullopt;
+  return sungPitchAt(reference_ + sum_ / steady_);
+}
+
 void HeldNoteTracker::open(const Pending& first) {
   open_ = true;
   onsetWindow_ = first.answerWindow;

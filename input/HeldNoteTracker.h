@@ -76,6 +76,11 @@ class HeldNoteTracker {
   bool soundingBefore(int answerWindow) const { return open_ && onsetWindow_ != answerWindow; }
   // The cents from `midiNote` over the steady part so far; none before it has a frame.
   std::optional<double> centsSoFar(int midiNote) const;
+  // The note sounding as its steady part so far places it: the nearest note and the cents from
+  // it; none before it has a steady frame.
+  std::optional<SungPitch> steadyPitchSoFar() const;
+  // Frames of the sounding note's steady part so far.
+  int steadyFramesSoFar() const { return open_ ? steady_ : 0; }
 
  private:
   struct Pending {

@@ -26,7 +26,8 @@ void MidiKeyboardInput::OpenMidiIn(int device) {
       if (postLost_) postLost_(generation);
     });
     const int opened = device_.open(device, [post, generation](std::uint32_t shortMessage) {
-      if (const auto key = decodeMidiKey(shortMessage)) post(*key, generation);
+      if (const auto key = decodeMidiKey(shortMessage))
+        post(*key, static_cast<int>((shortMessage >> 8) & 0x7F), generation);
     });
     if (opened == 0) device_.start();
   });

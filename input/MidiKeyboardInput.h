@@ -14,8 +14,9 @@ namespace auralis {
 // again on the worker until it is back, as long as it is the one chosen.
 class MidiKeyboardInput {
  public:
-  // Called on the device's thread with a decoded key and the generation of the open device.
-  using PostKeyFn = std::function<void(char key, int generation)>;
+  // Called on the device's thread with a decoded key, the key's MIDI note and the generation of
+  // the open device.
+  using PostKeyFn = std::function<void(char key, int note, int generation)>;
   // Called on the device's thread when the input opened as `generation` stops working.
   using PostLostFn = std::function<void(int generation)>;
 

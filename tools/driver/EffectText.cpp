@@ -115,6 +115,12 @@ std::string_view lessonModeName(LessonMode mode) {
       return "Meditate";
     case LessonMode::Mimic:
       return "Mimic";
+    case LessonMode::Intervals:
+      return "Intervals";
+    case LessonMode::ScaleDegrees:
+      return "ScaleDegrees";
+    case LessonMode::ChordTones:
+      return "ChordTones";
   }
   return "?";
 }
