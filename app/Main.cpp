@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <array>
 #include <utility>
+#include <variant>
 
 #include "app/Caption.h"
 #include "app/HelpPage.h"
@@ -31,6 +32,9 @@ QFont interfaceFont() {
 }
 
 using Clock = std::chrono::steady_clock;
+
+// The keys with which the lesson switches lessons.
+constexpr std::string_view kLessonKeys = "0iumstp";
 
 // The mode commands of the Lesson items and of their tool buttons.
 constexpr std::array<std::pair<LessonItem, void (Lesson::*)()>, 6> kLessonCommands = {{
@@ -118,12 +122,14 @@ void TForm1::buildWindow() {
   pitchGraphRow_ = std::make_unique<PitchGraphRow>(*this, QSize(kFormWidth, kFormHeight),
                                                    *panel_.pitchGraph, *menus_.mnuView);
   rows->addWidget(panel_.panelSolfege, 1);
+  exercises_.addMenuItems(menus_);
+  rows->addWidget(exercises_.buildChoiceRow(central));
   noticeLine_ = new NoticeLine(central);
   rows->addWidget(noticeLine_);
   setCentralWidget(central);
   panel_.PaintBox1->setFocus();
-  keyPreview_ = std::make_unique<KeyPreview>(*this, *panel_.PaintBox1,
-                                             [this](char ch) { lesson().FormKeyPress(ch); });
+  keyPreview_ =
+      std::make_unique<KeyPreview>(*this, *panel_.PaintBox1, [this](char ch) { typed(ch); });
 
   statusPanels_ = std::make_unique<StatusPanels>(statusBar());
   history_.addHistoryActions(menus_, toolBar_);
@@ -150,6 +156,7 @@ void TForm1::FormCreate() {
   Mastery stored = lesson().mastery;
   settingsStore_.loadSettings(menus_, *this, stored);
   lesson().setMastery(stored);
+  exercises_.loadOptions(menus_.Solfege1->isChecked());
   syncMenuChecks();
   panel_.pitchGraph->setView(display::panelInputsOf(lesson()).view);
   // The stored height is the whole window's, the graph's share included.
@@ -172,16 +179,16 @@ void TForm1::FormCreate() {
 void TForm1::connectCommands() {
   const MainMenu& m = menus_;
   connect(m.Playnewquestion1, &QAction::triggered, this,
-          [this] { lesson().Playnewquestion1Click(); });
+          [this] { lessonCommand(&Lesson::Playnewquestion1Click); });
   connect(m.Quit1, &QAction::triggered, this, [this] { Quit1Click(); });
   for (const auto& [item, command] : kLessonCommands) {
-    connect(m.lessonAction(item), &QAction::triggered, this,
-            [this, command] { (lesson().*command)(); });
+    connect(m.lessonAction(item), &QAction::triggered, this, [this, item] { startLesson(item); });
     connect(toolBar_.lessonButton(item), &QToolButton::clicked, this,
-            [this, command] { (lesson().*command)(); });
+            [this, item] { startLesson(item); });
   }
-  connect(m.Levelup1, &QAction::triggered, this, [this] { lesson().Levelup1Click(); });
-  connect(m.Leveldown1, &QAction::triggered, this, [this] { lesson().Leveldown1Click(); });
+  connect(m.Levelup1, &QAction::triggered, this, [this] { lessonCommand(&Lesson::Levelup1Click); });
+  connect(m.Leveldown1, &QAction::triggered, this,
+          [this] { lessonCommand(&Lesson::Leveldown1Click); });
   connect(m.ResetCorvinmasterylevel1, &QAction::triggered, this, [this] {
     if (confirmMasteryReset(this)) lesson().ResetCorvinmasterylevel1Click();
   });
@@ -215,9 +222,56 @@ void TForm1::FormActivate() {
     lessonWaitsForDevices_ = true;
 }
 
-// Practice Singing, unless the user has chosen a lesson meanwhile: that one stays.
+// Practice Singing or the lesson the command line named, unless the user has chosen a lesson
+// meanwhile: that one stays.
 void TForm1::startFirstLesson() {
-  if (!lessonChosen_) lesson().setLessonMode(LessonMode::Practice);
+  if (lessonChosen_) return;
+  if (firstLesson_)
+    startLesson(*firstLesson_);
+  else
+    lesson().setLessonMode(LessonMode::Practice);
+}
+
+void TForm1::startLesson(StartLesson chosen) {
+  if (const auto* exercise = std::get_if<Exercise>(&chosen)) {
+    lessonChosen_ = true;
+    exercises_.start(*exercise);
+    return;
+  }
+  const LessonItem item = std::get<LessonItem>(chosen);
+  stopExercise();
+  for (const auto& [lessonItem, command] : kLessonCommands)
+    if (lessonItem == item) (lesson().*command)();
+}
+
+void TForm1::lessonCommand(void (Lesson::*command)()) {
+  ExerciseLesson& exercise = core_.exercise();
+  if (!exercise.active()) {
+    (lesson().*command)();
+  } else if (command == &Lesson::Levelup1Click) {
+    exercise.levelUp();
+  } else if (command == &Lesson::Leveldown1Click) {
+    exercise.levelDown();
+  } else {
+    exercise.replay();
+  }
+}
+
+// The lesson's own keys reach the lesson from an exercise too: they end the exercise, as the
+// lesson items do. The item the lesson names is checked again, for the key that switches no item.
+void TForm1::typed(char key) {
+  if (core_.exercise().active() && kLessonKeys.find(key) != std::string_view::npos) {
+    stopExercise();
+    menus_.lessonAction(lesson().menus.checkedLesson)->setChecked(true);
+  }
+  core_.keyPressed(key);
+}
+
+void TForm1::stopExercise() {
+  if (!core_.exercise().active()) return;
+  core_.stopExercise();
+  exercises_.stopped();
+  showExerciseMarks();
 }
 
 void TForm1::FormResize() {
@@ -251,9 +305,11 @@ void TForm1::Help2Click() {
 
 void TForm1::viewCommand(QAction* item) {
   item->setChecked(true);
+  exercises_.setSolfegeNames(menus_.Solfege1->isChecked());
   panel_.pitchGraph->setView(display::panelInputsOf(lesson()).view);
   repaintNotePanel();
-  lesson().UpdateTexts();
+  // A running exercise keeps its task on the instruction line.
+  if (!core_.exercise().active()) lesson().UpdateTexts();
 }
 
 void TForm1::Solfege1Click() {
@@ -333,8 +389,32 @@ void TForm1::pause(int milliseconds) {
 
 void TForm1::repaintNotePanel() {
   panel_.PaintBox1->PaintNotePanel();
+  // An exercise's marks stand until it asks again.
+  if (core_.exercise().active()) return;
   panel_.pitchGraph->setQuestionNotes(
       display::shownQuestionOf(display::panelInputsOf(lesson())).span());
+}
+
+void TForm1::exerciseLevelChanged(Exercise exercise, int level) {
+  exercises_.levelChanged(exercise, level);
+}
+
+void TForm1::exerciseQuestionReady(const ExerciseQuestion& question) {
+  exercises_.questionReady(question);
+  showExerciseMarks();
+}
+
+void TForm1::showExerciseMarks() {
+  const ExerciseLesson& exercise = core_.exercise();
+  if (!exercise.active()) {
+    panel_.PaintBox1->setFramedColumns({});
+    panel_.pitchGraph->setTargetBand(std::nullopt);
+    repaintNotePanel();
+    return;
+  }
+  panel_.PaintBox1->setFramedColumns(shownPitchClassesOf(exercise.question()));
+  panel_.pitchGraph->setTargetBand(
+      targetBandOf(exercise.question(), exercise.settings().octaveFree));
 }
 
 void TForm1::showSungPitch(std::optional<SungPitch> pitch) {

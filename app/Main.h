@@ -7,7 +7,9 @@
 #include <memory>
 #include <optional>
 
+#include "app/CommandLine.h"
 #include "app/DeviceMenus.h"
+#include "app/ExerciseFeature.h"
 #include "app/FeedbackSounds.h"
 #include "app/HistoryFeature.h"
 #include "app/KeyPreview.h"
@@ -50,6 +52,10 @@ class TForm1 : public QMainWindow, private CoreHost {
   void High1Click();
   void Medium1Click();
   void Low1Click();
+  // The lesson the first activation starts instead of Practice Singing, as --lesson names it.
+  void setFirstLesson(StartLesson lesson) { firstLesson_ = lesson; }
+  // Starts a lesson of the Lesson menu or an exercise, as its menu item does.
+  void startLesson(StartLesson lesson);
   int SelectedMidiInDevice() const { return deviceMenus_.SelectedMidiInDevice(); }
   // Writes every setting now, as quitting does.
   void saveSettings();
@@ -74,6 +80,7 @@ class TForm1 : public QMainWindow, private CoreHost {
   QTimer& timer() { return Timer1_; }
   const QString& versionText() const { return versionText_; }
   HistoryFeature& history() { return history_; }
+  ExerciseFeature& exercises() { return exercises_; }
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -94,6 +101,9 @@ class TForm1 : public QMainWindow, private CoreHost {
   std::string instructionText() const override;
   void drawTuningMarker(int pitchClass, float offset) override;
   void showSungPitch(std::optional<SungPitch> pitch) override;
+  // ExerciseHost
+  void exerciseLevelChanged(Exercise exercise, int level) override;
+  void exerciseQuestionReady(const ExerciseQuestion& question) override;
 
   void FormCreate();
   void buildWindow();
@@ -104,6 +114,11 @@ class TForm1 : public QMainWindow, private CoreHost {
   void sensitivityCommand(QAction* item);
   void takeThresholdFromMenu();
   void syncMenuChecks();
+  // A command that the exercise takes while one runs, and the lesson otherwise.
+  void lessonCommand(void (Lesson::*command)());
+  void typed(char key);
+  void stopExercise();
+  void showExerciseMarks();
 
   Services services_;
   MessageWindow messageWindow_;  // before everything that posts to it
@@ -111,6 +126,7 @@ class TForm1 : public QMainWindow, private CoreHost {
   HistoryFeature history_{this};  // outlives the lesson that records into it
   Core core_;
   SettingsStore settingsStore_;
+  ExerciseFeature exercises_{core_, settingsStore_, *this};
   QTimer Timer1_;
 
   MainMenu menus_;
@@ -127,6 +143,7 @@ class TForm1 : public QMainWindow, private CoreHost {
   bool lessonWaitsForDevices_ = false;
   bool lessonChosen_ = false;  // by a mode command: the first activation leaves it
   bool firstShow_ = true;
+  std::optional<StartLesson> firstLesson_;
 };
 
 }  // namespace auralis

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/ConfigLocation.h"
+#include "app/ExerciseView.h"
 #include "app/SettingsFile.h"
 #include "engine/Levels.h"
 
@@ -150,6 +151,48 @@ void SettingsStore::saveSettings(const MainMenu& menus, const QWidget& window,
 
 void SettingsStore::saveMastery(const Mastery& mastery) const {
   save([&](QSettings& store) { writeMastery(store, mastery); });
+}
+
+bool ExerciseOptions::operator==(const ExerciseOptions& other) const {
+  return levels == other.levels && direction == other.direction &&
+         settings.lowNote == other.settings.lowNote &&
+         settings.highNote == other.settings.highNote &&
+         settings.octaveFree == other.settings.octaveFree &&
+         settings.solfegeNames == other.settings.solfegeNames;
+}
+
+ExerciseOptions SettingsStore::loadExerciseOptions() const {
+  ExerciseOptions options;
+  if (!file_ || isOtherThanRegularFile(*file_)) return options;
+  const auto store = openStore(*file_);
+  for (std::size_t i = 0; i < options.levels.size(); ++i)
+    if (const auto level = readInteger(*store, kExerciseItems[i].levelKey); level && *level >= 1)
+      options.levels[i] = *level;
+  if (const auto direction = readInteger(*store, "ExerciseDirection"); direction == 1)
+    options.direction = ExerciseDirection::Name;
+  const auto low = readInteger(*store, "VoiceLow");
+  const auto high = readInteger(*store, "VoiceHigh");
+  if (low && high && voiceRangeUsable(*low, *high)) {
+    options.settings.lowNote = *low;
+    options.settings.highNote = *high;
+  }
+  if (const auto octaveFree = readInteger(*store, "OctaveFree"))
+    options.settings.octaveFree = *octaveFree != 0;
+  return options;
+}
+
+void SettingsStore::saveExerciseOptions(const ExerciseOptions& options) const {
+  save([&](QSettings& store) {
+    for (std::size_t i = 0; i < options.levels.size(); ++i)
+      store.setValue(QString::fromLatin1(kExerciseItems[i].levelKey),
+                     QString::number(options.levels[i]));
+    store.setValue(QStringLiteral("ExerciseDirection"),
+                   QString::number(options.direction == ExerciseDirection::Name ? 1 : 0));
+    store.setValue(QStringLiteral("VoiceLow"), QString::number(options.settings.lowNote));
+    store.setValue(QStringLiteral("VoiceHigh"), QString::number(options.settings.highNote));
+    store.setValue(QStringLiteral("OctaveFree"),
+                   options.settings.octaveFree ? QStringLiteral("1") : QStringLiteral("0"));
+  });
 }
 
 QString checkedDeviceName(const QMenu* menu) {

@@ -11,6 +11,7 @@
 #include "app/Menus.h"
 #include "app/ProblemReport.h"
 #include "engine/Scores.h"
+#include "exercises/Exercise.h"
 
 namespace auralis {
 
@@ -25,6 +26,16 @@ inline constexpr std::array<const char*, 29> kStoredChecks = {
     "Medium1",    "Low1",          "N101",         "N201",         "N301",          "N401",
     "N501",       "N601",          "N701",         "N801",         "N901",          "N1001",
     "N1101",      "N1201",         "Piano1",       "PitchGraph1",  "Offtones1"};
+
+// What the exercises keep between runs: the level reached in each, the direction last chosen,
+// the voice range and whether a note counts in any octave.
+struct ExerciseOptions {
+  std::array<int, kExerciseCount> levels{1, 1, 1};  // 1-based
+  ExerciseDirection direction = ExerciseDirection::Sing;
+  ExerciseSettings settings;
+
+  bool operator==(const ExerciseOptions& other) const;
+};
 
 // The per-user store: one INI file below the user's configuration folder
 // ($XDG_CONFIG_HOME/Auralis/Auralis.ini) with the one section "Auralis". Each operation opens
@@ -51,6 +62,10 @@ class SettingsStore {
   // Without a file nothing is saved and nothing more is said.
   void saveSettings(const MainMenu& menus, const QWidget& window, const Mastery& mastery) const;
   void saveMastery(const Mastery& mastery) const;
+  // A level below 1 counts as absent (the exercise clamps one above its last level); a voice
+  // range that is not usable leaves the default range.
+  ExerciseOptions loadExerciseOptions() const;
+  void saveExerciseOptions(const ExerciseOptions& options) const;
 
  private:
   void save(const std::function<void(QSettings&)>& write) const;

@@ -78,6 +78,9 @@ StatisticsWindow::StatisticsWindow(HistoryStore& store, QWidget* parent)
   grid->addWidget(accuracy_, 1, 0);
   grid->addWidget(confusion_, 1, 1);
   grid->addWidget(intonation_, 1, 2);
+  exercises_ = new ExerciseStatistics(central);
+  grid->addWidget(exercises_, 1, 0, 1, 3);
+  exercises_->hide();
   grid->addWidget(daily_, 2, 0, 1, 2);
   grid->addWidget(levels_, 2, 2);
   grid->setRowStretch(1, 1);
@@ -181,6 +184,12 @@ void StatisticsWindow::refresh() {
   daily_->setData(std::move(progress.days));
   levels_->setData(std::move(progress.levels));
   intonation_->setData(queries.intonation(f));
+  // An exercise is judged by its intervals, degrees and chord tones, not by pitch classes.
+  const bool exercise = f.lesson && *f.lesson >= LessonMode::Intervals;
+  for (QWidget* chart : std::initializer_list<QWidget*>{accuracy_, confusion_, intonation_})
+    chart->setVisible(!exercise);
+  exercises_->setVisible(exercise);
+  if (exercise) exercises_->setData(queries.exerciseAnswers(f));
   const int asked = answers.asked();
   const QLocale locale;
   summary_->setText(

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include "app/ExerciseStatistics.h"
 #include "app/HistoryCharts.h"
 #include "history/HistoryQueries.h"
 #include "history/HistoryStore.h"
@@ -36,6 +37,7 @@ class StatisticsWindow : public QMainWindow {
   QComboBox* lessonBox() const { return lesson_; }
   QString summary() const { return summary_->text(); }
   QStringList noteNames() const { return accuracy_->noteNames(); }
+  ExerciseStatistics* exerciseStatistics() const { return exercises_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -53,6 +55,7 @@ class StatisticsWindow : public QMainWindow {
   DailyChart* daily_ = nullptr;
   LevelChart* levels_ = nullptr;
   IntonationChart* intonation_ = nullptr;
+  ExerciseStatistics* exercises_ = nullptr;  // in the place of the note charts for an exercise
   bool firstShow_ = true;
 };
 

@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
 #include <exception>
 
 #include "app/Caption.h"
+#include "app/CommandLine.h"
 #include "app/ExitSignals.h"
 #include "app/Main.h"
 #include "app/ProblemReport.h"
@@ -30,6 +32,21 @@ int cannotStart(const QString& why) {
 }  // namespace auralis
 
 int main(int argc, char* argv[]) {
+  // Read before the window's application, which needs a display: --help and a mistyped name
+  // need none.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const auto commandLine = auralis::parseCommandLine(arguments);
+  switch (commandLine.action) {
+    case auralis::CommandLine::Action::Help:
+      std::fputs(auralis::commandLineHelp().toLocal8Bit().constData(), stdout);
+      return 0;
+    case auralis::CommandLine::Action::Refuse:
+      std::fprintf(stderr, "auralis: %s\n", commandLine.problem.toLocal8Bit().constData());
+      return auralis::kUsageExitStatus;
+    case auralis::CommandLine::Action::Run:
+      break;
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(auralis::kApplicationTitle));
   // A signal to end ends the program as Quit does, settings saved. Installed before the single
@@ -68,6 +85,7 @@ int main(int argc, char* argv[]) {
       auralis::bringToFront(Form1);
       return true;
     });
+    if (commandLine.lesson) Form1.setFirstLesson(*commandLine.lesson);
     if (!instance.problem().isEmpty()) Form1.showNotice(instance.problem());
     Form1.show();
     Form1.activateWindow();

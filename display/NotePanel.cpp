@@ -160,6 +160,7 @@ void NotePanel::paintEvent(QPaintEvent*) {
   }
   painter.setPen(Qt::black);
   drawVertical(painter, layout_.lastBorder(), 0, layout_.height);
+  paintFrames(painter);
 
   if (display::markerShown(markerPitchClass_, markerOffset_)) {
     const auto triangles = display::markerTrianglesOf(layout_, markerPitchClass_, markerOffset_);
@@ -168,6 +169,27 @@ void NotePanel::paintEvent(QPaintEvent*) {
     painter.setBrush(red);
     painter.drawPolygon(polygonOf(triangles.top));
     painter.drawPolygon(polygonOf(triangles.bottom));
+  }
+}
+
+void NotePanel::setFramedColumns(const std::array<bool, 12>& framed) {
+  if (framed == framed_) return;
+  framed_ = framed;
+  update();
+}
+
+// A frame inside the column's borders: the column's own colours stay readable.
+void NotePanel::paintFrames(QPainter& painter) const {
+  constexpr int kFrameWidth = 3;
+  QPen pen(QColor(0, 128, 0), kFrameWidth);
+  pen.setJoinStyle(Qt::MiterJoin);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  for (int column = 0; column < 12; ++column) {
+    if (!framed_[column]) continue;
+    const int left = layout_.columnLeft(column) + kFrameWidth;
+    painter.drawRect(left, kFrameWidth / 2 + 1, layout_.columnWidth - 2 * kFrameWidth + 1,
+                     layout_.height - kFrameWidth - 2);
   }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPainter>
 #include <QWidget>
+#include <array>
 #include <functional>
 
 #include "display/NotePanelLayout.h"
@@ -34,6 +36,11 @@ class NotePanel : public QWidget {
   int markerPitchClass() const { return markerPitchClass_; }
   float markerOffset() const { return markerOffset_; }
 
+  // Columns framed as the given notes of an exercise's question (the note it is sung from);
+  // none by default. Schedules a repaint.
+  void setFramedColumns(const std::array<bool, 12>& framed);
+  const std::array<bool, 12>& framedColumns() const { return framed_; }
+
   // The layout of the last paint, which clicks are mapped with.
   const display::NotePanelLayout& panelLayout() const { return layout_; }
 
@@ -47,10 +54,12 @@ class NotePanel : public QWidget {
 
  private:
   void updateMarkerArea(int pitchClass, float offset);
+  void paintFrames(QPainter& painter) const;
 
   const Lesson& lesson_;
   std::function<void(int)> onColumnClicked_;
   display::NotePanelLayout layout_;
+  std::array<bool, 12> framed_{};
   int markerPitchClass_ = -1;
   float markerOffset_ = -1.0f;
 };

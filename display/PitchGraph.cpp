@@ -163,7 +163,7 @@ QRect PitchGraph::updatePicture() {
   const PitchGraphLayout layout = graphLayout();
   const GraphMarks marks = display::graphMarksOf(questionNotes(), history_);
   QRect changed;
-  if (gridRange_ != layout.range || !(gridMarks_ == marks)) {
+  if (gridRange_ != layout.range || !(gridMarks_ == marks) || gridTarget_ != target_) {
     paintGrid(layout, marks);
     changed = picture_.rect();
   } else {
@@ -205,11 +205,13 @@ void PitchGraph::paintGrid(const PitchGraphLayout& layout, const GraphMarks& mar
   if (layout.plotWidth() > 0 && layout.height > 0) {
     QPainter painter(&grid_);
     paintRows(painter, layout, marks);
+    paintTargetBand(painter, layout);
     paintNames(painter, layout, marks);
   }
   std::memcpy(picture_.bits(), grid_.constBits(), static_cast<std::size_t>(grid_.sizeInBytes()));
   gridRange_ = layout.range;
   gridMarks_ = marks;
+  gridTarget_ = target_;
   traceCount_ = 0;
   deviationStale_ = true;
 }
@@ -252,6 +254,30 @@ void PitchGraph::paintNames(QPainter& painter, const PitchGraphLayout& layout,
     painter.setPen(marks.questionRow(note) ? qColorOf(kGraphPalette.questionLine) : Qt::black);
     painter.drawStaticText(QPointF(x, y), name);
   }
+}
+
+void PitchGraph::setTargetBand(std::optional<display::TargetBand> band) {
+  if (band == target_) return;
+  target_ = band;
+  if (band) {
+    const int note = band->note;
+    setQuestionNotes(std::span(&note, 1));
+  } else {
+    setQuestionNotes({});
+  }
+  update();
+}
+
+// Over the rows, under the names and the sung line: the notes that count as the answer.
+void PitchGraph::paintTargetBand(QPainter& painter, const PitchGraphLayout& layout) const {
+  if (!target_) return;
+  painter.save();
+  painter.setClipRect(layout.plotLeft + 1, 0, layout.plotWidth() - 1, layout.height);
+  const double half = target_->cents / 100.0;
+  for (int note : display::targetNotesIn(*target_, layout.lowestNote(), layout.highestNote()))
+    painter.fillRect(rowsBetween(layout, note + half, note - half),
+                     qColorOf(kGraphPalette.targetBand));
+  painter.restore();
 }
 
 // Writes the line's pixels straight into the picture: a path stroked by the painter would cost

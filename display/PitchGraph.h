@@ -30,6 +30,10 @@ class PitchGraph : public QWidget {
   void addFrame(std::optional<SungPitch> pitch);
   // MIDI note numbers; their pitch classes are marked in every octave. At most five are kept.
   void setQuestionNotes(std::span<const int> notes);
+  // The band around the note an exercise asks to sing: `cents` either side of `note`, in every
+  // octave when any octave counts. None by default.
+  void setTargetBand(std::optional<display::TargetBand> band);
+  const std::optional<display::TargetBand>& targetBand() const { return target_; }
   // Names as the view shows them; the piano view uses note names.
   void setView(display::NoteView view);
 
@@ -54,6 +58,7 @@ class PitchGraph : public QWidget {
                  const display::GraphMarks& marks) const;
   void paintNames(QPainter& painter, const display::PitchGraphLayout& layout,
                   const display::GraphMarks& marks) const;
+  void paintTargetBand(QPainter& painter, const display::PitchGraphLayout& layout) const;
   void paintSungLine(const display::PitchGraphLayout& layout);
   // The top of the strip right of the plot, where the nearest note and its deviation are written.
   QRect deviationArea(const display::PitchGraphLayout& layout) const;
@@ -64,6 +69,8 @@ class PitchGraph : public QWidget {
   display::PitchRangeFollower follower_;
   std::array<int, 5> questionNotes_{};
   int questionCount_ = 0;
+  std::optional<display::TargetBand> target_;
+  std::optional<display::TargetBand> gridTarget_;
   display::NoteView view_ = display::NoteView::Solfege;
 
   QFont nameFont_;

@@ -215,6 +215,14 @@ std::string_view graphNameOf(NoteView view, int note) {
   return view == NoteView::Solfege ? SolfegeSharpNames[pitchClass] : LetterSharpNames[pitchClass];
 }
 
+std::vector<int> targetNotesIn(const TargetBand& band, int lowestNote, int highestNote) {
+  std::vector<int> notes;
+  for (int note = lowestNote; note <= highestNote; ++note)
+    if (note == band.note || (band.everyOctave && pitchClassOf(note) == pitchClassOf(band.note)))
+      notes.push_back(note);
+  return notes;
+}
+
 bool GraphMarks::questionRow(int note) const {
   return questionPitchClasses[pitchClassOf(note)];
 }

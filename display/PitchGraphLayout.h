@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "display/NotePanelLayout.h"
 #include "input/PitchHistory.h"
@@ -21,6 +22,7 @@ struct GraphPalette {
   Rgb blackKeyRow;
   Rgb questionRow;
   Rgb inTuneBand;
+  Rgb targetBand;
   Rgb noteLine;
   Rgb octaveLine;  // through every C
   Rgb questionLine;
@@ -33,6 +35,7 @@ inline constexpr GraphPalette kGraphPalette = {
     .blackKeyRow = {240, 240, 240},
     .questionRow = {255, 226, 226},
     .inTuneBand = {150, 225, 150},
+    .targetBand = {120, 170, 235},
     .noteLine = {215, 215, 215},
     .octaveLine = {140, 140, 140},
     .questionLine = {220, 0, 0},
@@ -152,6 +155,17 @@ struct ShownQuestion {
   std::span<const int> span() const { return {notes.data(), static_cast<std::size_t>(count)}; }
 };
 ShownQuestion shownQuestionOf(const PanelInputs& inputs);
+
+// The band around the note an exercise asks to sing.
+struct TargetBand {
+  int note = 0;
+  double cents = 50;  // either side
+  bool everyOctave = false;
+
+  bool operator==(const TargetBand&) const = default;
+};
+// The notes of the band the layout shows, each as its MIDI note.
+std::vector<int> targetNotesIn(const TargetBand& band, int lowestNote, int highestNote);
 
 // The frames the deviation is averaged over, a tenth of a second, so that the number can be
 // read while it moves.

@@ -222,6 +222,41 @@ std::array<Intonation, 12> HistoryQueries::intonation(const HistoryFilter& filte
   return result;
 }
 
+int ExerciseAnswers::count(const QString& asked, const QString& answered) const {
+  for (const Cell& cell : confusion)
+    if (cell.asked == asked && cell.answered == answered) return cell.count;
+  return 0;
+}
+
+ExerciseAnswers exerciseAnswers(const QSqlDatabase& db, const HistoryFilter& filter) {
+  ExerciseAnswers result;
+  const QStringList exercisesOnly = {QStringLiteral("item IS NOT NULL")};
+  QSqlQuery items = select(db,
+                           QStringLiteral("SELECT item, COUNT(*), SUM(correct), COUNT(cents),"
+                                          " SUM(cents), SUM(cents * cents)"
+                                          " FROM answers%1 GROUP BY item ORDER BY item"),
+                           whereOf(filter, exercisesOnly));
+  while (items.next()) {
+    ItemStats stats{items.value(0).toString(), items.value(1).toInt(), items.value(2).toInt(), {}};
+    if (const int sung = items.value(3).toInt(); sung > 0) {
+      const double mean = items.value(4).toDouble() / sung;
+      const double squares = items.value(5).toDouble() / sung;
+      stats.intonation = {sung, mean, std::sqrt(std::max(0.0, squares - mean * mean))};
+    }
+    result.items.push_back(stats);
+  }
+  QSqlQuery cells = select(
+      db,
+      QStringLiteral("SELECT item, answered_item, COUNT(*) FROM answers%1"
+                     " GROUP BY item, answered_item ORDER BY item,"
+                     " answered_item"),
+      whereOf(filter, exercisesOnly + QStringList{QStringLiteral("answered_item IS NOT NULL")}));
+  while (cells.next())
+    result.confusion.push_back(
+        {cells.value(0).toString(), cells.value(1).toString(), cells.value(2).toInt()});
+  return result;
+}
+
 bool HistoryQueries::exportCsv(const QString& fileName) const {
   QSaveFile file(fileName);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;

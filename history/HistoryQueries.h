@@ -62,6 +62,31 @@ struct Intonation {
   double spreadCents = 0;  // standard deviation
 };
 
+// One interval, degree or chord tone of an exercise, as its answers went: how often it was asked
+// and answered right, and the intonation of the sung answers to it.
+struct ItemStats {
+  QString item;  // "M3", "5", "3rd", "minor"
+  int asked = 0;
+  int correct = 0;
+  Intonation intonation;
+};
+
+// An exercise's answers per item, in the order of the items' names, and which item each answer
+// amounted to: the confusion map.
+struct ExerciseAnswers {
+  std::vector<ItemStats> items;
+  struct Cell {
+    QString asked;
+    QString answered;
+    int count = 0;
+  };
+  std::vector<Cell> confusion;  // by asked, then answered
+  int count(const QString& asked, const QString& answered) const;
+};
+
+// The rows of the exercises only; the filter's lesson chooses one of them, or all.
+ExerciseAnswers exerciseAnswers(const QSqlDatabase& db, const HistoryFilter& filter);
+
 // The questions behind the statistics window. Each opens the file read-only for itself, so a
 // file set aside or cleared meanwhile is never held; every sum is taken in SQL on the indexes.
 class HistoryQueries {
@@ -75,6 +100,9 @@ class HistoryQueries {
   NoteAnswers noteAnswers(const HistoryFilter& filter) const;
   Progress progress(const HistoryFilter& filter) const;
   std::array<Intonation, 12> intonation(const HistoryFilter& filter) const;
+  ExerciseAnswers exerciseAnswers(const HistoryFilter& filter) const {
+    return auralis::exerciseAnswers(db(), filter);
+  }
   // Every answer as comma-separated values with a header line; false when the file cannot be
   // written.
   bool exportCsv(const QString& fileName) const;

@@ -117,7 +117,8 @@ void DeviceWindowTest::TearDown() {
   configHome.reset();
 }
 
-TForm1& DeviceWindowTest::open(std::vector<std::string> soundFonts) {
+TForm1& DeviceWindowTest::open(std::vector<std::string> soundFonts,
+                               const std::function<void(TForm1&)>& beforeActivation) {
   midiOut = std::make_unique<RecordingMidiOut>(std::move(soundFonts));
   soundInput = std::make_unique<platform::RtAudioSoundInput>();
   midiInput = std::make_unique<platform::RtMidiInput>();
@@ -125,6 +126,7 @@ TForm1& DeviceWindowTest::open(std::vector<std::string> soundFonts) {
   form = std::make_unique<TForm1>(
       Services{*midiOut, *soundInput, *midiInput, *sounds, documents, blockingPause,
                [] { ADD_FAILURE() << "a device did not close within the wait at exit"; }});
+  if (beforeActivation) beforeActivation(*form);
   form->show();
   form->FormActivate();
   // The devices are listed, and the first lesson starts, after the window has been shown.

@@ -121,7 +121,8 @@ class DeviceWindowTest : public platform::testing::DeviceTest {
   // Builds the backends, after any change of PULSE_SERVER, and the window on them, and activates
   // it the first time, which starts Practice Singing.
   TForm1& open(
-      std::vector<std::string> soundFonts = platform::FluidSynthMidiOut::standardSoundFonts());
+      std::vector<std::string> soundFonts = platform::FluidSynthMidiOut::standardSoundFonts(),
+      const std::function<void(TForm1&)>& beforeActivation = {});
   // Ends the run as quitting does, saving the settings, and releases the backends.
   void closeWindow();
 

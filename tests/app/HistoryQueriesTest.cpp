@@ -248,5 +248,60 @@ TEST_F(HistoryQueriesTest, AMissingFileShowsNothing) {
   EXPECT_FALSE(QFile::exists(dir.path() + QStringLiteral("/none/history.sqlite")));
 }
 
+// An exercise's answer: the item asked, what the answer amounted to, and the sung cents.
+AnswerRecord exerciseAnswer(LessonMode lesson, const char* item, const char* answered,
+                            std::optional<double> cents = std::nullopt) {
+  AnswerRecord a = HistoryTest::answer(HistoryTest::noon(0), 64, 'e',
+                                       std::string_view(item) == answered, lesson);
+  a.task = std::string(item) + " up from C4";
+  a.item = item;
+  a.answeredItem = answered;
+  a.direction = cents ? "sing" : "name";
+  if (cents) {
+    a.source = AnswerSource::Sung;
+    a.cents = *cents;
+  }
+  return a;
+}
+
+TEST_F(HistoryQueriesTest, EachExerciseItemCountsItsAnswersIntonationAndConfusions) {
+  record({exerciseAnswer(LessonMode::Intervals, "M3", "M3", 10.0),
+          exerciseAnswer(LessonMode::Intervals, "M3", "M3", -20.0),
+          exerciseAnswer(LessonMode::Intervals, "M3", "m3"),
+          exerciseAnswer(LessonMode::Intervals, "P5", "P4"),
+          exerciseAnswer(LessonMode::Intervals, "P5", "P4"),
+          exerciseAnswer(LessonMode::ScaleDegrees, "5", "5", 4.0),
+          answer(noon(0), 60, 'c', true, LessonMode::Identify)});
+
+  const ExerciseAnswers intervals =
+      HistoryQueries(path()).exerciseAnswers(filter(HistoryRange::All, LessonMode::Intervals));
+  ASSERT_EQ(intervals.items.size(), 2u);
+  const ItemStats& third = intervals.items[0];
+  EXPECT_EQ(third.item, "M3");
+  EXPECT_EQ(third.asked, 3);
+  EXPECT_EQ(third.correct, 2);
+  EXPECT_EQ(third.intonation.count, 2) << "only the sung answers";
+  EXPECT_DOUBLE_EQ(third.intonation.meanCents, -5.0);
+  EXPECT_DOUBLE_EQ(third.intonation.spreadCents, 15.0);
+  EXPECT_EQ(intervals.items[1].item, "P5");
+  EXPECT_EQ(intervals.items[1].correct, 0);
+  EXPECT_EQ(intervals.items[1].intonation.count, 0);
+  struct Cell {
+    const char* asked;
+    const char* answered;
+    int count;
+  };
+  for (const Cell& cell : {Cell{"M3", "M3", 2}, Cell{"M3", "m3", 1}, Cell{"P5", "P4", 2},
+                           Cell{"P5", "P5", 0}, Cell{"5", "5", 0}})
+    EXPECT_EQ(intervals.count(cell.asked, cell.answered), cell.count)
+        << cell.asked << " as " << cell.answered;
+
+  // Without a lesson: every exercise, and none of the six lessons' answers.
+  const ExerciseAnswers all = HistoryQueries(path()).exerciseAnswers(filter());
+  ASSERT_EQ(all.items.size(), 3u);
+  EXPECT_EQ(all.items[0].item, "5");
+  EXPECT_EQ(all.count("5", "5"), 1);
+}
+
 }  // namespace
 }  // namespace auralis::testing

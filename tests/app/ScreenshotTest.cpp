@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/ExerciseView.h"
 #include "app/NoticeLine.h"
 #include "display/NotePanelLayout.h"
 #include "tests/app/ScreenshotDisplay.h"
@@ -289,6 +290,56 @@ TEST_F(Screenshots, ANoticeShowsWholeAboveTheStatusBar) {
   // In the tool tip's colours, whatever the theme.
   const QPoint inside = line->mapTo(form.get(), QPoint(3, line->height() / 2));
   EXPECT_EQ(nameOf(shot.pixelColor(inside)), nameOf(line->palette().color(QPalette::ToolTipBase)));
+}
+
+// The exercises: the instruction line says the task, the note panel frames the note it is sung
+// from, the pitch graph draws the band of the note to sing, and the naming direction shows its
+// row of answer buttons.
+TEST_F(Screenshots, EachExerciseShowsItsTaskItsMarksAndItsAnswers) {
+  storeValue("PitchGraph1", "1");
+  storeValue("ExerciseDirection", "0");
+  storeValue("ChordTonesLevel", "2");
+  open();
+  showWindow();
+  runClock(9);
+  ExerciseFeature& exercises = form->exercises();
+  const ExerciseLesson& exercise = form->core().exercise();
+  const QColor frame(0, 128, 0);
+  const QColor band(120, 170, 235);
+  const struct {
+    const char* picture;
+    Exercise which;
+    bool naming;
+  } shots[] = {{"screenshot-intervals", Exercise::Intervals, false},
+               {"screenshot-scale-degrees", Exercise::ScaleDegrees, true},
+               {"screenshot-chord-tones", Exercise::ChordTones, false}};
+  for (const auto& shotOf : shots) {
+    SCOPED_TRACE(shotOf.picture);
+    (shotOf.naming ? exercises.nameItem() : exercises.singItem())->trigger();
+    exercises.item(shotOf.which)->trigger();
+    finishPhrases();
+    const ExerciseQuestion question = exercise.question();
+    if (!shotOf.naming) {
+      // A second of singing that rises into the band, a little flat.
+      for (int frameIndex = 0; frameIndex < 60; ++frameIndex) {
+        const double pitch = question.targetNote - 1.5 + std::min(frameIndex / 30.0, 1.0) * 1.4;
+        form->messageWindow().post(sungFrame(pitch));
+      }
+      deliverNotices();
+    }
+    grab(shotOf.picture);
+    EXPECT_EQ(instruction().toStdString(), question.instruction);
+    const int framed = pixelsIn(shot, form->notePanel(), form.get(), frame);
+    const bool referenceShown = shownPitchClassesOf(question) != std::array<bool, 12>{};
+    EXPECT_EQ(framed > 100, referenceShown) << framed;
+    const int banded = pixelsIn(shot, form->pitchGraph(), form.get(), band);
+    EXPECT_EQ(banded > 100, !shotOf.naming) << banded;
+    EXPECT_EQ(exercises.choiceRow()->isVisible(), shotOf.naming);
+    if (shotOf.naming) {
+      ASSERT_FALSE(exercises.choiceButtons().empty());
+      EXPECT_TRUE(exercises.choiceButtons().front()->isVisible());
+    }
+  }
 }
 
 }  // namespace

@@ -194,5 +194,46 @@ TEST_F(StatisticsWindowTest, AFaultIsToldInTheNoticeLine) {
   EXPECT_EQ(notices->textLabel()->toolTip(), notices->notices()[0]);
 }
 
+TEST_F(StatisticsWindowTest, AnExerciseShowsItsItemsAndWhatEachWasTakenFor) {
+  openStore();
+  for (const auto& [item, answered, cents] :
+       {std::tuple{"M3", "M3", 12.0}, std::tuple{"M3", "m3", -40.0}, std::tuple{"P5", "P5", 2.0}}) {
+    AnswerRecord a = answer(nowMs(), 64, 'e', std::string_view(item) == answered,
+                            LessonMode::Intervals);
+    a.item = item;
+    a.answeredItem = answered;
+    a.direction = "sing";
+    a.source = AnswerSource::Sung;
+    a.cents = cents;
+    store->recordAnswer(a);
+  }
+  store->recordAnswer(answer(nowMs(), 60, 'c', true));
+  closeStore();
+  HistoryFeature& history = addFeature(path());
+  history.showStatistics();
+  StatisticsWindow* statistics = history.statisticsWindow();
+  ASSERT_NE(statistics, nullptr);
+  ExerciseStatistics* exercises = statistics->exerciseStatistics();
+  EXPECT_FALSE(exercises->isVisible()) << "all lessons: the note charts";
+
+  statistics->setLesson(LessonMode::Intervals);
+  EXPECT_TRUE(exercises->isVisible());
+  QTableWidget* items = exercises->items();
+  ASSERT_EQ(items->rowCount(), 2);
+  const QStringList third = {"M3", "2", "50%", "-14 \u00b1 26 cents"};
+  for (int c = 0; c < 4; ++c) EXPECT_EQ(items->item(0, c)->text(), third[c]) << c;
+  EXPECT_EQ(items->item(1, 3)->text(), QString::fromUtf8("+2 \u00b1 0 cents"));
+  QTableWidget* map = exercises->confusion();
+  ASSERT_EQ(map->rowCount(), 3) << "M3, P5 and m3, asked or answered";
+  EXPECT_EQ(map->verticalHeaderItem(0)->text(), "M3");
+  EXPECT_EQ(map->horizontalHeaderItem(2)->text(), "m3");
+  ASSERT_NE(map->item(0, 2), nullptr);
+  EXPECT_EQ(map->item(0, 2)->text(), "1") << "M3 taken for m3 once";
+  EXPECT_EQ(map->item(2, 0), nullptr) << "m3 was never asked";
+
+  statistics->setLesson(LessonMode::Identify);
+  EXPECT_FALSE(exercises->isVisible());
+}
+
 }  // namespace
 }  // namespace auralis::testing
