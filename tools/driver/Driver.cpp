@@ -47,6 +47,7 @@ const Driver::Command Driver::kCommands[] = {
     {"voice", "voice NOTE|target[+N|-N] CENTS [MILLISECONDS]", 2, 3, &Driver::voice},
     {"answer", "answer right|wrong", 1, 1, &Driver::answer},
     {"choose", "choose CHOICE|right|wrong", 1, 1, &Driver::choose},
+    {"expect", "expect right|wrong|none | expect level LEVEL", 1, 2, &Driver::expect},
 };
 
 namespace {
@@ -250,6 +251,25 @@ void Driver::answer(Args args) {
   const int asked = exercise.question().answerChoice;
   const int index = right == 1 ? asked : (asked + 1) % static_cast<int>(choices.size());
   core_.keyPressed(choices[static_cast<std::size_t>(index)].key);
+}
+
+// A script checks the exercise as it goes: how the answer since the last check was judged (none:
+// no answer was), or the level reached. A check that fails stops the script as a bad line does.
+void Driver::expect(Args args) {
+  const int what = parseChoice(args[0], {"right", "wrong", "none", "level"}, "what to expect");
+  if (what == 3) {
+    if (args.size() < 2) throw ScriptError("missing LEVEL");
+    const ExerciseLesson& exercise = core_.exercise();
+    const int wanted = static_cast<int>(parseNumber(args[1], 1, 100, "LEVEL"));
+    const int level = exercise.level(exercise.exercise());
+    if (level != wanted)
+      throw ScriptError("level " + std::to_string(level) + ", not " + std::to_string(wanted));
+    return;
+  }
+  if (args.size() > 1) throw ScriptError("too many arguments");
+  const std::optional<bool> judged = std::exchange(host_.lastExerciseAnswer, std::nullopt);
+  const std::string_view found = !judged ? "none" : *judged ? "right" : "wrong";
+  if (found != args[0]) throw ScriptError("the answer was judged " + std::string(found));
 }
 
 // A click on a naming choice: its index, or the right one or the next.

@@ -80,6 +80,7 @@ class Driver {
   void voice(Args args);
   void answer(Args args);
   void choose(Args args);
+  void expect(Args args);
 
   // A note as scripts give it: a MIDI note number, or "target" with an optional "+N" or "-N": the
   // exercise's note to sing, or the note it played last when naming.

@@ -27,7 +27,9 @@ void PrintingHost::exerciseQuestionReady(const ExerciseQuestion& question) {
 }
 
 void PrintingHost::recordAnswer(const AnswerRecord& answer) {
-  if (!answer.task.empty()) out_ << exerciseAnswerText(answer) << '\n';
+  if (answer.task.empty()) return;
+  lastExerciseAnswer = answer.correct;
+  out_ << exerciseAnswerText(answer) << '\n';
 }
 
 void PrintingHost::offTuneHeld(const OffTuneNote& note) {

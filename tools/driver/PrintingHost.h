@@ -48,6 +48,8 @@ class PrintingHost : public CoreHost, public NoticeQueue, public AnswerRecorder 
   void recordHeldNote(const HeldNote& note) override;
 
   std::deque<Notice> posted;
+  // How the exercise's last kept answer was judged, until a script asks.
+  std::optional<bool> lastExerciseAnswer;
   // The choices of the exercise running, for the question's line.
   std::function<std::span<const ExerciseChoice>()> exerciseChoices;
 
