@@ -179,7 +179,6 @@ void Core::answerExercise() {
   if (!pitch) return;
   const bool right = exercise_.sung(pitch->nearestNote(), pitch->cents);
   // The answer moved the window on: the note sounding answers nothing more.
-  startedNote_.accepted = true;
   startedNote_.judged = right ? HeldJudgement::Right : HeldJudgement::Wrong;
 }
 

@@ -101,8 +101,19 @@ constexpr std::initializer_list<const char*> kToVersion2 = {
     "CREATE INDEX long_tones_by_session ON long_tones(session)",
 };
 
+// The relative-pitch exercises: what was asked and what the answer amounts to, as intervals,
+// degrees or chord tones, and the direction. NULL in every row of the other lessons, and in the
+// rows already kept.
+constexpr std::initializer_list<const char*> kToVersion3 = {
+    "ALTER TABLE answers ADD COLUMN item TEXT",
+    "ALTER TABLE answers ADD COLUMN answered_item TEXT",
+    "ALTER TABLE answers ADD COLUMN direction TEXT",
+    "CREATE INDEX answers_by_item ON answers(lesson, item, answered_item, correct, day)"
+    " WHERE item IS NOT NULL",
+};
+
 const std::array<std::initializer_list<const char*>, kHistorySchemaVersion> kMigrations = {
-    kToVersion1, kToVersion2};
+    kToVersion1, kToVersion2, kToVersion3};
 
 }  // namespace
 
@@ -144,6 +155,8 @@ QString questionText(const std::array<int, 5>& questionNotes, int questionNoteCo
 }
 
 QString questionText(const AnswerRecord& answer) {
+  // An exercise keeps its task as asked.
+  if (!answer.task.empty()) return QString::fromStdString(answer.task);
   return questionText(answer.questionNotes, answer.questionNoteCount);
 }
 

@@ -16,7 +16,7 @@ namespace auralis {
 
 // The schema this program writes; PRAGMA user_version holds it. A file with a higher number was
 // written by a newer program and is never changed.
-inline constexpr int kHistorySchemaVersion = 2;
+inline constexpr int kHistorySchemaVersion = 3;
 
 // The lessons as the history names them, in the order the statistics window lists them.
 struct LessonName {
@@ -24,12 +24,15 @@ struct LessonName {
   std::string_view name;     // in the file
   std::string_view caption;  // in the window
 };
-inline constexpr std::array<LessonName, 5> kLessonNames = {{
+inline constexpr std::array<LessonName, 8> kLessonNames = {{
     {LessonMode::Identify, "identify", "Identify"},
     {LessonMode::Mimic, "mimic", "Mimic"},
     {LessonMode::Sing, "sing", "Sing"},
     {LessonMode::Unlock, "unlock", "Unlock"},
     {LessonMode::Meditate, "meditate", "Meditate"},
+    {LessonMode::Intervals, "intervals", "Intervals"},
+    {LessonMode::ScaleDegrees, "scale-degrees", "Scale degrees"},
+    {LessonMode::ChordTones, "chord-tones", "Chord tones"},
 }};
 
 inline constexpr std::array<std::string_view, 4> kSourceNames = {"typed", "click", "midi", "sung"};

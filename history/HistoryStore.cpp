@@ -265,7 +265,8 @@ class HistoryStore::Writer {
         insertAnswer_->prepare(QStringLiteral(
             "INSERT INTO answers(session, at, day, lesson, level, question, position, answer,"
             " source, correct, response_ms, cents, octave, detected_note, offset_step, expected,"
-            " answered) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) &&
+            " answered, item, answered_item, direction)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) &&
         insertEvent_->prepare(QStringLiteral(
             "INSERT INTO level_events(session, at, day, lesson, from_level, to_level, kind)"
             " VALUES (?, ?, ?, ?, ?, ?, ?)")) &&
@@ -390,23 +391,27 @@ class HistoryStore::Writer {
     const bool sung = a.source == AnswerSource::Sung;
     const int position = std::clamp(a.position, 0, static_cast<int>(a.questionNotes.size()) - 1);
     QSqlQuery& q = *insertAnswer_;
-    const QVariantList values = {session,
-                                 isoUtc(a.atMs),
-                                 localDay(a.atMs),
-                                 lessonName(a.lesson),
-                                 a.level,
-                                 questionText(a),
-                                 a.position,
-                                 QString(QLatin1Char(a.letter)),
-                                 sourceName(a.source),
-                                 a.correct ? 1 : 0,
-                                 a.responseMs,
-                                 nullable(sung && !std::isnan(a.cents), a.cents),
-                                 nullable(sung, a.octave),
-                                 nullable(sung, a.detectedNote),
-                                 nullable(sung, a.offsetStep),
-                                 pitchClassOf(a.questionNotes[static_cast<std::size_t>(position)]),
-                                 LetterToPitchClass(a.letter)};
+    const QVariantList values = {
+        session,
+        isoUtc(a.atMs),
+        localDay(a.atMs),
+        lessonName(a.lesson),
+        a.level,
+        questionText(a),
+        a.position,
+        QString(QLatin1Char(a.letter)),
+        sourceName(a.source),
+        a.correct ? 1 : 0,
+        a.responseMs,
+        nullable(sung && !std::isnan(a.cents), a.cents),
+        nullable(sung, a.octave),
+        nullable(sung, a.detectedNote),
+        nullable(sung, a.offsetStep),
+        pitchClassOf(a.questionNotes[static_cast<std::size_t>(position)]),
+        LetterToPitchClass(a.letter),
+        nullable(!a.item.empty(), QString::fromStdString(a.item)),
+        nullable(!a.answeredItem.empty(), QString::fromStdString(a.answeredItem)),
+        nullable(!a.direction.empty(), QString::fromStdString(a.direction))};
     for (int i = 0; i < values.size(); ++i) q.bindValue(i, values[i]);
     if (!q.exec()) return q.lastError();
     return std::nullopt;

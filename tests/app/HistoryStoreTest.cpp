@@ -205,6 +205,117 @@ TEST_F(HistoryTest, AVersion1FileKeepsEveryRowAndGainsTheSungNoteTables) {
   EXPECT_TRUE(notices.empty()) << notices.front().toStdString();
 }
 
+// A file as the second schema left it: the first one's tables with two rows, and the sung-note
+// tables with one.
+void writeVersion2File(const QString& path) {
+  writeVersion1File(path);
+  const HistoryFile file(path);
+  const char* statements[] = {
+      "CREATE TABLE sung_notes (id INTEGER PRIMARY KEY, session INTEGER NOT NULL REFERENCES "
+      "sessions(id), at TEXT NOT NULL, day TEXT NOT NULL, lesson TEXT NOT NULL, level INTEGER NOT "
+      "NULL, question TEXT NOT NULL, note INTEGER NOT NULL, pitch_class INTEGER NOT NULL, cents "
+      "REAL NOT NULL, spread REAL NOT NULL, frames INTEGER NOT NULL, duration_ms INTEGER NOT NULL,"
+      " accepted INTEGER NOT NULL, judged TEXT NOT NULL)",
+      "CREATE TABLE long_tones (id INTEGER PRIMARY KEY, session INTEGER NOT NULL REFERENCES "
+      "sessions(id), at TEXT NOT NULL, day TEXT NOT NULL, note INTEGER NOT NULL, target_ms "
+      "INTEGER NOT NULL, heard_ms INTEGER NOT NULL, within10 REAL NOT NULL, within25 REAL NOT "
+      "NULL, drift REAL NOT NULL, wobble REAL NOT NULL, completed INTEGER NOT NULL)",
+      "INSERT INTO sung_notes(session, at, day, lesson, level, question, note, pitch_class, cents,"
+      " spread, frames, duration_ms, accepted, judged) VALUES (2, '2024-06-02T08:02:00.000Z',"
+      " '2024-06-02', 'mimic', 1, '62', 62, 2, -14.9, 3.2, 40, 900, 1, 'right')",
+      "PRAGMA user_version = 2",
+  };
+  for (const char* statement : statements)
+    ASSERT_TRUE(file.exec(QString::fromLatin1(statement))) << statement;
+}
+
+TEST_F(HistoryTest, AVersion2FileKeepsEveryRowAndGainsTheExerciseColumns) {
+  writeVersion2File(path());
+  const QString answers = QStringLiteral(
+      "SELECT id, session, at, lesson, level, question, answer, cents, expected, answered"
+      " FROM answers ORDER BY id");
+  const QString notes = QStringLiteral("SELECT * FROM sung_notes ORDER BY id");
+  std::vector<QVariantList> answersBefore;
+  std::vector<QVariantList> notesBefore;
+  {
+    const HistoryFile file(path());
+    answersBefore = file.rows(answers);
+    notesBefore = file.rows(notes);
+  }
+  ASSERT_EQ(answersBefore.size(), 3u);
+  ASSERT_EQ(notesBefore.size(), 1u);
+
+  openStore();
+  settle();
+  const HistoryFile file(path());
+  EXPECT_EQ(file.value(QStringLiteral("PRAGMA user_version")).toInt(), kHistorySchemaVersion);
+  EXPECT_EQ(file.rows(answers), answersBefore);
+  EXPECT_EQ(file.rows(notes), notesBefore);
+  EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM answers WHERE item IS NULL AND"
+                                      " answered_item IS NULL AND direction IS NULL"))
+                .toInt(),
+            3)
+      << "the rows kept are no exercise's";
+  EXPECT_TRUE(notices.empty()) << notices.front().toStdString();
+}
+
+TEST_F(HistoryTest, ExerciseAnswersKeepTheirTaskItemsDirectionAndCents) {
+  HistoryStore& s = openStore();
+  const struct {
+    LessonMode lesson;
+    const char* name;
+    AnswerSource source;
+    const char* task;
+    const char* item;
+    const char* answered;
+    const char* direction;
+  } cases[] = {
+      {LessonMode::Intervals, "intervals", AnswerSource::Sung, "M3 up from C4", "M3", "m3", "sing"},
+      {LessonMode::ScaleDegrees, "scale-degrees", AnswerSource::Typed, "deg 5 in G from G3", "5",
+       "5", "name"},
+      {LessonMode::ChordTones, "chord-tones", AnswerSource::Click, "A3 minor", "minor", "major",
+       "name"},
+  };
+  for (const auto& c : cases) {
+    AnswerRecord a;
+    a.atMs = noon(0);
+    a.lesson = c.lesson;
+    a.level = 3;
+    a.questionNotes = {64, 60};
+    a.questionNoteCount = 2;
+    a.letter = 'D';
+    a.source = c.source;
+    a.cents = 21.5;
+    a.task = c.task;
+    a.item = c.item;
+    a.answeredItem = c.answered;
+    a.direction = c.direction;
+    s.recordAnswer(a);
+  }
+  settle();
+  const HistoryFile file(path());
+  const auto rows = file.rows(QStringLiteral(
+      "SELECT lesson, question, item, answered_item, direction, cents, expected, answered"
+      " FROM answers ORDER BY id"));
+  ASSERT_EQ(rows.size(), std::size(cases));
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const auto& c = cases[i];
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(rows[i][0].toString(), c.name);
+    EXPECT_EQ(rows[i][1].toString(), c.task);
+    EXPECT_EQ(rows[i][2].toString(), c.item);
+    EXPECT_EQ(rows[i][3].toString(), c.answered);
+    EXPECT_EQ(rows[i][4].toString(), c.direction);
+    EXPECT_EQ(rows[i][5].isNull(), c.source != AnswerSource::Sung);
+    if (c.source == AnswerSource::Sung) {
+      EXPECT_DOUBLE_EQ(rows[i][5].toDouble(), 21.5);
+    }
+    EXPECT_EQ(rows[i][6].toInt(), 4);
+    EXPECT_EQ(rows[i][7].toInt(), 3);
+    EXPECT_EQ(lessonNamed(rows[i][0].toString()), c.lesson);
+  }
+}
+
 TEST_F(HistoryTest, HeldNotesAndLongTonesComeBackAsRecorded) {
   HistoryStore& s = openStore();
   const struct {

@@ -6,9 +6,11 @@
 #include <utility>
 
 #include "engine/Notes.h"
+#include "exercises/ExerciseTables.h"
 #include "input/WavFile.h"
 #include "tools/driver/EffectText.h"
 #include "tools/driver/ScriptWords.h"
+#include "tools/driver/SungVoice.h"
 
 namespace auralis::driver {
 
@@ -33,9 +35,19 @@ const Driver::Command Driver::kCommands[] = {
     {"volume", "volume 10|20|...|120", 1, 1, &Driver::volume},
     {"channel", "channel 0..15", 1, 1, &Driver::channel},
     {"midiout", "midiout none|present", 1, 1, &Driver::midiOut},
-    {"show", "show counters|question|level|mastery|phrase|texts", 1, 1, &Driver::show},
+    {"show", "show counters|question|level|mastery|phrase|texts|exercise", 1, 1, &Driver::show},
     {"audio", "audio FILE.wav [BUFFERS]", 1, 2, &Driver::audio},
     {"longtone", "longtone NOTE|any MILLISECONDS | longtone stop", 1, 2, &Driver::longTone},
+    {"exercise", "exercise intervals|scale-degrees|chord-tones sing|name | exercise stop", 1, 2,
+     &Driver::exercise},
+    {"exlevel", "exlevel LEVEL", 1, 1, &Driver::exerciseLevel},
+    {"range", "range LOW HIGH", 2, 2, &Driver::voiceRange},
+    {"octavefree", "octavefree on|off", 1, 1, &Driver::octaveFree},
+    {"degreenames", "degreenames solfege|numbers", 1, 1, &Driver::degreeNames},
+    {"voice", "voice NOTE|target[+N|-N] CENTS [MILLISECONDS]", 2, 3, &Driver::voice},
+    {"answer", "answer right|wrong", 1, 1, &Driver::answer},
+    {"choose", "choose CHOICE|right|wrong", 1, 1, &Driver::choose},
+    {"expect", "expect right|wrong|none | expect level LEVEL", 1, 2, &Driver::expect},
 };
 
 namespace {
@@ -71,6 +83,7 @@ Driver::Driver(std::ostream& out, std::ostream& err)
   lesson_.UpdateLevelPanels();
   lesson_.setLessonMode(LessonMode::Practice);
   lesson_.setRecorder(&host_);
+  host_.exerciseChoices = [this] { return core_.exercise().choices(); };
 }
 
 int Driver::run(std::istream& script) {
@@ -136,15 +149,143 @@ void Driver::audio(Args args) {
   }
   const long long count =
       args.size() > 1 ? parseNumber(args[1], 1, kMaxRepeat, "BUFFERS") : kMaxRepeat;
-  MicrophoneCapture& capture = core_.capture();
-  if (!capture.captureRunning()) {
-    if (!capture.deviceOpen()) {
-      capture.DetectSoundInput();
-      capture.OpenMicrophone(platform::kDefaultSoundInput);
-    }
-    capture.StartMicrophone();
-  }
+  startCapture();
   for (long long i = 0; i < count && microphone_.deliverBuffer(); ++i) drainPostedNotices();
+}
+
+void Driver::startCapture() {
+  MicrophoneCapture& capture = core_.capture();
+  if (capture.captureRunning()) return;
+  if (!capture.deviceOpen()) {
+    capture.DetectSoundInput();
+    capture.OpenMicrophone(platform::kDefaultSoundInput);
+  }
+  capture.StartMicrophone();
+}
+
+void Driver::hear(std::vector<std::int16_t> samples) {
+  microphone_.setSamples(std::move(samples));
+  audioFile_.clear();  // a recording named next is read afresh
+  startCapture();
+  while (microphone_.deliverBuffer()) drainPostedNotices();
+}
+
+void Driver::exercise(Args args) {
+  if (args[0] == "stop") {
+    if (args.size() > 1) throw ScriptError("stop takes nothing after it");
+    core_.stopExercise();
+    return;
+  }
+  if (args.size() < 2) throw ScriptError("missing sing or name");
+  const int which =
+      parseChoice(args[0], {"intervals", "scale-degrees", "chord-tones"}, "the exercise");
+  const int direction = parseChoice(args[1], {"sing", "name"}, "the direction");
+  core_.exercise().setSettings(exerciseSettings_);
+  core_.startExercise(static_cast<Exercise>(which),
+                      direction == 0 ? ExerciseDirection::Sing : ExerciseDirection::Name);
+}
+
+void Driver::exerciseLevel(Args args) {
+  ExerciseLesson& exercise = core_.exercise();
+  if (!exercise.active()) throw ScriptError("no exercise is running");
+  const int count = exercise.levelCount(exercise.exercise());
+  exercise.setLevel(exercise.exercise(), static_cast<int>(parseNumber(args[0], 1, count, "LEVEL")));
+}
+
+void Driver::voiceRange(Args args) {
+  const int low = static_cast<int>(parseNumber(args[0], 24, 96, "LOW"));
+  const int high = static_cast<int>(parseNumber(args[1], low + 12, 108, "HIGH"));
+  exerciseSettings_.lowNote = low;
+  exerciseSettings_.highNote = high;
+  core_.exercise().setSettings(exerciseSettings_);
+}
+
+void Driver::octaveFree(Args args) {
+  exerciseSettings_.octaveFree = parseOnOff(args[0], "octave-free");
+  core_.exercise().setSettings(exerciseSettings_);
+}
+
+void Driver::degreeNames(Args args) {
+  exerciseSettings_.solfegeNames = parseChoice(args[0], {"solfege", "numbers"}, "the names") == 0;
+  core_.exercise().setSettings(exerciseSettings_);
+}
+
+int Driver::parseNote(std::string_view word) const {
+  if (!word.starts_with("target")) return static_cast<int>(parseNumber(word, 0, 127, "NOTE"));
+  const ExerciseLesson& exercise = core_.exercise();
+  if (!exercise.active()) throw ScriptError("no exercise is running to take its target");
+  const ExerciseQuestion& q = exercise.question();
+  const int target = q.targetNote >= 0 ? q.targetNote : q.played.empty() ? -1 : q.played.back();
+  std::string_view shift = word.substr(6);
+  int semitones = 0;
+  if (!shift.empty()) {
+    const bool down = shift[0] == '-';
+    if (shift[0] != '+' && !down)
+      throw ScriptError("NOTE must be a number or target, target+N or target-N, not '" +
+                        std::string(word) + "'");
+    semitones = static_cast<int>(parseNumber(shift.substr(1), 0, 24, "N"));
+    if (down) semitones = -semitones;
+  }
+  const int note = target + semitones;
+  if (note < 0 || note > 127) throw ScriptError("the note is outside 0 to 127");
+  return note;
+}
+
+// A generated voice sings NOTE, CENTS off, into the microphone; each buffer goes through
+// capture, the detector and the readout as a recording's would.
+void Driver::voice(Args args) {
+  const int note = parseNote(args[0]);
+  const int cents = static_cast<int>(parseNumber(args[1], -50, 50, "CENTS"));
+  const int ms =
+      args.size() > 2 ? static_cast<int>(parseNumber(args[2], 100, 10000, "MILLISECONDS")) : 700;
+  hear(sungVoice(note + cents / 100.0, ms, ++voices_));
+}
+
+// The naming direction's typed key: the right choice's, or the next choice's.
+void Driver::answer(Args args) {
+  const ExerciseLesson& exercise = core_.exercise();
+  const int right = parseChoice(args[0], {"wrong", "right"}, "the answer");
+  if (!exercise.active() || exercise.direction() != ExerciseDirection::Name)
+    throw ScriptError("no exercise is asking for a name");
+  const std::span<const ExerciseChoice> choices = exercise.choices();
+  const int asked = exercise.question().answerChoice;
+  const int index = right == 1 ? asked : (asked + 1) % static_cast<int>(choices.size());
+  core_.keyPressed(choices[static_cast<std::size_t>(index)].key);
+}
+
+// A script checks the exercise as it goes: how the answer since the last check was judged (none:
+// no answer was), or the level reached. A check that fails stops the script as a bad line does.
+void Driver::expect(Args args) {
+  const int what = parseChoice(args[0], {"right", "wrong", "none", "level"}, "what to expect");
+  if (what == 3) {
+    if (args.size() < 2) throw ScriptError("missing LEVEL");
+    const ExerciseLesson& exercise = core_.exercise();
+    const int wanted = static_cast<int>(parseNumber(args[1], 1, 100, "LEVEL"));
+    const int level = exercise.level(exercise.exercise());
+    if (level != wanted)
+      throw ScriptError("level " + std::to_string(level) + ", not " + std::to_string(wanted));
+    return;
+  }
+  if (args.size() > 1) throw ScriptError("too many arguments");
+  const std::optional<bool> judged = std::exchange(host_.lastExerciseAnswer, std::nullopt);
+  const std::string_view found = !judged ? "none" : *judged ? "right" : "wrong";
+  if (found != args[0]) throw ScriptError("the answer was judged " + std::string(found));
+}
+
+// A click on a naming choice: its index, or the right one or the next.
+void Driver::choose(Args args) {
+  ExerciseLesson& exercise = core_.exercise();
+  if (!exercise.active() || exercise.direction() != ExerciseDirection::Name)
+    throw ScriptError("no exercise is asking for a name");
+  const int count = static_cast<int>(exercise.choices().size());
+  const int asked = exercise.question().answerChoice;
+  if (args[0] == "right") {
+    exercise.clicked(asked);
+  } else if (args[0] == "wrong") {
+    exercise.clicked((asked + 1) % count);
+  } else {
+    exercise.clicked(static_cast<int>(parseNumber(args[0], 0, count - 1, "CHOICE")));
+  }
 }
 
 // A long-tone take in Practice Singing: a note and its length, or the first note sung.
@@ -166,6 +307,8 @@ void Driver::seed(Args args) {
 }
 
 void Driver::mode(Args args) {
+  // A lesson chosen ends the exercise running.
+  core_.stopExercise();
   switch (parseChoice(args[0], {"identify", "mimic", "sing", "unlock", "meditate", "practice"},
                       "the mode")) {
     case 0:
@@ -192,11 +335,11 @@ void Driver::mode(Args args) {
 void Driver::key(Args args) {
   const std::string_view word = args[0];
   if (word == "Escape") {
-    lesson_.FormKeyPress(kEscape);
+    core_.keyPressed(kEscape);
   } else if (word == "space") {
-    lesson_.FormKeyPress(' ');
+    core_.keyPressed(' ');
   } else if (word.size() == 1) {
-    lesson_.FormKeyPress(word[0]);
+    core_.keyPressed(word[0]);
   } else {
     throw ScriptError("KEY must be one character, Escape or space, not '" + std::string(word) +
                       "'");
@@ -205,7 +348,7 @@ void Driver::key(Args args) {
 
 void Driver::type(Args args) {
   for (char ch : args[0]) {
-    lesson_.FormKeyPress(ch);
+    core_.keyPressed(ch);
     drainPostedNotices();
   }
 }
@@ -240,7 +383,7 @@ void Driver::sing(Args args) {
 }
 
 void Driver::midi(Args args) {
-  const auto note = static_cast<std::uint32_t>(parseNumber(args[0], 0, 127, "NOTE"));
+  const auto note = static_cast<std::uint32_t>(parseNote(args[0]));
   const auto velocity =
       static_cast<std::uint32_t>(args.size() > 1 ? parseNumber(args[1], 0, 127, "VELOCITY") : 100);
   const auto channel =
@@ -289,10 +432,18 @@ void Driver::check(Args args) {
 }
 
 void Driver::levelUp(Args) {
+  if (core_.exercise().active()) {
+    core_.exercise().levelUp();
+    return;
+  }
   lesson_.Levelup1Click();
 }
 
 void Driver::levelDown(Args) {
+  if (core_.exercise().active()) {
+    core_.exercise().levelDown();
+    return;
+  }
   lesson_.Leveldown1Click();
 }
 
@@ -325,7 +476,8 @@ void Driver::midiOut(Args args) {
 }
 
 void Driver::show(Args args) {
-  switch (parseChoice(args[0], {"counters", "question", "level", "mastery", "phrase", "texts"},
+  switch (parseChoice(args[0],
+                      {"counters", "question", "level", "mastery", "phrase", "texts", "exercise"},
                       "what to show")) {
     case 0:
       showCounters();
@@ -342,10 +494,28 @@ void Driver::show(Args args) {
     case 4:
       showPhrases();
       break;
-    default:
+    case 5:
       host_.printTexts();
       break;
+    default:
+      showExercise();
+      break;
   }
+}
+
+void Driver::showExercise() {
+  const ExerciseLesson& exercise = core_.exercise();
+  if (!exercise.active()) {
+    out_ << "exercise none\n";
+    return;
+  }
+  const Exercise which = exercise.exercise();
+  out_ << "exercise " << exerciseTable(which).name << " level " << exercise.level(which) << " of "
+       << exercise.levelCount(which) << " asked " << exercise.levelAsked() << " right "
+       << exercise.levelCorrect() << " streak " << exercise.streak() << " choices";
+  for (const ExerciseChoice& choice : exercise.choices())
+    out_ << ' ' << choice.key << '=' << choice.label;
+  out_ << '\n';
 }
 
 void Driver::showCounters() {

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "core/Core.h"
 #include "platform/FakeMidiInput.h"
@@ -71,6 +72,23 @@ class Driver {
   void show(Args args);
   void audio(Args args);
   void longTone(Args args);
+  void exercise(Args args);
+  void exerciseLevel(Args args);
+  void voiceRange(Args args);
+  void octaveFree(Args args);
+  void degreeNames(Args args);
+  void voice(Args args);
+  void answer(Args args);
+  void choose(Args args);
+  void expect(Args args);
+
+  // A note as scripts give it: a MIDI note number, or "target" with an optional "+N" or "-N": the
+  // exercise's note to sing, or the note it played last when naming.
+  int parseNote(std::string_view word) const;
+  void startCapture();
+  // Hands samples to the microphone and lets it hear them all.
+  void hear(std::vector<std::int16_t> samples);
+  void showExercise();
 
   void showCounters();
   void showQuestion();
@@ -86,6 +104,8 @@ class Driver {
   Core core_;
   Lesson& lesson_;
   std::string audioFile_;  // the recording the microphone is hearing
+  ExerciseSettings exerciseSettings_;
+  std::uint32_t voices_ = 0;  // voices generated so far: each its own noise
   int lineNumber_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/Notes.h"
+#include "exercises/ExerciseTables.h"
 
 namespace auralis::driver {
 
@@ -99,6 +100,35 @@ std::string_view lessonItemName(LessonItem item) {
       return "Meditate1";
   }
   return "?";
+}
+
+std::string exerciseQuestionText(const ExerciseQuestion& question,
+                                 std::span<const ExerciseChoice> choices) {
+  std::string text = "exercise question ";
+  text += exerciseTable(question.exercise).name;
+  text += question.direction == ExerciseDirection::Sing ? " sing" : " name";
+  text += " level " + std::to_string(question.level) + " task \"" + question.task + "\" played";
+  for (int note : question.played) text += ' ' + std::to_string(note);
+  if (question.direction == ExerciseDirection::Sing) {
+    text += " target " + std::to_string(question.targetNote);
+  } else if (question.answerChoice >= 0 &&
+             question.answerChoice < static_cast<int>(choices.size())) {
+    const ExerciseChoice& choice = choices[static_cast<std::size_t>(question.answerChoice)];
+    text += " answer " + std::string(1, choice.key) + ' ' + std::string(choice.label);
+  }
+  text += " tolerance " + std::to_string(static_cast<int>(question.toleranceCents));
+  return text;
+}
+
+std::string exerciseAnswerText(const AnswerRecord& answer) {
+  std::string text = "answer ";
+  text += lessonModeName(answer.lesson);
+  text += " level " + std::to_string(answer.level) + ' ' + answer.direction + " \"" + answer.task +
+          "\" item " + answer.item + " answered " + answer.answeredItem + ' ';
+  text += kSourceNames[static_cast<std::size_t>(answer.source)];
+  text += answer.correct ? " right" : " wrong";
+  if (answer.source == AnswerSource::Sung) text += " cents " + centsText(answer.cents);
+  return text;
 }
 
 std::string_view lessonModeName(LessonMode mode) {

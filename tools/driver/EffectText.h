@@ -1,13 +1,16 @@
 #pragma once
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "engine/AnswerRecord.h"
 #include "engine/Coaching.h"
 #include "engine/LessonHost.h"
 #include "engine/LessonMode.h"
 #include "engine/Scores.h"
+#include "exercises/Exercise.h"
 #include "output/MidiEvent.h"
 #include "platform/MidiOutStream.h"
 
@@ -27,6 +30,13 @@ std::string heldNoteText(const HeldNote& note);
 // "longtone note 62 ms 2000 heard 1950 within10 0.85 within25 1.00 drift -2.1 wobble 4.30
 // completed yes"
 std::string longToneText(const LongToneResult& result);
+
+// "exercise question intervals sing level 3 task "P5 up from C4" played 60 target 67
+// tolerance 50", with "answer 1 P8" in place of the target when naming.
+std::string exerciseQuestionText(const ExerciseQuestion& question,
+                                 std::span<const ExerciseChoice> choices);
+// "answer intervals level 3 sing "P5 up from C4" item P5 answered P5 sung right cents +2.1"
+std::string exerciseAnswerText(const AnswerRecord& answer);
 
 // "CORRECT", "INCORRECT", "PROMOTE" or "DEMOTE".
 std::string_view feedbackSoundName(FeedbackSound sound);

@@ -1,5 +1,6 @@
 #include "tools/driver/PrintingHost.h"
 
+#include "exercises/ExerciseTables.h"
 #include "tools/driver/EffectText.h"
 
 namespace auralis::driver {
@@ -13,6 +14,22 @@ constexpr std::array<std::string_view, 5> kPanelLabels = {"status 0", "status 1"
 
 void PrintingHost::showVerdict(const Verdict& verdict) {
   out_ << verdictText(verdict) << '\n';
+}
+
+void PrintingHost::exerciseLevelChanged(Exercise exercise, int level) {
+  out_ << "exercise level " << exerciseTable(exercise).name << ' ' << level << '\n';
+}
+
+void PrintingHost::exerciseQuestionReady(const ExerciseQuestion& question) {
+  const std::span<const ExerciseChoice> choices =
+      exerciseChoices ? exerciseChoices() : std::span<const ExerciseChoice>();
+  out_ << exerciseQuestionText(question, choices) << '\n';
+}
+
+void PrintingHost::recordAnswer(const AnswerRecord& answer) {
+  if (answer.task.empty()) return;
+  lastExerciseAnswer = answer.correct;
+  out_ << exerciseAnswerText(answer) << '\n';
 }
 
 void PrintingHost::offTuneHeld(const OffTuneNote& note) {

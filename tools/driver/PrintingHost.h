@@ -2,8 +2,10 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -38,11 +40,18 @@ class PrintingHost : public CoreHost, public NoticeQueue, public AnswerRecorder 
   void offTuneOver() override;
   void longToneDone(const LongToneResult& result) override;
 
-  void recordAnswer(const AnswerRecord&) override {}
+  void exerciseLevelChanged(Exercise exercise, int level) override;
+  void exerciseQuestionReady(const ExerciseQuestion& question) override;
+  // The exercises' answers are printed as kept, with what was asked and what was answered.
+  void recordAnswer(const AnswerRecord& answer) override;
   void recordLevelEvent(const LevelEvent&) override {}
   void recordHeldNote(const HeldNote& note) override;
 
   std::deque<Notice> posted;
+  // How the exercise's last kept answer was judged, until a script asks.
+  std::optional<bool> lastExerciseAnswer;
+  // The choices of the exercise running, for the question's line.
+  std::function<std::span<const ExerciseChoice>()> exerciseChoices;
 
   // Prints the instruction line and panels 0, 2, 3 and 4 as they stand, changed or not.
   void printTexts();
