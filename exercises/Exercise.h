@@ -26,7 +26,7 @@ enum class ExerciseDirection { Sing, Name };
 struct ExerciseChoice {
   std::string_view label;  // "M3", "5", "minor"
   std::string_view name;   // "major third", "SOL" or "5" as the view names degrees, "minor"
-  char key;                // the typed key: digits and punctuation only ('1'..'9', '0', '-', '=')
+  char key;                // typed: '1'..'9', '[', '-', '='; never '0', which leaves a lesson
 };
 
 struct ExerciseQuestion {

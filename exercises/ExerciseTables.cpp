@@ -20,7 +20,7 @@ constexpr std::array<ExerciseItem, 12> kIntervals = {{
     {"P5", "perfect fifth", "perfect fifth", 7, '7'},
     {"m6", "minor sixth", "minor sixth", 8, '8'},
     {"M6", "major sixth", "major sixth", 9, '9'},
-    {"m7", "minor seventh", "minor seventh", 10, '0'},
+    {"m7", "minor seventh", "minor seventh", 10, '['},
     {"M7", "major seventh", "major seventh", 11, '-'},
     {"P8", "octave", "octave", 12, '='},
 }};
