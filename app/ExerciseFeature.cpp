@@ -79,8 +79,8 @@ void ExerciseFeature::addMenuItems(MainMenu& menus) {
   octaveFree_ = new QAction(QStringLiteral("Any oct&ave counts"), menu);
   octaveFree_->setObjectName(QStringLiteral("OctaveFree1"));
   octaveFree_->setCheckable(true);
-  octaveFree_->setStatusTip(QStringLiteral(
-      "A sung note counts in any octave, for voices that cannot reach the one asked"));
+  octaveFree_->setStatusTip(
+      QStringLiteral("A sung note counts in any octave, not only the one asked"));
   connect(octaveFree_, &QAction::triggered, this, [this] { octaveFreeChosen(); });
   menu->insertAction(partsEnd, octaveFree_);
 }
