@@ -92,7 +92,7 @@ PitchGraph::PitchGraph(QWidget* parent) : QWidget(parent) {
 
 void PitchGraph::addFrame(std::optional<SungPitch> pitch) {
   history_.add(pitch ? std::optional<double>(pitch->semitones) : std::nullopt);
-  follower_.follow(history_, questionNotes());
+  follower_.follow(history_, questionNotes(), keptNote());
   // The picture is brought up to date now, so that only what changed is repainted.
   if (isVisible())
     update(updatePicture());
@@ -256,6 +256,10 @@ void PitchGraph::paintNames(QPainter& painter, const PitchGraphLayout& layout,
   }
 }
 
+std::optional<int> PitchGraph::keptNote() const {
+  return target_ ? std::optional(target_->note) : std::nullopt;
+}
+
 void PitchGraph::setTargetBand(std::optional<display::TargetBand> band) {
   if (band == target_) return;
   target_ = band;
@@ -265,6 +269,8 @@ void PitchGraph::setTargetBand(std::optional<display::TargetBand> band) {
   } else {
     setQuestionNotes({});
   }
+  // The band is in sight at once, before the next frame moves the range.
+  follower_.follow(history_, questionNotes(), keptNote());
   update();
 }
 

@@ -51,6 +51,7 @@ class PitchGraph : public QWidget {
 
  private:
   std::span<const int> questionNotes() const;
+  std::optional<int> keptNote() const;
   // Brings the picture up to date and returns the area that changed.
   QRect updatePicture();
   void paintGrid(const display::PitchGraphLayout& layout, const display::GraphMarks& marks);

@@ -71,17 +71,21 @@ double glide(double from, double to) {
 
 }  // namespace
 
-void PitchRangeFollower::follow(const PitchHistory& history, std::span<const int> questionNotes) {
+void PitchRangeFollower::follow(const PitchHistory& history, std::span<const int> questionNotes,
+                                std::optional<int> kept) {
   Extent extent = sungExtent(history);
   if (extent.empty())
     for (const int note : questionNotes) extent.include(note);
+  if (kept) extent.include(*kept);
   if (extent.empty()) return;
 
   PitchRange needed = neededFor(extent);
   if (needed.span() > kLongestSpan) {
     // Wider than two octaves, say after octave errors: stay with the latest singing.
     const double latest = latestSung(history).value_or(extent.highest);
-    needed = neededFor({latest, latest});
+    Extent near{latest, latest};
+    if (kept) near.include(*kept);
+    needed = neededFor(near);
   }
   const bool fits = covers(target_, needed) &&
                     target_.span() <= std::max(kShortestSpan, needed.span() + kSpareSpan);

@@ -63,7 +63,9 @@ inline constexpr double kLongestSpan = 26.0;
 // note or a vibrato leaves the view still. The shown range glides toward the target.
 class PitchRangeFollower {
  public:
-  void follow(const PitchHistory& history, std::span<const int> questionNotes);
+  // `kept`, the note an exercise asks to sing, stays in view with what was sung.
+  void follow(const PitchHistory& history, std::span<const int> questionNotes,
+              std::optional<int> kept = std::nullopt);
 
   PitchRange range() const { return range_; }
   PitchRange target() const { return target_; }

@@ -298,6 +298,7 @@ TEST_F(Screenshots, ANoticeShowsWholeAboveTheStatusBar) {
 TEST_F(Screenshots, EachExerciseShowsItsTaskItsMarksAndItsAnswers) {
   storeValue("PitchGraph1", "1");
   storeValue("ExerciseDirection", "0");
+  storeValue("IntervalsLevel", "4");  // thirds and fourths, upwards
   storeValue("ChordTonesLevel", "2");
   open();
   showWindow();
@@ -318,16 +319,28 @@ TEST_F(Screenshots, EachExerciseShowsItsTaskItsMarksAndItsAnswers) {
     (shotOf.naming ? exercises.nameItem() : exercises.singItem())->trigger();
     exercises.item(shotOf.which)->trigger();
     finishPhrases();
-    const ExerciseQuestion question = exercise.question();
     if (!shotOf.naming) {
-      // A second of singing that rises into the band, a little flat.
-      for (int frameIndex = 0; frameIndex < 60; ++frameIndex) {
-        const double pitch = question.targetNote - 1.5 + std::min(frameIndex / 30.0, 1.0) * 1.4;
-        form->messageWindow().post(sungFrame(pitch));
+      // Questions sung right, a little sharp and held, until one is sung from a note the panel
+      // may show: the line shows the last answer, and the band where the next one lies.
+      for (int sung = 1; sung <= 6 && (sung == 1 || shownPitchClassesOf(exercise.question()) ==
+                                                        std::array<bool, 12>{});
+           ++sung) {
+        const int target = exercise.question().targetNote;
+        for (int frameIndex = 0; frameIndex < 50; ++frameIndex)
+          form->messageWindow().post(sungFrame(target + 0.04 + 0.03 * std::sin(frameIndex / 4.0)));
+        for (int silent = 0; silent < 3; ++silent) form->messageWindow().post(notice::MicFrame{});
+        deliverNotices();
+        finishPhrases();
+        EXPECT_TRUE(panel(4).startsWith(QStringLiteral("%1/%1 this level").arg(sung)))
+            << panel(4).toStdString();
       }
+      // A moment of silence, as the microphone goes on hearing: the view glides to the band.
+      for (int silent = 0; silent < 30; ++silent) form->messageWindow().post(notice::MicFrame{});
       deliverNotices();
     }
+    const ExerciseQuestion question = exercise.question();
     grab(shotOf.picture);
+    ASSERT_EQ(exercise.question().task, question.task) << "the question stands";
     EXPECT_EQ(instruction().toStdString(), question.instruction);
     const int framed = pixelsIn(shot, form->notePanel(), form.get(), frame);
     const bool referenceShown = shownPitchClassesOf(question) != std::array<bool, 12>{};

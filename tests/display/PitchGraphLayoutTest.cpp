@@ -49,6 +49,30 @@ TEST(PitchRangeFollower, HeldNoteWithVibratoLeavesTheViewStill) {
   }
 }
 
+// An exercise's note to sing stays in view beside what was sung, even an octave and more away,
+// and also where the singing alone would leave it out.
+TEST(PitchRangeFollower, TheNoteToSingStaysInViewWithTheSinging) {
+  struct Case {
+    double sung;
+    int kept;
+  };
+  for (const Case& c : {Case{60.0, 74}, Case{72.0, 55}, Case{48.0, 77}}) {
+    PitchRangeFollower follower;
+    PitchHistory history;
+    sing(follower, history, c.sung, 20);
+    for (int frame = 0; frame < 40; ++frame) {
+      history.add(std::nullopt);
+      follower.follow(history, noQuestion, c.kept);
+    }
+    EXPECT_TRUE(shows(follower.range(), c.kept - 0.5, c.kept + 0.5)) << c.sung << " " << c.kept;
+    EXPECT_TRUE(shows(follower.range(), c.sung - 0.5, c.sung + 0.5)) << c.sung << " " << c.kept;
+    // Without it the view keeps to the singing.
+    PitchRangeFollower plain;
+    sing(plain, history, c.sung, 1);
+    EXPECT_FALSE(shows(plain.range(), c.kept - 0.5, c.kept + 0.5));
+  }
+}
+
 TEST(PitchRangeFollower, NewNotesOutsideTheViewGlideIntoIt) {
   PitchRangeFollower follower;
   PitchHistory history;
