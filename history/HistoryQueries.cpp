@@ -10,7 +10,6 @@
 #include <map>
 #include <utility>
 
-#include "engine/Notes.h"
 #include "history/HistorySchema.h"
 
 namespace auralis {
@@ -228,12 +227,13 @@ std::array<Intonation, 12> HistoryQueries::intonation(const HistoryFilter& filte
 std::array<Intonation, 12> sungIntonation(const QSqlDatabase& db, const HistoryFilter& filter) {
   std::array<CentsSums, 12> sums{};
   QSqlQuery q = select(db,
-                       QStringLiteral("SELECT midi_note, COUNT(*), SUM(mean_cents),"
-                                      " SUM(mean_cents * mean_cents)"
-                                      " FROM sung_notes%1 GROUP BY lesson, midi_note"),
+                       QStringLiteral("SELECT pitch_class, COUNT(*), SUM(cents), SUM(cents * cents)"
+                                      " FROM sung_notes%1 GROUP BY pitch_class"),
                        whereOf(filter));
   while (q.next()) {
-    CentsSums& note = sums[static_cast<std::size_t>(pitchClassOf(q.value(0).toInt()))];
+    const int pitchClass = q.value(0).toInt();
+    if (!isPitchClass(pitchClass)) continue;
+    CentsSums& note = sums[static_cast<std::size_t>(pitchClass)];
     note.count += q.value(1).toInt();
     note.cents += q.value(2).toDouble();
     note.squares += q.value(3).toDouble();
@@ -246,9 +246,8 @@ std::array<Intonation, 12> sungIntonation(const QSqlDatabase& db, const HistoryF
 std::vector<TuningDay> tuningByDay(const QSqlDatabase& db, const HistoryFilter& filter) {
   std::map<QString, TuningDay> byDay;
   QSqlQuery q = select(db,
-                       QStringLiteral("SELECT day, COUNT(*), SUM(ABS(mean_cents) <= 10),"
-                                      " SUM(ABS(mean_cents) <= 25)"
-                                      " FROM sung_notes%1 GROUP BY lesson, day"),
+                       QStringLiteral("SELECT day, COUNT(*), SUM(ABS(cents) <= 10),"
+                                      " SUM(ABS(cents) <= 25) FROM sung_notes%1 GROUP BY day"),
                        whereOf(filter));
   while (q.next()) {
     TuningDay& day = byDay[q.value(0).toString()];
@@ -270,8 +269,8 @@ std::vector<LongToneTake> longToneTakes(const QSqlDatabase& db, const HistoryFil
   HistoryFilter ofEveryLesson = filter;
   ofEveryLesson.lesson.reset();
   QSqlQuery q = select(db,
-                       QStringLiteral("SELECT at, midi_note, within10, within25, drift_cents,"
-                                      " wobble_cents, completed FROM long_tones%1 ORDER BY at"),
+                       QStringLiteral("SELECT at, note, within10, within25, drift, wobble,"
+                                      " completed FROM long_tones%1 ORDER BY at"),
                        whereOf(ofEveryLesson));
   while (q.next()) {
     LongToneTake take;
@@ -288,7 +287,7 @@ std::vector<LongToneTake> longToneTakes(const QSqlDatabase& db, const HistoryFil
 }
 
 std::optional<LongToneBest> bestLongTone(const QSqlDatabase& db, int midiNote) {
-  const Where ofNote{QStringLiteral(" WHERE midi_note = ?"), {midiNote}};
+  const Where ofNote{QStringLiteral(" WHERE note = ?"), {midiNote}};
   QSqlQuery count = select(db, QStringLiteral("SELECT COUNT(*) FROM long_tones%1"), ofNote);
   if (!count.next()) return std::nullopt;
   LongToneBest best;
