@@ -166,7 +166,8 @@ void PitchGraph::setCaption(const QString& text, const QColor& colour) {
 QRect PitchGraph::captionArea(const PitchGraphLayout& layout) const {
   if (caption_.isEmpty()) return {};
   const QFontMetrics metrics(captionFont_);
-  const int width = std::min(metrics.horizontalAdvance(caption_) + 2 * kPadding,
+  // A pixel to spare, so that a text that fits is never elided by rounding.
+  const int width = std::min(metrics.horizontalAdvance(caption_) + 2 * kPadding + 2,
                              std::max(0, layout.plotWidth() - deviationWidth_));
   return {layout.plotLeft + kPadding, kPadding, width, metrics.height() + kPadding};
 }
