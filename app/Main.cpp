@@ -80,6 +80,8 @@ TForm1::~TForm1() {
 }
 
 void TForm1::closeDevices() {
+  // The note sounding and the sung answers waiting for it reach the history before it closes.
+  core_.finishListening();
   core_.capture().StopMicrophone();
   core_.capture().CloseMicrophone();
   core_.player().CloseMidiOut();
