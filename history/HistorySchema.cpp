@@ -139,7 +139,8 @@ QString questionText(const std::array<int, 5>& questionNotes, int questionNoteCo
   QStringList notes;
   const int count = std::clamp(questionNoteCount, 0, static_cast<int>(questionNotes.size()));
   for (int i = 0; i < count; ++i) notes << QString::number(questionNotes[i]);
-  return notes.join(QLatin1Char(' '));
+  // Empty but not null: the column takes no NULL.
+  return count == 0 ? QStringLiteral("") : notes.join(QLatin1Char(' '));
 }
 
 QString questionText(const AnswerRecord& answer) {
