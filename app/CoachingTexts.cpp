@@ -38,14 +38,10 @@ QString centsText(double cents) {
 }
 
 QString verdictText(const Verdict& verdict, display::NoteView view) {
-  QString text =
-      verdict.correct
-          ? QStringLiteral("Right: %1").arg(nameOfLetter(verdict.asked, view))
-          : QStringLiteral("%1, not %2")
-                .arg(nameOfLetter(verdict.answered, view), nameOfLetter(verdict.asked, view));
-  if (verdict.source == AnswerSource::Sung && std::isfinite(verdict.sungCents))
-    text += QStringLiteral(", ") + centsText(verdict.sungCents);
-  return text;
+  return verdict.correct
+             ? QStringLiteral("Right: %1").arg(nameOfLetter(verdict.asked, view))
+             : QStringLiteral("%1, not %2")
+                   .arg(nameOfLetter(verdict.answered, view), nameOfLetter(verdict.asked, view));
 }
 
 QString offTuneText(const OffTuneNote& note, display::NoteView view) {

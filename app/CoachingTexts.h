@@ -10,8 +10,9 @@ namespace auralis {
 // What the window tells a singer, in the names of the current view (the piano view names notes
 // by their letters, as the pitch graph does).
 
-// "Right: MI", or "SO, not MI": the answer against what was asked. A sung answer adds how far
-// its held note lay from the note's centre: "Right: MI, 12 cents sharp".
+// "Right: MI", or "SO, not MI": the answer against what was asked, whatever its source. A sung
+// answer is judged while its note still sounds, before the note's mean is known, so the verdict
+// names notes only; the pitch graph and the history give the cents.
 QString verdictText(const Verdict& verdict, display::NoteView view);
 // "MI, 35 cents flat" or "SO, 30 cents sharp".
 QString offTuneText(const OffTuneNote& note, display::NoteView view);
