@@ -67,8 +67,8 @@ CoachingRow::CoachingRow(QMainWindow& window, PitchGraphRow& graphRow, PitchGrap
   CoachingLine1_ = viewMenu.addAction(QStringLiteral("Coa&ching line"));
   CoachingLine1_->setObjectName(QStringLiteral("CoachingLine1"));
   CoachingLine1_->setCheckable(true);
-  CoachingLine1_->setStatusTip(QStringLiteral(
-      "Show below the notes whether an answer was right and how far a held note is off"));
+  CoachingLine1_->setStatusTip(
+      QStringLiteral("Show right, wrong and off-tune notes in a line below the notes"));
   connect(CoachingLine1_, &QAction::toggled, this, [this](bool on) { showCoachingLine(on); });
   verdictTimer_.setSingleShot(true);
   verdictTimer_.setInterval(kVerdictMs);

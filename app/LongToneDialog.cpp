@@ -137,7 +137,10 @@ void LongToneDialog::startOrStop() {
   setRunning(true);
   live_->setText(takeNote_ == 0 ? QStringLiteral("Sing a note and hold it")
                                 : QStringLiteral("Sing %1").arg(noteWithOctave(takeNote_, view_)));
-  actions_.start(chosenNote(), durationMs);
+  if (!actions_.start(chosenNote(), durationMs)) {
+    setRunning(false);
+    live_->setText(QStringLiteral("Long tones need the microphone"));
+  }
 }
 
 void LongToneDialog::setRunning(bool running) {

@@ -30,8 +30,9 @@ inline constexpr int kFirstLongToneSeconds = 5;
 class LongToneDialog : public QDialog {
  public:
   struct Actions {
-    // The note (-1: the first steady note sung) and the time to hold it.
-    std::function<void(int midiNote, int durationMs)> start;
+    // The note (-1: the first steady note sung) and the time to hold it; false when no take
+    // could start.
+    std::function<bool(int midiNote, int durationMs)> start;
     std::function<void()> stop;
     // The best take of a note the history keeps, read when needed.
     std::function<std::optional<LongToneBest>(int midiNote)> best;

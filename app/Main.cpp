@@ -272,6 +272,7 @@ void TForm1::LongTones1Click() {
     actions.start = [this](int midiNote, int durationMs) {
       if (lesson().lessonMode != LessonMode::Practice) lesson().Warmup1Click();
       core_.startLongTone(midiNote, durationMs);
+      return core_.longToneRunning();
     };
     actions.stop = [this] { core_.stopLongTone(); };
     actions.best = [this](int midiNote) {

@@ -249,15 +249,29 @@ TEST_F(LongTones, StartSwitchesToPracticeSingingAndATakeEndsWithItsScore) {
 
 TEST_F(LongTones, StopAndClosingEndTheTake) {
   open();
+  lesson().Warmup1Click();
   LongToneDialog& d = dialog();
   d.startButton()->click();
-  ASSERT_TRUE(form->core().longToneRunning() || d.running());
+  ASSERT_TRUE(form->core().longToneRunning());
+  ASSERT_TRUE(d.running());
   d.startButton()->click();
   EXPECT_FALSE(d.running());
   EXPECT_FALSE(form->core().longToneRunning());
   d.startButton()->click();
+  ASSERT_TRUE(form->core().longToneRunning());
   d.close();
   EXPECT_FALSE(form->core().longToneRunning()) << "no take outlives its window";
+}
+
+TEST_F(LongTones, AStartThatCannotBeginSaysSoAndLeavesStartReady) {
+  open();
+  lesson().Warmup1Click();
+  lesson().micWanted = false;  // as when listening has been turned off
+  LongToneDialog& d = dialog();
+  d.startButton()->click();
+  EXPECT_FALSE(d.running());
+  EXPECT_EQ(d.startButton()->text(), "&Start");
+  EXPECT_EQ(d.liveText(), "Long tones need the microphone");
 }
 
 }  // namespace
