@@ -222,6 +222,8 @@ void Core::startMicrophone() {
 }
 
 void Core::stopMicrophone() {
+  // The lesson stops listening whether or not capture follows it.
+  finishListening();
   if (captureFollowsLesson_) StopMicrophone();
   host_.microphoneRequested(MicrophoneRequest::Stop);
 }

@@ -11,6 +11,8 @@ cmake --build --preset release --target engine_bench input_bench platform_bench 
   display_bench
 
 bench=build/release/bench
+# input_bench holds the cost of keeping sung notes and coaching: BM_ReadoutAndHeldNotes against
+# BM_ReadoutAlone, each with its share of a core.
 for program in engine/engine_bench input/input_bench app/history_bench; do
   echo "== $program"
   "$bench/$program" "$@"

@@ -1,7 +1,5 @@
 #include "tools/driver/PrintingHost.h"
 
-#include <cstdio>
-
 #include "tools/driver/EffectText.h"
 
 namespace auralis::driver {
@@ -11,53 +9,26 @@ namespace {
 constexpr std::array<std::string_view, 5> kPanelLabels = {"status 0", "status 1", "status 2",
                                                           "status 3", "status 4"};
 
-constexpr std::array<std::string_view, 4> kSourceNames = {"typed", "click", "midi", "sung"};
-constexpr std::array<std::string_view, 3> kJudgementNames = {"none", "right", "wrong"};
-
-// "-35.2", "+4.0": cents with their sign, as the singer reads them.
-std::string centsText(double cents) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%+.1f", cents);
-  return text;
-}
-
-std::string shareText(double share) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", share);
-  return text;
-}
-
 }  // namespace
 
 void PrintingHost::showVerdict(const Verdict& verdict) {
-  out_ << "verdict " << (verdict.correct ? "right " : "wrong ") << verdict.answered << ' '
-       << verdict.asked << ' ' << kSourceNames[static_cast<std::size_t>(verdict.source)];
-  if (verdict.source == AnswerSource::Sung)
-    out_ << " note " << verdict.sungMidiNote << " cents " << centsText(verdict.sungCents);
-  out_ << '\n';
+  out_ << verdictText(verdict) << '\n';
 }
 
 void PrintingHost::offTuneHeld(const OffTuneNote& note) {
-  out_ << "offtune note " << note.midiNote << " cents " << centsText(note.cents) << '\n';
+  out_ << offTuneText(note) << '\n';
 }
 
 void PrintingHost::offTuneOver() {
-  out_ << "offtune over\n";
+  out_ << kOffTuneOverText << '\n';
 }
 
 void PrintingHost::recordHeldNote(const HeldNote& note) {
-  out_ << "held note " << note.midiNote << " cents " << centsText(note.meanCents) << " spread "
-       << shareText(note.spreadCents) << " frames " << note.frames << " ms " << note.durationMs
-       << " accepted " << (note.accepted ? "yes" : "no") << " judged "
-       << kJudgementNames[static_cast<std::size_t>(note.judged)] << '\n';
+  out_ << heldNoteText(note) << '\n';
 }
 
 void PrintingHost::longToneDone(const LongToneResult& result) {
-  out_ << "longtone note " << result.midiNote << " ms " << result.targetMs << " heard "
-       << result.heardMs << " within10 " << shareText(result.within10) << " within25 "
-       << shareText(result.within25) << " drift " << centsText(result.driftCents) << " wobble "
-       << shareText(result.wobbleCents) << " completed " << (result.completed ? "yes" : "no")
-       << '\n';
+  out_ << longToneText(result) << '\n';
 }
 
 void PrintingHost::playFeedbackSound(FeedbackSound sound) {
