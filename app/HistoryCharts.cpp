@@ -120,6 +120,16 @@ void drawLegend(QPainter& painter, const QRect& plot,
   }
 }
 
+// The two shares of the singing charts, in percent, with their legend above the plot.
+void drawTuningLines(QPainter& painter, const QRect& plot, const std::vector<QPointF>& within10,
+                     const std::vector<QPointF>& within25) {
+  drawPolyline(painter, within25, kWithin25Line);
+  drawPolyline(painter, within10, kWithin10Line);
+  drawLegend(painter, plot.translated(0, -painter.fontMetrics().height() - 4),
+             {{QStringLiteral("within 10 cents"), kWithin10Line},
+              {QStringLiteral("within 25 cents"), kWithin25Line}});
+}
+
 }  // namespace
 
 QColor accuracyColour(double accuracy) {
@@ -509,12 +519,8 @@ void TuningChart::paintPlot(QPainter& painter, const QRect& plot) {
     within10.emplace_back(x, yOf(plot, 100.0 * d.within10 / notes, 100));
     within25.emplace_back(x, yOf(plot, 100.0 * d.within25 / notes, 100));
   }
-  drawPolyline(painter, within25, kWithin25Line);
-  drawPolyline(painter, within10, kWithin10Line);
+  drawTuningLines(painter, plot, within10, within25);
   axis.drawLabels(painter);
-  drawLegend(painter, plot.translated(0, -fontMetrics().height() - 4),
-             {{QStringLiteral("within 10 cents"), kWithin10Line},
-              {QStringLiteral("within 25 cents"), kWithin25Line}});
 }
 
 LongToneChart::LongToneChart(QWidget* parent)
@@ -541,8 +547,7 @@ void LongToneChart::paintPlot(QPainter& painter, const QRect& plot) {
     within10.emplace_back(x, yOf(plot, 100.0 * takes_[i].within10, 100));
     within25.emplace_back(x, yOf(plot, 100.0 * takes_[i].within25, 100));
   }
-  drawPolyline(painter, within25, kWithin25Line);
-  drawPolyline(painter, within10, kWithin10Line);
+  drawTuningLines(painter, plot, within10, within25);
   // The first take's day at the left, the last one's at the right.
   painter.setPen(kAxisText);
   const QRect under(plot.left(), plot.bottom() + 4, plot.width(), fontMetrics().height());
@@ -550,9 +555,6 @@ void LongToneChart::paintPlot(QPainter& painter, const QRect& plot) {
   painter.drawText(under, Qt::AlignLeft, takes_.front().at.toLocalTime().toString(format));
   if (count > 1)
     painter.drawText(under, Qt::AlignRight, takes_.back().at.toLocalTime().toString(format));
-  drawLegend(painter, plot.translated(0, -fontMetrics().height() - 4),
-             {{QStringLiteral("within 10 cents"), kWithin10Line},
-              {QStringLiteral("within 25 cents"), kWithin25Line}});
 }
 
 }  // namespace auralis

@@ -9,15 +9,6 @@ namespace {
 
 class SingingQueriesTest : public HistoryTest {
  protected:
-  HistoryFilter filter(HistoryRange range = HistoryRange::All,
-                       std::optional<LessonMode> lesson = std::nullopt) const {
-    HistoryFilter f;
-    f.range = range;
-    f.lesson = lesson;
-    f.sessionId = store ? store->sessionId() : 0;
-    f.now = now();
-    return f;
-  }
   static HeldNote held(std::int64_t atMs, int midiNote, double cents, bool accepted,
                        LessonMode lesson = LessonMode::Practice) {
     HeldNote n;
