@@ -6,7 +6,6 @@
 
 #include "app/CoachingTexts.h"
 #include "app/ScreenFit.h"
-#include "app/SolfegePanel.h"
 
 namespace auralis {
 
