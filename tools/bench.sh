@@ -22,3 +22,9 @@ for program in platform/platform_bench app/app_bench display/display_bench; do
   echo "== $program"
   tools/with-services.sh "$bench/$program" "$@"
 done
+# The whole program from outside: launch until mapped beside a bare Qt window and lingot, and
+# what listening costs the program and the audio server, each with the machine's load.
+echo "== start-up"
+tools/bench-startup.sh
+echo "== listening"
+tools/measure-idle.sh
