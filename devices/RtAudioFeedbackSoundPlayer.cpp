@@ -8,13 +8,13 @@
 #include <thread>
 
 #include "devices/AudioDevices.h"
+#include "devices/LowLatencyOutput.h"
 #include "platform/WaveData.h"
 
 namespace auralis::platform {
 
 namespace {
 
-constexpr unsigned int kBlockFrames = 512;
 constexpr std::chrono::milliseconds kPollInterval{2};
 constexpr std::chrono::milliseconds kFinalWait{500};
 
@@ -35,6 +35,7 @@ class SoundFeed final : public AudioStreamOwner {
                      void* self) {
     auto* feed = static_cast<SoundFeed*>(self);
     markStreamThread(feed);
+    scheduleStreamThread();
     if (feed->failed_.load(std::memory_order_acquire)) return 2;
     return feed->fill(static_cast<std::int16_t*>(output), frames) ? 1 : 0;
   }
@@ -97,7 +98,9 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
 
   RtAudio::StreamParameters output;
   output.deviceId = *device;
-  unsigned int frames = kBlockFrames;
+  // The sound starts once the server holds its short queue, not two seconds of it.
+  unsigned int frames = kLowLatencyBlockFrames;
+  RtAudio::StreamOptions options = lowLatencyOptions();
   try {
     const auto lock = lockAudioDevices();
     const RtAudio::DeviceInfo info = service->getDeviceInfo(*device);
@@ -111,7 +114,7 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
         takesRate || info.preferredSampleRate == 0 ? soundRate : info.preferredSampleRate;
     feed->setOutputRate(rate);
     service->openStream(&output, nullptr, RTAUDIO_SINT16, rate, &frames, &SoundFeed::onAudio,
-                        feed.get(), nullptr, &routeStreamError);
+                        feed.get(), &options, &routeStreamError);
     feed->setOutputRate(service->getStreamSampleRate());
   } catch (const std::exception&) {
     return;
