@@ -155,6 +155,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     unsigned int frames = kLowLatencyBlockFrames;
     try {
       const auto lock = lockAudioDevices();
+      const RealTimeScope realTime;
       RtAudio::StreamOptions options = lowLatencyOptions();
       service_->openStream(&output_, nullptr, RTAUDIO_FLOAT32, kSampleRate, &frames,
                            &Engine::onAudio, this, &options, &routeStreamError);
@@ -170,6 +171,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   bool startOutput() {
     stopping_.store(false);
     try {
+      const RealTimeScope realTime;
       service_->startStream();
     } catch (const std::exception&) {
       return false;
@@ -261,7 +263,6 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
                      void* self) {
     auto* engine = static_cast<Engine*>(self);
     markStreamThread(engine);
-    scheduleStreamThread();
     auto* samples = static_cast<float*>(output);
     const std::size_t values = std::size_t{frames} * engine->outputChannels_;
     if (engine->closing_.load(std::memory_order_acquire)) {

@@ -1,7 +1,6 @@
 #include "devices/LowLatencyOutput.h"
 
 #include <pthread.h>
-#include <sched.h>
 
 namespace auralis::platform {
 
@@ -15,21 +14,23 @@ constexpr int kStreamPriority = 4;
 
 RtAudio::StreamOptions lowLatencyOptions() {
   RtAudio::StreamOptions options;
-  options.flags = RTAUDIO_MINIMIZE_LATENCY | RTAUDIO_SCHEDULE_REALTIME;
+  // Not RTAUDIO_SCHEDULE_REALTIME: on PulseAudio the library then reports the thread's scheduling
+  // on standard error. RealTimeScope schedules the stream's thread instead.
+  options.flags = RTAUDIO_MINIMIZE_LATENCY;
   options.numberOfBuffers = kLowLatencyBlocks;
-  options.priority = kStreamPriority;
   return options;
 }
 
-void scheduleStreamThread() {
-  thread_local bool scheduled = false;
-  if (scheduled) return;
-  scheduled = true;
-  int policy = SCHED_OTHER;
-  sched_param param{};
-  if (pthread_getschedparam(pthread_self(), &policy, &param) == 0 && policy != SCHED_OTHER) return;
-  param.sched_priority = kStreamPriority;
-  pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+RealTimeScope::RealTimeScope() {
+  if (pthread_getschedparam(pthread_self(), &policy_, &param_) != 0 || policy_ != SCHED_OTHER)
+    return;
+  sched_param raised{};
+  raised.sched_priority = kStreamPriority;
+  raised_ = pthread_setschedparam(pthread_self(), SCHED_RR, &raised) == 0;
+}
+
+RealTimeScope::~RealTimeScope() {
+  if (raised_) pthread_setschedparam(pthread_self(), policy_, &param_);
 }
 
 }  // namespace auralis::platform

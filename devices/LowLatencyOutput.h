@@ -3,6 +3,7 @@
 // Shared by the RtAudio output backends; not part of the library's interface.
 
 #include <RtAudio.h>
+#include <sched.h>
 
 namespace auralis::platform {
 
@@ -12,13 +13,25 @@ namespace auralis::platform {
 inline constexpr unsigned int kLowLatencyBlockFrames = 128;
 inline constexpr unsigned int kLowLatencyBlocks = 4;
 
-// The options for such a stream: the short queue, the smallest periods ALSA allows, and a stream
-// thread scheduled ahead of ordinary work where the system allows it.
+// The options for such a stream: the short queue and the smallest periods ALSA allows.
 RtAudio::StreamOptions lowLatencyOptions();
 
-// From a stream's callback: moves the calling thread to real-time round-robin scheduling, once
-// per thread. With so short a queue, a busy machine would otherwise let the server run dry
-// between two blocks. Where the system refuses, the thread stays as it is.
-void scheduleStreamThread();
+// While it lives, the calling thread runs with round-robin real-time scheduling, where the system
+// allows it, and so does every thread it starts meanwhile: the stream's own thread and the
+// thread of its connection to the server. Opened under it, a stream is fed ahead of ordinary
+// work, so that a busy machine neither lets the short queue run dry nor holds up the exchanges
+// with the server that opening a stream takes.
+class RealTimeScope {
+ public:
+  RealTimeScope();
+  ~RealTimeScope();
+  RealTimeScope(const RealTimeScope&) = delete;
+  RealTimeScope& operator=(const RealTimeScope&) = delete;
+
+ private:
+  int policy_ = SCHED_OTHER;
+  sched_param param_{};
+  bool raised_ = false;
+};
 
 }  // namespace auralis::platform

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "devices/AudioDevices.h"
@@ -35,7 +36,6 @@ class SoundFeed final : public AudioStreamOwner {
                      void* self) {
     auto* feed = static_cast<SoundFeed*>(self);
     markStreamThread(feed);
-    scheduleStreamThread();
     if (feed->failed_.load(std::memory_order_acquire)) return 2;
     return feed->fill(static_cast<std::int16_t*>(output), frames) ? 1 : 0;
   }
@@ -90,6 +90,9 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
   const auto soundRate = static_cast<unsigned int>(sound->sampleRate);
   // Declared first, so that it outlives the stream that reads it.
   const auto feed = std::make_shared<SoundFeed>(std::move(*sound));
+  // From finding the output to starting the stream: the exchanges with the server, and the
+  // stream's threads started meanwhile, go ahead of ordinary work.
+  std::optional<RealTimeScope> realTime(std::in_place);
   std::unique_ptr<RtAudio> service = openAudioService(AudioDirection::Output);
   if (!service) return;
   const std::optional<unsigned int> device =
@@ -127,6 +130,7 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
   } catch (const std::exception&) {
     return;
   }
+  realTime.reset();
   while (service->isStreamRunning() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(kPollInterval);
   feed->end();
