@@ -16,6 +16,7 @@ namespace auralis::platform {
 
 namespace {
 
+constexpr unsigned int kBlockFrames = 512;
 constexpr std::chrono::milliseconds kPollInterval{2};
 constexpr std::chrono::milliseconds kFinalWait{500};
 
@@ -101,9 +102,9 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
 
   RtAudio::StreamParameters output;
   output.deviceId = *device;
-  // The sound starts once the server holds its short queue, not two seconds of it.
-  unsigned int frames = kLowLatencyBlockFrames;
-  RtAudio::StreamOptions options = lowLatencyOptions();
+  // A fresh stream sounds at once whatever its queue holds, so the server's default queue is
+  // kept: the whole sound is handed over at the start, and a busy machine cannot cut into it.
+  unsigned int frames = kBlockFrames;
   try {
     const auto lock = lockAudioDevices();
     const RtAudio::DeviceInfo info = service->getDeviceInfo(*device);
@@ -117,7 +118,7 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
         takesRate || info.preferredSampleRate == 0 ? soundRate : info.preferredSampleRate;
     feed->setOutputRate(rate);
     service->openStream(&output, nullptr, RTAUDIO_SINT16, rate, &frames, &SoundFeed::onAudio,
-                        feed.get(), &options, &routeStreamError);
+                        feed.get(), nullptr, &routeStreamError);
     feed->setOutputRate(service->getStreamSampleRate());
   } catch (const std::exception&) {
     return;
