@@ -28,3 +28,8 @@ echo "== start-up"
 tools/bench-startup.sh
 echo "== listening"
 tools/measure-idle.sh
+# Question and feedback-sound latency on a loaded machine, and the peak memory with JACK.
+echo "== latency beside busy loops"
+AURALIS_BENCH="$bench/app/app_bench" tools/bench-latency-load.sh
+echo "== memory at start with and without JACK"
+tools/measure-jack-memory.sh
