@@ -104,26 +104,25 @@ std::vector<std::string> listHere(MidiDirection direction) {
                                            : portNamesOf(openMidiService<RtMidiOut>());
 }
 
-template <class Service>
-std::vector<std::string> jackPortNames() {
-  try {
-    const auto service = std::make_unique<Service>(RtMidi::UNIX_JACK, kMidiClientName);
-    service->setErrorCallback([](RtMidiError::Type, const std::string&, void*) {});
-    return midiPortNames(service.get());
-  } catch (const std::exception&) {
-    return {};
-  }
-}
-
 // In the copy that lists: JACK only, since the program asks for a copy only where the sequencer
-// is missing.
+// is missing. One client both finds the server and lists what RtMidi lists: the MIDI ports that
+// send, for an input, or receive, for an output, in the server's order. Each client locks the
+// server's shared memory once more, so the copy opens no second one.
 ApartListing listJackPorts(MidiDirection direction) {
   silenceSoundLibraries();
   ApartListing listing;
-  listing.serverRuns = jackServerRuns();
-  if (listing.serverRuns)
-    listing.names =
-        direction == MidiDirection::Input ? jackPortNames<RtMidiIn>() : jackPortNames<RtMidiOut>();
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(kMidiClientName, JackNoStartServer, &status);
+  if (client == nullptr) return listing;
+  listing.serverRuns = true;
+  const unsigned long sending =
+      direction == MidiDirection::Input ? JackPortIsOutput : JackPortIsInput;
+  if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, sending)) {
+    for (const char** port = ports; *port != nullptr; ++port)
+      if (!isOwnPort(*port)) listing.names.emplace_back(*port);
+    jack_free(ports);
+  }
+  jack_client_close(client);
   return listing;
 }
 
