@@ -142,6 +142,21 @@ class MonitorWatch {
   int gaps_ = 0;
 };
 
+// The monitor records, with a stream of silence playing so that it delivers at the pace of real
+// time; otherwise the benchmark says why and ends.
+bool monitorReady(benchmark::State& state, const platform::testing::SilentPlayback& others,
+                  MonitorWatch& monitor) {
+  if (!others.playing()) {
+    state.SkipWithError("no stream of silence plays");
+    return false;
+  }
+  if (!monitor.start()) {
+    state.SkipWithError("the null sink's monitor does not deliver");
+    return false;
+  }
+  return true;
+}
+
 void reportLatency(benchmark::State& state, const std::vector<double>& latency, int gaps) {
   state.counters["median_ms"] = percentile(latency, 0.5);
   state.counters["p95_ms"] = percentile(latency, 0.95);
@@ -156,15 +171,8 @@ void BM_QuestionToHearing(benchmark::State& state) {
   PrivateSettings settings({{"IdentifyMastery95Percent", kOneNoteLevel}});
   Singer singer;
   platform::testing::SilentPlayback others;
-  if (!others.playing()) {
-    state.SkipWithError("no stream of silence plays");
-    return;
-  }
   MonitorWatch monitor;
-  if (!monitor.start()) {
-    state.SkipWithError("the null sink's monitor does not deliver");
-    return;
-  }
+  if (!monitorReady(state, others, monitor)) return;
   platform::SystemMidiOut midiOut;
   platform::RtAudioSoundInput soundInput;
   platform::RtMidiInput midiInput;
@@ -209,15 +217,8 @@ BENCHMARK(BM_QuestionToHearing)
 void BM_FeedbackSoundToHearing(benchmark::State& state) {
   if (!servicesPresent(state)) return;
   platform::testing::SilentPlayback others;
-  if (!others.playing()) {
-    state.SkipWithError("no stream of silence plays");
-    return;
-  }
   MonitorWatch monitor;
-  if (!monitor.start()) {
-    state.SkipWithError("the null sink's monitor does not deliver");
-    return;
-  }
+  if (!monitorReady(state, others, monitor)) return;
   platform::RtAudioFeedbackSoundPlayer player;
   FeedbackSounds sounds(player);
   if (sounds.wave(FeedbackSound::Incorrect).isEmpty()) {
