@@ -15,7 +15,8 @@ namespace auralis {
 inline constexpr int kStatisticsWidth = 1100;
 inline constexpr int kStatisticsHeight = 700;
 
-// "Statistics": what the history holds for a range of time and a lesson, as five charts.
+// "Statistics": what the history holds for a range of time and a lesson, as seven charts: five of
+// the answers, two more of the singing.
 class StatisticsWindow : public QMainWindow {
  public:
   explicit StatisticsWindow(HistoryStore& store, QWidget* parent = nullptr);
@@ -36,6 +37,9 @@ class StatisticsWindow : public QMainWindow {
   QComboBox* lessonBox() const { return lesson_; }
   QString summary() const { return summary_->text(); }
   QStringList noteNames() const { return accuracy_->noteNames(); }
+  const IntonationChart& intonationChart() const { return *intonation_; }
+  const TuningChart& tuningChart() const { return *tuning_; }
+  const LongToneChart& longToneChart() const { return *longTones_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -53,6 +57,8 @@ class StatisticsWindow : public QMainWindow {
   DailyChart* daily_ = nullptr;
   LevelChart* levels_ = nullptr;
   IntonationChart* intonation_ = nullptr;
+  TuningChart* tuning_ = nullptr;
+  LongToneChart* longTones_ = nullptr;
   bool firstShow_ = true;
 };
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <string_view>
 
 #include "engine/AnswerRecord.h"
 #include "engine/LessonMode.h"
@@ -27,6 +28,8 @@ struct OffTuneNote {
 };
 
 enum class HeldJudgement { None, Right, Wrong };
+// As the history and the tools name them.
+inline constexpr std::array<std::string_view, 3> kHeldJudgementNames = {"none", "right", "wrong"};
 
 // Every held sung note, kept when it ends (or when listening stops).
 struct HeldNote {

@@ -161,16 +161,16 @@ QString questionText(const AnswerRecord& answer) {
 }
 
 QString judgementName(HeldJudgement judged) {
-  return textOf(kJudgementNames[static_cast<std::size_t>(judged)]);
+  return textOf(kHeldJudgementNames[static_cast<std::size_t>(judged)]);
 }
 
-bool migrateHistory(QSqlDatabase& db, int from, QSqlError* error) {
+bool migrateHistory(QSqlDatabase& db, int from, QSqlError* error, int to) {
   if (!db.transaction()) {
     *error = db.lastError();
     return false;
   }
   QSqlQuery query(db);
-  for (int version = from; version < kHistorySchemaVersion; ++version) {
+  for (int version = from; version < std::min(to, kHistorySchemaVersion); ++version) {
     for (const char* statement : kMigrations[static_cast<std::size_t>(version)]) {
       if (!query.exec(QString::fromLatin1(statement))) {
         *error = query.lastError();
@@ -179,7 +179,8 @@ bool migrateHistory(QSqlDatabase& db, int from, QSqlError* error) {
       }
     }
   }
-  if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(kHistorySchemaVersion)) ||
+  if (!query.exec(
+          QStringLiteral("PRAGMA user_version = %1").arg(std::min(to, kHistorySchemaVersion))) ||
       !db.commit()) {
     *error = query.lastError().isValid() ? query.lastError() : db.lastError();
     db.rollback();

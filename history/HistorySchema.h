@@ -42,7 +42,6 @@ inline constexpr std::array<std::string_view, 4> kLevelEventNames = {"promotion"
 QString lessonName(LessonMode lesson);
 std::optional<LessonMode> lessonNamed(const QString& name);
 QString sourceName(AnswerSource source);
-inline constexpr std::array<std::string_view, 3> kJudgementNames = {"none", "right", "wrong"};
 QString levelEventName(LevelEventKind kind);
 QString judgementName(HeldJudgement judged);
 
@@ -54,8 +53,8 @@ QString localDay(std::int64_t msSinceEpoch);
 QString questionText(const std::array<int, 5>& questionNotes, int questionNoteCount);
 QString questionText(const AnswerRecord& answer);
 
-// Brings a file of schema `from` (0 for a new file) up to kHistorySchemaVersion in one
-// transaction. False, with the file unchanged, on any error.
-bool migrateHistory(QSqlDatabase& db, int from, QSqlError* error);
+// Brings a file of schema `from` (0 for a new file) up to `to` in one transaction. False, with
+// the file unchanged, on any error.
+bool migrateHistory(QSqlDatabase& db, int from, QSqlError* error, int to = kHistorySchemaVersion);
 
 }  // namespace auralis

@@ -63,13 +63,10 @@ class SameRoute : public WindowTest {
     driver.core().lesson().recorder = &driverLog;
   }
   ~SameRoute() override {
-    // Sung answers still waiting for their note are written as listening ends: here, while the
-    // logs live, rather than as the window closes after they are gone.
-    for (Core* core : cores) {
-      core->finishListening();
-      core->lesson().recorder = nullptr;
-    }
     EXPECT_EQ(windowLog.lines, driverLog.lines);
+    // The window writes the sung answers still waiting for their note as it closes, after the
+    // logs have gone.
+    for (Core* core : cores) core->lesson().recorder = nullptr;
   }
 
   // The same notice down both routes: the window's posted event, the driver's queue.

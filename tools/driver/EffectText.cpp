@@ -10,7 +10,6 @@ namespace auralis::driver {
 namespace {
 
 constexpr std::array<std::string_view, 4> kSourceNames = {"typed", "click", "midi", "sung"};
-constexpr std::array<std::string_view, 3> kJudgementNames = {"none", "right", "wrong"};
 
 // "-35.2", "+4.0": cents with their sign, as a singer reads them.
 std::string centsText(double cents) {
@@ -48,7 +47,7 @@ std::string heldNoteText(const HeldNote& note) {
   return "held note " + std::to_string(note.midiNote) + " cents " + centsText(note.meanCents) +
          " spread " + twoPlaces(note.spreadCents) + " frames " + std::to_string(note.frames) +
          " ms " + std::to_string(note.durationMs) + " accepted " + (note.accepted ? "yes" : "no") +
-         " judged " + std::string(kJudgementNames[static_cast<std::size_t>(note.judged)]);
+         " judged " + std::string(kHeldJudgementNames[static_cast<std::size_t>(note.judged)]);
 }
 
 std::string longToneText(const LongToneResult& result) {
