@@ -75,6 +75,8 @@ StatisticsWindow::StatisticsWindow(HistoryStore& store, QWidget* parent)
   intonation_ = new IntonationChart(central);
   daily_ = new DailyChart(central);
   levels_ = new LevelChart(central);
+  tuning_ = new TuningChart(central);
+  longTones_ = new LongToneChart(central);
   grid->addWidget(accuracy_, 1, 0);
   grid->addWidget(confusion_, 1, 1);
   grid->addWidget(intonation_, 1, 2);
@@ -83,8 +85,9 @@ StatisticsWindow::StatisticsWindow(HistoryStore& store, QWidget* parent)
   exercises_->hide();
   grid->addWidget(daily_, 2, 0, 1, 2);
   grid->addWidget(levels_, 2, 2);
-  grid->setRowStretch(1, 1);
-  grid->setRowStretch(2, 1);
+  grid->addWidget(tuning_, 3, 0, 1, 2);
+  grid->addWidget(longTones_, 3, 2);
+  for (int row = 1; row <= 3; ++row) grid->setRowStretch(row, 1);
   for (int column = 0; column < 3; ++column) grid->setColumnStretch(column, 1);
   setCentralWidget(central);
 
@@ -183,7 +186,21 @@ void StatisticsWindow::refresh() {
   Progress progress = queries.progress(f);
   daily_->setData(std::move(progress.days));
   levels_->setData(std::move(progress.levels));
-  intonation_->setData(queries.intonation(f));
+  const std::array<Intonation, 12> sung = queries.sungIntonation(f);
+  int sungNotes = 0;
+  for (const Intonation& note : sung) sungNotes += note.count;
+  intonation_->setData(sung);
+  intonation_->setBasis(
+      countOf(sungNotes, QStringLiteral("sung note"), QStringLiteral("sung notes")));
+  std::vector<TuningDay> tuning = queries.tuningByDay(f);
+  int tunedNotes = 0;
+  for (const TuningDay& day : tuning) tunedNotes += day.notes;
+  tuning_->setData(std::move(tuning));
+  tuning_->setBasis(countOf(tunedNotes, QStringLiteral("sung note"), QStringLiteral("sung notes")));
+  std::vector<LongToneTake> takes = queries.longToneTakes(f);
+  longTones_->setBasis(
+      countOf(static_cast<int>(takes.size()), QStringLiteral("take"), QStringLiteral("takes")));
+  longTones_->setData(std::move(takes));
   // An exercise is judged by its intervals, degrees and chord tones, not by pitch classes.
   const bool exercise = f.lesson && *f.lesson >= LessonMode::Intervals;
   for (QWidget* chart : std::initializer_list<QWidget*>{accuracy_, confusion_, intonation_})

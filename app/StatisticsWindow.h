@@ -16,7 +16,8 @@ namespace auralis {
 inline constexpr int kStatisticsWidth = 1100;
 inline constexpr int kStatisticsHeight = 700;
 
-// "Statistics": what the history holds for a range of time and a lesson, as five charts.
+// "Statistics": what the history holds for a range of time and a lesson, as seven charts: five of
+// the answers, two more of the singing.
 class StatisticsWindow : public QMainWindow {
  public:
   explicit StatisticsWindow(HistoryStore& store, QWidget* parent = nullptr);
@@ -38,6 +39,9 @@ class StatisticsWindow : public QMainWindow {
   QString summary() const { return summary_->text(); }
   QStringList noteNames() const { return accuracy_->noteNames(); }
   ExerciseStatistics* exerciseStatistics() const { return exercises_; }
+  const IntonationChart& intonationChart() const { return *intonation_; }
+  const TuningChart& tuningChart() const { return *tuning_; }
+  const LongToneChart& longToneChart() const { return *longTones_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -56,6 +60,8 @@ class StatisticsWindow : public QMainWindow {
   LevelChart* levels_ = nullptr;
   IntonationChart* intonation_ = nullptr;
   ExerciseStatistics* exercises_ = nullptr;  // in the place of the note charts for an exercise
+  TuningChart* tuning_ = nullptr;
+  LongToneChart* longTones_ = nullptr;
   bool firstShow_ = true;
 };
 

@@ -1,7 +1,10 @@
+#include <fontconfig/fontconfig.h>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
 #include <exception>
+#include <thread>
 
 #include "app/Caption.h"
 #include "app/CommandLine.h"
@@ -47,6 +50,9 @@ int main(int argc, char* argv[]) {
     case auralis::CommandLine::Action::Run:
       break;
   }
+  // Reading the font configuration takes longer than connecting to the display and building the
+  // window up to its first text; it runs beside them, so that the first text finds it ready.
+  const std::jthread fonts([] { FcInit(); });
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(auralis::kApplicationTitle));
   // A signal to end ends the program as Quit does, settings saved. Installed before the single

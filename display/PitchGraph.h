@@ -36,6 +36,10 @@ class PitchGraph : public QWidget {
   const std::optional<display::TargetBand>& targetBand() const { return target_; }
   // Names as the view shows them; the piano view uses note names.
   void setView(display::NoteView view);
+  // A short message in the plot's top left corner, over the oldest part of the line, where the
+  // newest pitch is never drawn; empty for none.
+  void setCaption(const QString& text, const QColor& colour);
+  const QString& caption() const { return caption_; }
 
   const PitchHistory& history() const { return history_; }
   display::PitchRange range() const { return follower_.range(); }
@@ -65,6 +69,8 @@ class PitchGraph : public QWidget {
   QRect deviationArea(const display::PitchGraphLayout& layout) const;
   void paintDeviation(QPainter& painter, const display::PitchGraphLayout& layout);
   void restoreGrid(const QRect& area);
+  QRect captionArea(const display::PitchGraphLayout& layout) const;
+  void paintCaption(QPainter& painter, const display::PitchGraphLayout& layout) const;
 
   PitchHistory history_;
   display::PitchRangeFollower follower_;
@@ -77,6 +83,9 @@ class PitchGraph : public QWidget {
   QFont nameFont_;
   QFont deviationFont_;
   QFont sungNameFont_;
+  QFont captionFont_;
+  QString caption_;
+  QColor captionColour_;
   int gutterWidth_ = 0;
   int deviationWidth_ = 0;
   int deviationHeight_ = 0;

@@ -58,7 +58,7 @@ class ExerciseRun {
   Scores scores_;
   MidiEventList questionPhrase_;
   MidiEventList correctionPhrase_;
-  const MidiEventList* waiting_ = nullptr;  // to play once the sounding phrase ends
+  MidiEventList* waiting_ = nullptr;  // to play once the sounding phrase ends
   int answerWindow_ = 0;
   std::int64_t questionReadyMs_ = 0;
   FixedText text_;
@@ -133,14 +133,13 @@ class ExerciseRun {
     }
   }
 
-  void play(const MidiEventList& phrase) {
+  void play(MidiEventList& phrase) {
     if (!player_.PlaybackIdle()) {
       waiting_ = &phrase;
       return;
     }
     waiting_ = nullptr;
-    // The player copies the events; the list itself is never changed by it.
-    player_.PlayEventList(const_cast<MidiEventList&>(phrase));
+    player_.PlayEventList(phrase);
   }
 
   void playbackDone() {

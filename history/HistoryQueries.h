@@ -87,6 +87,44 @@ struct ExerciseAnswers {
 // The rows of the exercises only; the filter's lesson chooses one of them, or all.
 ExerciseAnswers exerciseAnswers(const QSqlDatabase& db, const HistoryFilter& filter);
 
+// How many sung notes of a day lay within 10 and within 25 cents of their note's centre.
+struct TuningDay {
+  QDate day;
+  int notes = 0;
+  int within10 = 0;
+  int within25 = 0;
+};
+
+// One long-tone take, as the statistics draw it.
+struct LongToneTake {
+  QDateTime at;
+  int midiNote = 0;
+  double within10 = 0;  // share 0..1
+  double within25 = 0;
+  double driftCents = 0;
+  double wobbleCents = 0;
+  bool completed = false;
+};
+
+// The takes of one note: how many, and the best of those held to their end (most time within
+// 10 cents, then within 25).
+struct LongToneBest {
+  int takes = 0;
+  bool held = false;  // some take was held to its end; the shares are its
+  double within10 = 0;
+  double within25 = 0;
+};
+
+// The questions of the singing charts, each a plain function over an open connection that
+// returns a plain value. Every held sung note counts, accepted as an answer or not.
+std::array<Intonation, 12> sungIntonation(const QSqlDatabase& db, const HistoryFilter& filter);
+std::vector<TuningDay> tuningByDay(const QSqlDatabase& db, const HistoryFilter& filter);
+// In the order they were sung. Long tones belong to Practice Singing: a filter for another
+// lesson selects none.
+std::vector<LongToneTake> longToneTakes(const QSqlDatabase& db, const HistoryFilter& filter);
+// Over the whole history; nothing when the file cannot be read.
+std::optional<LongToneBest> bestLongTone(const QSqlDatabase& db, int midiNote);
+
 // The questions behind the statistics window. Each opens the file read-only for itself, so a
 // file set aside or cleared meanwhile is never held; every sum is taken in SQL on the indexes.
 class HistoryQueries {
@@ -102,6 +140,18 @@ class HistoryQueries {
   std::array<Intonation, 12> intonation(const HistoryFilter& filter) const;
   ExerciseAnswers exerciseAnswers(const HistoryFilter& filter) const {
     return auralis::exerciseAnswers(db(), filter);
+  }
+  std::array<Intonation, 12> sungIntonation(const HistoryFilter& filter) const {
+    return auralis::sungIntonation(db(), filter);
+  }
+  std::vector<TuningDay> tuningByDay(const HistoryFilter& filter) const {
+    return auralis::tuningByDay(db(), filter);
+  }
+  std::vector<LongToneTake> longToneTakes(const HistoryFilter& filter) const {
+    return auralis::longToneTakes(db(), filter);
+  }
+  std::optional<LongToneBest> bestLongTone(int midiNote) const {
+    return auralis::bestLongTone(db(), midiNote);
   }
   // Every answer as comma-separated values with a header line; false when the file cannot be
   // written.

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "app/HistoryFeature.h"
+#include "engine/Coaching.h"
 #include "tests/app/HistoryFixture.h"
 
 namespace auralis::testing {
@@ -119,6 +120,33 @@ TEST_F(StatisticsWindowTest, RangeAndLessonChooseWhatTheSummaryCounts) {
     w.setLesson(c.lesson);
     EXPECT_EQ(w.summary(), c.summary);
   }
+}
+
+TEST_F(StatisticsWindowTest, EachSingingChartSaysWhatItRestsOn) {
+  openStore();
+  HeldNote note;
+  note.startMs = nowMs();
+  note.midiNote = 64;
+  note.meanCents = -35;
+  store->recordHeldNote(note);
+  note.meanCents = 5;
+  note.accepted = true;
+  store->recordHeldNote(note);
+  LongToneResult take;
+  take.atMs = nowMs();
+  take.midiNote = 64;
+  take.completed = true;
+  store->recordLongTone(take);
+  closeStore();
+  HistoryFeature& f = addFeature(path());
+  f.showStatistics();
+  StatisticsWindow& w = *f.statisticsWindow();
+  EXPECT_EQ(w.intonationChart().basis(), "2 sung notes");
+  EXPECT_EQ(w.tuningChart().basis(), "2 sung notes");
+  EXPECT_EQ(w.longToneChart().basis(), "1 take");
+  w.setLesson(LessonMode::Identify);
+  EXPECT_EQ(w.intonationChart().basis(), "0 sung notes");
+  EXPECT_EQ(w.longToneChart().basis(), "0 takes");
 }
 
 TEST_F(StatisticsWindowTest, NewAnswersAppearWhileTheWindowIsOpen) {

@@ -103,6 +103,19 @@ TEST(ExerciseScripts, AFailedExpectationStopsTheScript) {
   }
 }
 
+// A note held on answers once: not the retry after it, nor the next question.
+TEST(ExerciseScripts, OneHeldNoteAnswersOnceAndOnlyAQuestionAskedBeforeIt) {
+  for (const char* shift : {"target", "target+1"}) {
+    SCOPED_TRACE(shift);
+    DriverSession s;
+    const std::vector<std::string> lines =
+        s.run(std::string("seed 5\nexercise intervals sing\ndone\nvoice ") + shift + " 0 2500\n");
+    ASSERT_EQ(s.status(), 0) << s.errors();
+    EXPECT_EQ(linesStartingWith(lines, "answer ").size(), 1u);
+    EXPECT_EQ(linesStartingWith(lines, "verdict ").size(), 1u);
+  }
+}
+
 // While an exercise runs, the lesson hears none of its answers; chosen again, it answers as ever.
 TEST(ExerciseScripts, TheLessonIsLeftAloneWhileAnExerciseRuns) {
   DriverSession s;
