@@ -158,6 +158,16 @@ void ChartView::setNoteNames(const QStringList& names) {
   update();
 }
 
+void ChartView::setWaiting() {
+  waiting_ = true;
+  update();
+}
+
+void ChartView::dataArrived() {
+  waiting_ = false;
+  update();
+}
+
 QMargins ChartView::plotMargins() const {
   const QFontMetrics metrics = fontMetrics();
   return {metrics.horizontalAdvance(QStringLiteral("100%")) + 10, 2 * metrics.height() + 6, 10,
@@ -176,9 +186,11 @@ void ChartView::paintEvent(QPaintEvent*) {
   painter.setPen(Qt::black);
   painter.drawText(rect().adjusted(8, 4, -8, 0), Qt::AlignLeft | Qt::AlignTop, title_);
   painter.setFont(font());
-  if (!hasData()) {
+  if (waiting_ || !hasData()) {
     painter.setPen(kAxisText);
-    painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("No answers"));
+    painter.drawText(
+        rect(), Qt::AlignCenter,
+        waiting_ ? QString::fromLatin1(kChartWaitingText) : QStringLiteral("No answers"));
     return;
   }
   paintPlot(painter, rect() - plotMargins());
@@ -217,7 +229,7 @@ AccuracyChart::AccuracyChart(QWidget* parent)
 
 void AccuracyChart::setData(const std::array<NoteCounts, 12>& notes) {
   notes_ = notes;
-  update();
+  dataArrived();
 }
 
 bool AccuracyChart::hasData() const {
@@ -250,7 +262,7 @@ ConfusionChart::ConfusionChart(QWidget* parent)
 
 void ConfusionChart::setData(const std::array<std::array<int, 12>, 12>& confusion) {
   confusion_ = confusion;
-  update();
+  dataArrived();
 }
 
 bool ConfusionChart::hasData() const {
@@ -340,7 +352,7 @@ DailyChart::DailyChart(QWidget* parent)
 
 void DailyChart::setData(std::vector<DayStats> days) {
   days_ = std::move(days);
-  update();
+  dataArrived();
 }
 
 bool DailyChart::hasData() const {
@@ -383,7 +395,7 @@ LevelChart::LevelChart(QWidget* parent)
 
 void LevelChart::setData(std::vector<LevelPoint> points) {
   points_ = std::move(points);
-  update();
+  dataArrived();
 }
 
 bool LevelChart::hasData() const {
@@ -421,7 +433,7 @@ IntonationChart::IntonationChart(QWidget* parent)
 
 void IntonationChart::setData(const std::array<Intonation, 12>& notes) {
   notes_ = notes;
-  update();
+  dataArrived();
 }
 
 bool IntonationChart::hasData() const {

@@ -11,13 +11,17 @@ class QPainter;
 
 namespace auralis {
 
-// A titled chart that draws itself to fit its size; "No answers" when it has nothing to show.
+// A titled chart that draws itself to fit its size; "No answers" when it has nothing to show,
+// and "Counting..." while its answers are being counted.
 class ChartView : public QWidget {
  public:
   ChartView(const QString& title, QWidget* parent);
   // The twelve pitch classes as the charts name them.
   void setNoteNames(const QStringList& names);
   const QStringList& noteNames() const { return noteNames_; }
+  // Until the next setData().
+  void setWaiting();
+  bool waiting() const { return waiting_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -30,11 +34,16 @@ class ChartView : public QWidget {
                      const QString& unit, bool right = false) const;
   // One label centred under each of `count` equal slots.
   void drawSlotLabels(QPainter& painter, const QRect& plot, const QStringList& labels) const;
+  // For setData(): the chart draws what it was given.
+  void dataArrived();
   QStringList noteNames_;
 
  private:
   QString title_;
+  bool waiting_ = false;
 };
+
+inline constexpr const char* kChartWaitingText = "Counting...";
 
 class AccuracyChart : public ChartView {
  public:

@@ -7,9 +7,11 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 #include "app/ScreenFit.h"
@@ -48,14 +50,25 @@ QStringList noteNamesFor(bool solfege) {
   return names;
 }
 
-void exportHistoryDialog(QWidget* parent, const QString& databasePath) {
+void exportHistoryTo(HistoryStore& store, const QString& fileName, QObject* receiver,
+                     std::function<void(bool written)> done) {
+  store.ask(
+      receiver, [fileName](const QSqlDatabase& db) { return exportCsv(db, fileName); },
+      std::move(done));
+}
+
+void exportHistoryDialog(QWidget* parent, HistoryStore& store) {
   const QString fileName = QFileDialog::getSaveFileName(
       parent, QStringLiteral("Export history"), QStringLiteral("auralis-history.csv"),
       QStringLiteral("Comma-separated values (*.csv)"));
   if (fileName.isEmpty()) return;
-  if (!HistoryQueries(databasePath).exportCsv(fileName))
-    QMessageBox::warning(parent, QStringLiteral("Export history"),
-                         QStringLiteral("The history could not be written to %1.").arg(fileName));
+  // Told even when the window it was chosen from has closed meanwhile.
+  QPointer<QWidget> owner(parent);
+  exportHistoryTo(store, fileName, &store, [owner, fileName](bool written) {
+    if (!written)
+      QMessageBox::warning(owner, QStringLiteral("Export history"),
+                           QStringLiteral("The history could not be written to %1.").arg(fileName));
+  });
 }
 
 StatisticsWindow::StatisticsWindow(HistoryStore& store, QWidget* parent)
@@ -92,7 +105,11 @@ StatisticsWindow::StatisticsWindow(HistoryStore& store, QWidget* parent)
     if (isVisible()) refresh();
   });
   connect(&store_, &HistoryStore::changed, pending, qOverload<>(&QTimer::start));
-  refresh();
+  choose();
+}
+
+StatisticsWindow::~StatisticsWindow() {
+  ++*choice_;
 }
 
 // No larger than the screen, and wholly on it: centred the first time.
@@ -144,7 +161,7 @@ QWidget* StatisticsWindow::buildFilters() {
   layout->addSpacing(24);
   layout->addWidget(summary_, 1);
   for (QComboBox* box : {range_, lesson_})
-    connect(box, &QComboBox::currentIndexChanged, this, [this] { refresh(); });
+    connect(box, &QComboBox::currentIndexChanged, this, [this] { choose(); });
   return row;
 }
 
@@ -171,16 +188,50 @@ HistoryFilter StatisticsWindow::filter() const {
   return f;
 }
 
+template <typename Query, typename Apply>
+void StatisticsWindow::fetch(Query query, Apply apply) {
+  const int choice = *choice_;
+  ++outstanding_;
+  store_.ask(
+      this,
+      [query = std::move(query), current = choice_, choice](const QSqlDatabase& db) {
+        using Value = std::invoke_result_t<Query&, const QSqlDatabase&>;
+        // A value nobody will look at is not worth the time of the history's thread.
+        return *current == choice ? std::optional<Value>(query(db)) : std::nullopt;
+      },
+      [this, apply = std::move(apply), choice](auto value) {
+        if (*choice_ != choice) return;
+        --outstanding_;
+        if (value) apply(std::move(*value));
+      });
+}
+
+void StatisticsWindow::choose() {
+  for (ChartView* chart : charts()) chart->setWaiting();
+  summary_->setText(QString::fromLatin1(kChartWaitingText));
+  refresh();
+}
+
 void StatisticsWindow::refresh() {
+  ++*choice_;
+  outstanding_ = 0;
   const HistoryFilter f = filter();
-  const HistoryQueries queries(store_.databasePath());
-  const NoteAnswers answers = queries.noteAnswers(f);
-  accuracy_->setData(answers.perNote);
-  confusion_->setData(answers.confusion);
-  Progress progress = queries.progress(f);
-  daily_->setData(std::move(progress.days));
-  levels_->setData(std::move(progress.levels));
-  intonation_->setData(queries.intonation(f));
+  fetch([f](const QSqlDatabase& db) { return noteAnswers(db, f); },
+        [this](const NoteAnswers& answers) {
+          accuracy_->setData(answers.perNote);
+          confusion_->setData(answers.confusion);
+          showSummary(answers);
+        });
+  fetch([f](const QSqlDatabase& db) { return progress(db, f); },
+        [this](Progress progress) {
+          daily_->setData(std::move(progress.days));
+          levels_->setData(std::move(progress.levels));
+        });
+  fetch([f](const QSqlDatabase& db) { return intonation(db, f); },
+        [this](const std::array<Intonation, 12>& notes) { intonation_->setData(notes); });
+}
+
+void StatisticsWindow::showSummary(const NoteAnswers& answers) {
   const int asked = answers.asked();
   const QLocale locale;
   summary_->setText(
@@ -192,7 +243,7 @@ void StatisticsWindow::refresh() {
 }
 
 void StatisticsWindow::exportHistory() {
-  exportHistoryDialog(this, store_.databasePath());
+  exportHistoryDialog(this, store_);
 }
 
 void StatisticsWindow::clearHistory() {

@@ -16,6 +16,7 @@
 
 #include "engine/Notes.h"
 #include "history/HistoryPaths.h"
+#include "history/HistoryQueries.h"
 #include "history/HistorySchema.h"
 #include "platform/OrderedWorker.h"
 
@@ -110,6 +111,14 @@ class HistoryStore::Writer {
   }
 
   void flush() { worker_.waitUntilIdle(); }
+
+  // After every batch handed over before it, so a read sees what was recorded before it.
+  void read(std::function<void(const QSqlDatabase&)> task) {
+    worker_.run([this, task = std::move(task)] {
+      if (!reader_) reader_.emplace(store_.path_);
+      task(reader_->database());
+    });
+  }
 
  private:
   void writeQueued() {
@@ -269,7 +278,9 @@ class HistoryStore::Writer {
     return ok;
   }
 
+  // The reader goes too, so that it never holds a file set aside; the next read opens it again.
   void close() {
+    reader_.reset();
     insertAnswer_.reset();
     insertEvent_.reset();
     if (QSqlDatabase::contains(name_)) {
@@ -401,6 +412,7 @@ class HistoryStore::Writer {
   // The writer thread's own.
   std::optional<QSqlQuery> insertAnswer_;
   std::optional<QSqlQuery> insertEvent_;
+  std::optional<HistoryConnection> reader_;
   QString failure_;
   QSqlError failureError_;
   bool toldNotKept_ = false;
@@ -436,6 +448,14 @@ void HistoryStore::clearHistory() {
 
 void HistoryStore::flush() {
   writer_->flush();
+}
+
+void HistoryStore::read(std::function<void(const QSqlDatabase&)> read) {
+  writer_->read(std::move(read));
+}
+
+void HistoryStore::reply(std::function<void()> reply) {
+  QMetaObject::invokeMethod(this, std::move(reply), Qt::QueuedConnection);
 }
 
 void HistoryStore::postNotice(const QString& text) {
