@@ -1,5 +1,7 @@
 #include "history/HistoryStore.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -7,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -78,6 +81,14 @@ struct Item {
 
 enum class Opened { Ready, Damaged, Newer, Failed };
 
+// The writes and the counts of the statistics can wait; the interface thread, which shares the
+// cores with them, should not. Linux gives each thread a niceness of its own.
+constexpr int kWriterNiceness = 10;
+
+void yieldToTheInterface() {
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWriterNiceness);
+}
+
 }  // namespace
 
 // The writer's work runs on an OrderedWorker of its own: the opening, each batch of what has
@@ -86,6 +97,7 @@ class HistoryStore::Writer {
  public:
   explicit Writer(HistoryStore& store) : store_(store), name_(connectionName()) {
     queue_.reserve(64);
+    worker_.run([] { yieldToTheInterface(); });
     worker_.run([this] { open(); });
   }
 

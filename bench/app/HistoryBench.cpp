@@ -64,6 +64,8 @@ HistoryStore& storedHistory(int answers) {
     std::unique_ptr<HistoryStore> store;
   };
   static std::map<int, Stored> stored;
+  // The stores are QObjects with threads of their own: they end before the application does.
+  if (stored.empty()) qAddPostRoutine([] { stored.clear(); });
   Stored& s = stored[answers];
   if (s.store) return *s.store;
   s.store = std::make_unique<HistoryStore>(s.dir.path() + QStringLiteral("/history.sqlite"));
