@@ -203,18 +203,26 @@ void StatisticsWindow::fetch(Query query, Apply apply) {
         if (*choice_ != choice) return;
         --outstanding_;
         if (value) apply(std::move(*value));
+        if (outstanding_ == 0 && std::exchange(refreshAgain_, false)) refresh();
       });
 }
 
 void StatisticsWindow::choose() {
+  ++*choice_;
+  outstanding_ = 0;
+  refreshAgain_ = false;
   for (ChartView* chart : charts()) chart->setWaiting();
   summary_->setText(QString::fromLatin1(kChartWaitingText));
   refresh();
 }
 
+// Answers may come faster than a large history is counted: while a count runs, a new one waits
+// for it, so that the charts still fill in and the history's thread never falls behind.
 void StatisticsWindow::refresh() {
-  ++*choice_;
-  outstanding_ = 0;
+  if (outstanding_ > 0) {
+    refreshAgain_ = true;
+    return;
+  }
   const HistoryFilter f = filter();
   fetch([f](const QSqlDatabase& db) { return noteAnswers(db, f); },
         [this](const NoteAnswers& answers) {

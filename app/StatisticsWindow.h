@@ -36,7 +36,8 @@ class StatisticsWindow : public QMainWindow {
   void setRange(HistoryRange range);
   void setLesson(std::optional<LessonMode> lesson);
   HistoryFilter filter() const;
-  // Counts again; each chart keeps what it shows until its new value arrives.
+  // Counts again, once the count that runs has ended; each chart keeps what it shows until its
+  // new value arrives.
   void refresh();
   // True while some chart's value is still to come.
   bool waiting() const { return outstanding_ > 0; }
@@ -79,7 +80,8 @@ class StatisticsWindow : public QMainWindow {
   bool firstShow_ = true;
   // Which choice the charts show; read by the queries on the history's thread.
   std::shared_ptr<std::atomic<int>> choice_ = std::make_shared<std::atomic<int>>(0);
-  int outstanding_ = 0;
+  int outstanding_ = 0;        // values of the present choice still to come
+  bool refreshAgain_ = false;  // new answers came while they were being counted
 };
 
 // The twelve pitch classes named as the note panel's view names them.

@@ -209,6 +209,26 @@ TEST_F(StatisticsWindowTest, ACountForAnEarlierChoiceIsDropped) {
   EXPECT_EQ(w.summary(), "No answers");
 }
 
+// Answers come while a large history is being counted: the charts fill in with that count, and
+// the new answers are counted after it, however often they come.
+TEST_F(StatisticsWindowTest, NewAnswersWhileCountingNeverKeepTheChartsWaiting) {
+  recordSome();
+  HistoryFeature& f = addFeature(path());
+  auto first = std::make_unique<HistoryThreadHold>(f.store());
+  f.showStatistics();
+  StatisticsWindow& w = *f.statisticsWindow();
+  HistoryThreadHold second(f.store());
+  f.recorder().recordAnswer(answer(nowMs(), 60, 'c', true));
+  for (int i = 0; i < 3; ++i) w.refresh();  // as the window does for new answers
+  first->release();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return waitingCharts(w) == 0; }, 3000))
+      << "the first count is drawn while the next waits";
+
+  second.release();
+  ASSERT_TRUE(countedIn(w));
+  EXPECT_EQ(w.summary(), "4 answers, 75% correct");
+}
+
 // The window, or the whole program, closes while the history's thread is still counting.
 TEST_F(StatisticsWindowTest, ClosingWhileCountingNeitherHangsNorCrashes) {
   recordSome();
