@@ -16,6 +16,8 @@ const QColor kGrid(225, 225, 225);
 const QColor kAxisText(90, 90, 90);
 const QColor kAccuracyLine(46, 139, 87);
 const QColor kResponseLine(230, 126, 34);
+const QColor kWithin10Line(46, 139, 87);
+const QColor kWithin25Line(52, 120, 208);
 
 struct LessonColour {
   LessonMode lesson;
@@ -129,6 +131,16 @@ void drawLegend(QPainter& painter, const QRect& plot,
   }
 }
 
+// The two shares of the singing charts, in percent, with their legend above the plot.
+void drawTuningLines(QPainter& painter, const QRect& plot, const std::vector<QPointF>& within10,
+                     const std::vector<QPointF>& within25) {
+  drawPolyline(painter, within25, kWithin25Line);
+  drawPolyline(painter, within10, kWithin10Line);
+  drawLegend(painter, plot.translated(0, -painter.fontMetrics().height() - 4),
+             {{QStringLiteral("within 10 cents"), kWithin10Line},
+              {QStringLiteral("within 25 cents"), kWithin25Line}});
+}
+
 }  // namespace
 
 QColor accuracyColour(double accuracy) {
@@ -157,11 +169,21 @@ QColor intonationColour(double meanCents) {
   return QColor(46, 160, 87);
 }
 
-ChartView::ChartView(const QString& title, QWidget* parent) : QWidget(parent), title_(title) {
-  // Three across and two down fit a screen of 640 by 480.
-  setMinimumSize(180, 140);
+QString countOf(int count, const QString& one, const QString& many) {
+  return QStringLiteral("%1 %2").arg(count).arg(count == 1 ? one : many);
+}
+
+ChartView::ChartView(const QString& title, QWidget* parent, const QString& emptyText)
+    : QWidget(parent), title_(title), emptyText_(emptyText) {
+  // Three across and three down fit a screen of 640 by 480.
+  setMinimumSize(180, 120);
   for (std::string_view name : LetterSharpNames)
     noteNames_ << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+void ChartView::setBasis(const QString& basis) {
+  basis_ = basis;
+  update();
 }
 
 void ChartView::setNoteNames(const QStringList& names) {
@@ -194,14 +216,19 @@ void ChartView::paintEvent(QPaintEvent*) {
   QFont bold = font();
   bold.setBold(true);
   painter.setFont(bold);
+  const QRect titleRow = rect().adjusted(8, 4, -8, 0);
+  const int basisWidth = basis_.isEmpty() ? 0 : fontMetrics().horizontalAdvance(basis_) + 12;
   painter.setPen(Qt::black);
-  painter.drawText(rect().adjusted(8, 4, -8, 0), Qt::AlignLeft | Qt::AlignTop, title_);
+  painter.drawText(
+      titleRow.adjusted(0, 0, -basisWidth, 0), Qt::AlignLeft | Qt::AlignTop,
+      painter.fontMetrics().elidedText(title_, Qt::ElideRight, titleRow.width() - basisWidth));
   painter.setFont(font());
+  painter.setPen(kAxisText);
+  // What it rests on is not known until the count arrives.
+  if (!waiting_) painter.drawText(titleRow, Qt::AlignRight | Qt::AlignTop, basis_);
   if (waiting_ || !hasData()) {
-    painter.setPen(kAxisText);
-    painter.drawText(
-        rect(), Qt::AlignCenter,
-        waiting_ ? QString::fromLatin1(kChartWaitingText) : QStringLiteral("No answers"));
+    painter.drawText(rect(), Qt::AlignCenter,
+                     waiting_ ? QString::fromLatin1(kChartWaitingText) : emptyText_);
     return;
   }
   paintPlot(painter, rect() - plotMargins());
@@ -440,7 +467,8 @@ void LevelChart::paintPlot(QPainter& painter, const QRect& plot) {
 }
 
 IntonationChart::IntonationChart(QWidget* parent)
-    : ChartView(QStringLiteral("Intonation of sung notes (cents)"), parent) {}
+    : ChartView(QStringLiteral("Intonation per sung note (cents)"), parent,
+                QStringLiteral("No sung notes")) {}
 
 void IntonationChart::setData(const std::array<Intonation, 12>& notes) {
   notes_ = notes;
@@ -488,6 +516,68 @@ void IntonationChart::paintPlot(QPainter& painter, const QRect& plot) {
              {{QStringLiteral("sharp"), intonationColour(kRange)},
               {QStringLiteral("in tune"), intonationColour(0)},
               {QStringLiteral("flat"), intonationColour(-kRange)}});
+}
+
+TuningChart::TuningChart(QWidget* parent)
+    : ChartView(QStringLiteral("Sung notes in tune per day"), parent,
+                QStringLiteral("No sung notes")) {}
+
+void TuningChart::setData(std::vector<TuningDay> days) {
+  days_ = std::move(days);
+  dataArrived();
+}
+
+bool TuningChart::hasData() const {
+  return !days_.empty();
+}
+
+void TuningChart::paintPlot(QPainter& painter, const QRect& plot) {
+  drawValueAxis(painter, plot, 100, 25, QStringLiteral("%"));
+  const DayAxis axis(days_.front().day, days_.back().day, plot);
+  std::vector<QPointF> within10;
+  std::vector<QPointF> within25;
+  for (const TuningDay& d : days_) {
+    const double x = axis.x(d.day);
+    const double notes = std::max(1, d.notes);
+    within10.emplace_back(x, yOf(plot, 100.0 * d.within10 / notes, 100));
+    within25.emplace_back(x, yOf(plot, 100.0 * d.within25 / notes, 100));
+  }
+  drawTuningLines(painter, plot, within10, within25);
+  axis.drawLabels(painter);
+}
+
+LongToneChart::LongToneChart(QWidget* parent)
+    : ChartView(QStringLiteral("Long tones: time in tune per take"), parent,
+                QStringLiteral("No long tones")) {}
+
+void LongToneChart::setData(std::vector<LongToneTake> takes) {
+  takes_ = std::move(takes);
+  dataArrived();
+}
+
+bool LongToneChart::hasData() const {
+  return !takes_.empty();
+}
+
+void LongToneChart::paintPlot(QPainter& painter, const QRect& plot) {
+  drawValueAxis(painter, plot, 100, 25, QStringLiteral("%"));
+  const int count = static_cast<int>(takes_.size());
+  const double slot = slotWidth(plot, count);
+  std::vector<QPointF> within10;
+  std::vector<QPointF> within25;
+  for (int i = 0; i < count; ++i) {
+    const double x = plot.left() + (i + 0.5) * slot;
+    within10.emplace_back(x, yOf(plot, 100.0 * takes_[i].within10, 100));
+    within25.emplace_back(x, yOf(plot, 100.0 * takes_[i].within25, 100));
+  }
+  drawTuningLines(painter, plot, within10, within25);
+  // The first take's day at the left, the last one's at the right.
+  painter.setPen(kAxisText);
+  const QRect under(plot.left(), plot.bottom() + 4, plot.width(), fontMetrics().height());
+  const QString format = QStringLiteral("d MMM");
+  painter.drawText(under, Qt::AlignLeft, takes_.front().at.toLocalTime().toString(format));
+  if (count > 1)
+    painter.drawText(under, Qt::AlignRight, takes_.back().at.toLocalTime().toString(format));
 }
 
 }  // namespace auralis

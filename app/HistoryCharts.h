@@ -11,11 +11,15 @@ class QPainter;
 
 namespace auralis {
 
-// A titled chart that draws itself to fit its size; "No answers" when it has nothing to show,
-// and "Counting..." while its answers are being counted.
+// A titled chart that draws itself to fit its size; "No answers" (or its own empty text) when it
+// has nothing to show, and "Counting..." while its answers are being counted. Right of the title
+// it says what it rests on ("134 sung notes").
 class ChartView : public QWidget {
  public:
-  ChartView(const QString& title, QWidget* parent);
+  ChartView(const QString& title, QWidget* parent,
+            const QString& emptyText = QStringLiteral("No answers"));
+  void setBasis(const QString& basis);
+  const QString& basis() const { return basis_; }
   // The twelve pitch classes as the charts name them.
   void setNoteNames(const QStringList& names);
   const QStringList& noteNames() const { return noteNames_; }
@@ -41,6 +45,8 @@ class ChartView : public QWidget {
  private:
   QString title_;
   bool waiting_ = false;
+  QString emptyText_;
+  QString basis_;
 };
 
 inline constexpr const char* kChartWaitingText = "Counting...";
@@ -126,6 +132,37 @@ class IntonationChart : public ChartView {
  private:
   std::array<Intonation, 12> notes_{};
 };
+
+// The share of each day's sung notes within 10 and within 25 cents of their note's centre.
+class TuningChart : public ChartView {
+ public:
+  explicit TuningChart(QWidget* parent);
+  void setData(std::vector<TuningDay> days);
+
+ protected:
+  bool hasData() const override;
+  void paintPlot(QPainter& painter, const QRect& plot) override;
+
+ private:
+  std::vector<TuningDay> days_;
+};
+
+// Each long-tone take in the order sung: its time within 10 and within 25 cents.
+class LongToneChart : public ChartView {
+ public:
+  explicit LongToneChart(QWidget* parent);
+  void setData(std::vector<LongToneTake> takes);
+
+ protected:
+  bool hasData() const override;
+  void paintPlot(QPainter& painter, const QRect& plot) override;
+
+ private:
+  std::vector<LongToneTake> takes_;
+};
+
+// "1 sung note", "134 sung notes": what a chart rests on.
+QString countOf(int count, const QString& one, const QString& many);
 
 // The colour of an accuracy from 0 (red) through amber to 1 (green).
 QColor accuracyColour(double accuracy);

@@ -80,6 +80,8 @@ TForm1::~TForm1() {
 }
 
 void TForm1::closeDevices() {
+  // The note sounding and the sung answers waiting for it reach the history before it closes.
+  core_.finishListening();
   core_.capture().StopMicrophone();
   core_.capture().CloseMicrophone();
   core_.player().CloseMidiOut();
@@ -116,6 +118,11 @@ void TForm1::buildWindow() {
   pitchGraphRow_ = std::make_unique<PitchGraphRow>(*this, QSize(kFormWidth, kFormHeight),
                                                    *panel_.pitchGraph, *menus_.mnuView);
   rows->addWidget(panel_.panelSolfege, 1);
+  QFrame* coachingLine = buildCoachingLine(central);
+  rows->addWidget(coachingLine);
+  coachingRow_ = std::make_unique<CoachingRow>(
+      *this, *pitchGraphRow_, *panel_.pitchGraph, *coachingLine, *menus_.mnuView,
+      [this] { return display::panelInputsOf(lesson()).view; });
   noticeLine_ = new NoticeLine(central);
   rows->addWidget(noticeLine_);
   setCentralWidget(central);
@@ -152,6 +159,7 @@ void TForm1::FormCreate() {
   panel_.pitchGraph->setView(display::panelInputsOf(lesson()).view);
   // The stored height is the whole window's, the graph's share included.
   pitchGraphRow_->showPitchGraph(pitchGraphRow_->PitchGraph1()->isChecked(), true);
+  coachingRow_->showCoachingLine(coachingRow_->CoachingLine1()->isChecked(), true);
 
   core_.player().SetVolumeFromMenu(volumeChecks(menus_));
   core_.player().SetChannelFromMenu(channelChecks(menus_));
@@ -183,6 +191,7 @@ void TForm1::connectCommands() {
   connect(m.ResetCorvinmasterylevel1, &QAction::triggered, this, [this] {
     if (confirmMasteryReset(this)) lesson().ResetCorvinmasterylevel1Click();
   });
+  connect(m.LongTones1, &QAction::triggered, this, [this] { LongTones1Click(); });
   connect(m.Solfege1, &QAction::triggered, this, [this] { Solfege1Click(); });
   connect(m.Notes1, &QAction::triggered, this, [this] { Notes1Click(); });
   connect(m.Piano1, &QAction::triggered, this, [this] { Piano1Click(); });
@@ -250,8 +259,36 @@ void TForm1::Help2Click() {
 void TForm1::viewCommand(QAction* item) {
   item->setChecked(true);
   panel_.pitchGraph->setView(display::panelInputsOf(lesson()).view);
+  coachingRow_->refresh();
+  if (longTones_) longTones_->setView(display::panelInputsOf(lesson()).view);
   repaintNotePanel();
   lesson().UpdateTexts();
+}
+
+// Long tones are sung in Practice Singing, which a take switches to if need be.
+void TForm1::LongTones1Click() {
+  if (!longTones_) {
+    LongToneDialog::Actions actions;
+    actions.start = [this](int midiNote, int durationMs) {
+      if (lesson().lessonMode != LessonMode::Practice) lesson().Warmup1Click();
+      core_.startLongTone(midiNote, durationMs);
+      return core_.longToneRunning();
+    };
+    actions.stop = [this] { core_.stopLongTone(); };
+    actions.best = [this](int midiNote, QObject* receiver,
+                          std::function<void(std::optional<LongToneBest>)> show) {
+      history_.store().ask(
+          receiver, [midiNote](const QSqlDatabase& db) { return bestLongTone(db, midiNote); },
+          std::move(show));
+    };
+    longTones_ =
+        new LongToneDialog(std::move(actions), display::panelInputsOf(lesson()).view, this);
+    connect(&history_.store(), &HistoryStore::changed, longTones_,
+            [this] { longTones_->refreshBest(); });
+  }
+  longTones_->show();
+  longTones_->raise();
+  longTones_->activateWindow();
 }
 
 void TForm1::Solfege1Click() {
@@ -337,6 +374,26 @@ void TForm1::repaintNotePanel() {
 
 void TForm1::showSungPitch(std::optional<SungPitch> pitch) {
   panel_.pitchGraph->addFrame(pitch);
+}
+
+void TForm1::showVerdict(const Verdict& verdict) {
+  coachingRow_->showVerdict(verdict);
+}
+
+void TForm1::offTuneHeld(const OffTuneNote& note) {
+  coachingRow_->offTuneHeld(note);
+}
+
+void TForm1::offTuneOver() {
+  coachingRow_->offTuneOver();
+}
+
+void TForm1::longToneProgress(const LongToneProgress& progress) {
+  if (longTones_) longTones_->showProgress(progress);
+}
+
+void TForm1::longToneDone(const LongToneResult& result) {
+  if (longTones_) longTones_->showResult(result);
 }
 
 void TForm1::repaintWindowNow() {

@@ -7,10 +7,12 @@
 #include <memory>
 #include <optional>
 
+#include "app/CoachingLine.h"
 #include "app/DeviceMenus.h"
 #include "app/FeedbackSounds.h"
 #include "app/HistoryFeature.h"
 #include "app/KeyPreview.h"
+#include "app/LongToneDialog.h"
 #include "app/Menus.h"
 #include "app/MessageWindow.h"
 #include "app/NoticeLine.h"
@@ -71,6 +73,10 @@ class TForm1 : public QMainWindow, private CoreHost {
   NotePanel* notePanel() const { return panel_.PaintBox1; }
   PitchGraph* pitchGraph() const { return panel_.pitchGraph; }
   QAction* pitchGraphItem() const { return pitchGraphRow_->PitchGraph1(); }
+  CoachingRow& coaching() const { return *coachingRow_; }
+  // The long-tone window of Practice Singing, once it was opened.
+  LongToneDialog* longTones() const { return longTones_; }
+  void LongTones1Click();
   QTimer& timer() { return Timer1_; }
   const QString& versionText() const { return versionText_; }
   HistoryFeature& history() { return history_; }
@@ -94,6 +100,11 @@ class TForm1 : public QMainWindow, private CoreHost {
   std::string instructionText() const override;
   void drawTuningMarker(int pitchClass, float offset) override;
   void showSungPitch(std::optional<SungPitch> pitch) override;
+  void showVerdict(const Verdict& verdict) override;
+  void offTuneHeld(const OffTuneNote& note) override;
+  void offTuneOver() override;
+  void longToneProgress(const LongToneProgress& progress) override;
+  void longToneDone(const LongToneResult& result) override;
 
   void FormCreate();
   void buildWindow();
@@ -120,6 +131,8 @@ class TForm1 : public QMainWindow, private CoreHost {
   NoticeLine* noticeLine_ = nullptr;
   SolfegePanel panel_;
   std::unique_ptr<PitchGraphRow> pitchGraphRow_;
+  std::unique_ptr<CoachingRow> coachingRow_;
+  LongToneDialog* longTones_ = nullptr;
   std::unique_ptr<KeyPreview> keyPreview_;
 
   QString versionText_;

@@ -28,6 +28,7 @@ constexpr StatusTip kStatusTips[] = {
     {"Leveldown1",               "Go back to the level before this one"},
     {"PracticeMode1",            "Practise a level without being promoted out of it"},
     {"ResetCorvinmasterylevel1", "Start Identify, Unlock and Sing from their first levels again"},
+    {"LongTones1",               "Hold one note steady in Practice Singing and see how well"},
     {"mnuView",                  "Choose how the note panel shows the notes"},
     {"Solfege1",                 "Name the notes DO, RE, MI..."},
     {"Notes1",                   "Name the notes C, D, E..."},
@@ -151,6 +152,9 @@ void buildLessonMenu(MainMenu& m) {
   m.PracticeMode1 = addItem(menu, "PracticeMode1", "Practice M&ode", true);
   menu->addSeparator();
   m.ResetCorvinmasterylevel1 = addItem(menu, "ResetCorvinmasterylevel1", "&Reset mastery levels");
+  menu->addSeparator();
+  m.LongTones1 = addItem(menu, "LongTones1", "&Long tones...");
+  m.LongTones1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
 
   QActionGroup* method = radioGroup(menu);
   m.Corvin1 = addHiddenOption(menu, method, "Corvin1", "Corvin Perfect Pitch");

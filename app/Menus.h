@@ -55,6 +55,7 @@ struct MainMenu {
   QAction* Leveldown1 = nullptr;
   QAction* PracticeMode1 = nullptr;
   QAction* ResetCorvinmasterylevel1 = nullptr;
+  QAction* LongTones1 = nullptr;  // the program's own addition
   // Options without a visible entry.
   QAction* Corvin1 = nullptr;
   QAction* Offtones1 = nullptr;

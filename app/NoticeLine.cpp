@@ -31,9 +31,9 @@ NoticeLine::NoticeLine(QWidget* parent) : QFrame(parent) {
   setBackgroundRole(QPalette::ToolTipBase);
   setForegroundRole(QPalette::ToolTipText);
 
-  auto* icon = new QLabel(this);
-  icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(kIconSize));
-  icon->setAlignment(Qt::AlignTop);
+  icon_ = new QLabel(this);
+  icon_->setFixedSize(kIconSize, kIconSize);
+  icon_->setAlignment(Qt::AlignTop);
   text_ = new QLabel(this);
   text_->setObjectName(QStringLiteral("noticeText"));
   text_->setForegroundRole(QPalette::ToolTipText);
@@ -51,14 +51,13 @@ NoticeLine::NoticeLine(QWidget* parent) : QFrame(parent) {
 
   dismiss_ = new QToolButton(this);
   dismiss_->setObjectName(QStringLiteral("dismissNotice"));
-  dismiss_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
   dismiss_->setAutoRaise(true);
   dismiss_->setToolTip(QStringLiteral("Dismiss"));
   connect(dismiss_, &QToolButton::clicked, this, [this] { dismiss(); });
 
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(6, 3, 3, 3);
-  row->addWidget(icon, 0, Qt::AlignTop);
+  row->addWidget(icon_, 0, Qt::AlignTop);
   row->addWidget(text_, 1);
   row->addWidget(dismiss_, 0, Qt::AlignTop);
   hide();
@@ -67,8 +66,15 @@ NoticeLine::NoticeLine(QWidget* parent) : QFrame(parent) {
 void NoticeLine::addNotice(const QString& text) {
   if (text.isEmpty() || notices_.contains(text)) return;
   notices_.append(text);
+  loadIcons();
   showNotices();
   show();
+}
+
+void NoticeLine::loadIcons() {
+  if (!dismiss_->icon().isNull()) return;
+  icon_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(kIconSize));
+  dismiss_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
 }
 
 void NoticeLine::dismiss() {

@@ -22,6 +22,7 @@ class NoticeLine : public QFrame {
   const QStringList& notices() const { return notices_; }
   QString wholeText() const { return notices_.join(QLatin1Char('\n')); }
   QLabel* textLabel() const { return text_; }
+  QLabel* iconLabel() const { return icon_; }
   QToolButton* dismissButton() const { return dismiss_; }
 
  protected:
@@ -29,8 +30,12 @@ class NoticeLine : public QFrame {
 
  private:
   void showNotices();
+  // The style's icons are looked up in the desktop's icon theme, which takes longer than the
+  // rest of the window; the line is hidden until its first notice, so they wait for that.
+  void loadIcons();
 
   QStringList notices_;
+  QLabel* icon_ = nullptr;
   QLabel* text_ = nullptr;
   QToolButton* dismiss_ = nullptr;
 };

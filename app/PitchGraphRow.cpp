@@ -25,10 +25,20 @@ void PitchGraphRow::showPitchGraph(bool shown, bool keepHeight) {
   int height = window_.height();
   if (!keepHeight) height += shown ? kPitchGraphHeight : -kPitchGraphHeight;
   graph_.setVisible(shown);
-  window_.setMinimumSize(
-      boundedByScreen(window_, leastWindowSize_ + QSize(0, shown ? kPitchGraphHeight : 0)));
+  takeLeastSize();
   window_.resize(window_.width(), std::max(window_.minimumHeight(), height));
   if (window_.isVisible()) fitOnScreen(window_, false);
+}
+
+void PitchGraphRow::setExtraHeight(int height) {
+  extraHeight_ = height;
+  takeLeastSize();
+}
+
+void PitchGraphRow::takeLeastSize() {
+  const int graph = graph_.isVisibleTo(&window_) ? kPitchGraphHeight : 0;
+  window_.setMinimumSize(
+      boundedByScreen(window_, leastWindowSize_ + QSize(0, graph + extraHeight_)));
 }
 
 }  // namespace auralis

@@ -21,10 +21,15 @@ class PitchGraphRow : public QObject {
   QAction* PitchGraph1() const { return PitchGraph1_; }
   // Shows or hides the graph; the window grows or shrinks by its height unless keepHeight.
   void showPitchGraph(bool shown, bool keepHeight = false);
+  // Other rows shown beside the graph take this much more of the window's least height.
+  void setExtraHeight(int height);
 
  private:
   QMainWindow& window_;
   QSize leastWindowSize_;  // without the graph
+  int extraHeight_ = 0;
+  void takeLeastSize();
+
   PitchGraph& graph_;
   QAction* PitchGraph1_ = nullptr;
 };

@@ -18,13 +18,14 @@ inline constexpr const char* settingsSection = "Auralis";
 
 // The check marks kept between runs, by component name, in the order they are written. All but
 // the last are read at start; the last is written only.
-// PitchGraph1 is the program's own addition; the last item is written but never read back.
-inline constexpr std::array<const char*, 29> kStoredChecks = {
+// PitchGraph1 and CoachingLine1 are the program's own additions; the last item is written but
+// never read back.
+inline constexpr std::array<const char*, 30> kStoredChecks = {
     "Beginning1", "Intermediate1", "Advanced1",    "Harmonic1",    "Melodic1",      "Both1",
     "Solfege1",   "Notes1",        "DisplayNever", "DisplayAfter", "DisplayAlways", "High1",
     "Medium1",    "Low1",          "N101",         "N201",         "N301",          "N401",
     "N501",       "N601",          "N701",         "N801",         "N901",          "N1001",
-    "N1101",      "N1201",         "Piano1",       "PitchGraph1",  "Offtones1"};
+    "N1101",      "N1201",         "Piano1",       "PitchGraph1",  "CoachingLine1", "Offtones1"};
 
 // The per-user store: one INI file below the user's configuration folder
 // ($XDG_CONFIG_HOME/Auralis/Auralis.ini) with the one section "Auralis". Each operation opens

@@ -88,13 +88,16 @@ StatisticsWindow::StatisticsWindow(HistoryStore& store, QWidget* parent)
   intonation_ = new IntonationChart(central);
   daily_ = new DailyChart(central);
   levels_ = new LevelChart(central);
+  tuning_ = new TuningChart(central);
+  longTones_ = new LongToneChart(central);
   grid->addWidget(accuracy_, 1, 0);
   grid->addWidget(confusion_, 1, 1);
   grid->addWidget(intonation_, 1, 2);
   grid->addWidget(daily_, 2, 0, 1, 2);
   grid->addWidget(levels_, 2, 2);
-  grid->setRowStretch(1, 1);
-  grid->setRowStretch(2, 1);
+  grid->addWidget(tuning_, 3, 0, 1, 2);
+  grid->addWidget(longTones_, 3, 2);
+  for (int row = 1; row <= 3; ++row) grid->setRowStretch(row, 1);
   for (int column = 0; column < 3; ++column) grid->setColumnStretch(column, 1);
   setCentralWidget(central);
 
@@ -235,8 +238,28 @@ void StatisticsWindow::refresh() {
           daily_->setData(std::move(progress.days));
           levels_->setData(std::move(progress.levels));
         });
-  fetch([f](const QSqlDatabase& db) { return intonation(db, f); },
-        [this](const std::array<Intonation, 12>& notes) { intonation_->setData(notes); });
+  const QString sungNote = QStringLiteral("sung note");
+  const QString sungNotes = QStringLiteral("sung notes");
+  fetch([f](const QSqlDatabase& db) { return sungIntonation(db, f); },
+        [this, sungNote, sungNotes](const std::array<Intonation, 12>& notes) {
+          int count = 0;
+          for (const Intonation& note : notes) count += note.count;
+          intonation_->setBasis(countOf(count, sungNote, sungNotes));
+          intonation_->setData(notes);
+        });
+  fetch([f](const QSqlDatabase& db) { return tuningByDay(db, f); },
+        [this, sungNote, sungNotes](std::vector<TuningDay> days) {
+          int count = 0;
+          for (const TuningDay& day : days) count += day.notes;
+          tuning_->setBasis(countOf(count, sungNote, sungNotes));
+          tuning_->setData(std::move(days));
+        });
+  fetch([f](const QSqlDatabase& db) { return longToneTakes(db, f); },
+        [this](std::vector<LongToneTake> takes) {
+          longTones_->setBasis(countOf(static_cast<int>(takes.size()), QStringLiteral("take"),
+                                       QStringLiteral("takes")));
+          longTones_->setData(std::move(takes));
+        });
 }
 
 void StatisticsWindow::showSummary(const NoteAnswers& answers) {

@@ -20,7 +20,8 @@ namespace auralis {
 inline constexpr int kStatisticsWidth = 1100;
 inline constexpr int kStatisticsHeight = 700;
 
-// "Statistics": what the history holds for a range of time and a lesson, as five charts.
+// "Statistics": what the history holds for a range of time and a lesson, as seven charts: five of
+// the answers, two more of the singing.
 //
 // The window never reads the file itself: each chart's query runs on the history's thread
 // (HistoryStore::ask), and the chart draws when its value arrives. A chart waits, and says so,
@@ -50,9 +51,12 @@ class StatisticsWindow : public QMainWindow {
   QComboBox* lessonBox() const { return lesson_; }
   QString summary() const { return summary_->text(); }
   QStringList noteNames() const { return accuracy_->noteNames(); }
-  std::array<ChartView*, 5> charts() const {
-    return {accuracy_, confusion_, intonation_, daily_, levels_};
+  std::array<ChartView*, 7> charts() const {
+    return {accuracy_, confusion_, intonation_, daily_, levels_, tuning_, longTones_};
   }
+  const IntonationChart& intonationChart() const { return *intonation_; }
+  const TuningChart& tuningChart() const { return *tuning_; }
+  const LongToneChart& longToneChart() const { return *longTones_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -77,6 +81,8 @@ class StatisticsWindow : public QMainWindow {
   DailyChart* daily_ = nullptr;
   LevelChart* levels_ = nullptr;
   IntonationChart* intonation_ = nullptr;
+  TuningChart* tuning_ = nullptr;
+  LongToneChart* longTones_ = nullptr;
   bool firstShow_ = true;
   // Which choice the charts show; read by the queries on the history's thread.
   std::shared_ptr<std::atomic<int>> choice_ = std::make_shared<std::atomic<int>>(0);

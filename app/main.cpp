@@ -1,6 +1,9 @@
+#include <fontconfig/fontconfig.h>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <exception>
+#include <thread>
 
 #include "app/Caption.h"
 #include "app/ExitSignals.h"
@@ -30,6 +33,9 @@ int cannotStart(const QString& why) {
 }  // namespace auralis
 
 int main(int argc, char* argv[]) {
+  // Reading the font configuration takes longer than connecting to the display and building the
+  // window up to its first text; it runs beside them, so that the first text finds it ready.
+  const std::jthread fonts([] { FcInit(); });
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(auralis::kApplicationTitle));
   // A signal to end ends the program as Quit does, settings saved. Installed before the single

@@ -5,6 +5,8 @@
 #include "core/CoreHost.h"
 #include "core/Notices.h"
 #include "engine/Lesson.h"
+#include "input/HeldNoteTracker.h"
+#include "input/LongTone.h"
 #include "input/MicrophoneCapture.h"
 #include "input/MidiKeyboardInput.h"
 #include "input/PitchDetector.h"
@@ -50,6 +52,17 @@ class Core final : private CaptureHost, private ReadoutHost, private MicrophoneS
   void StopMicrophone();
   void ShowMicStatus();
 
+  // A long-tone take in Practice Singing with the microphone on: `midiNote` held for
+  // `durationMs` (2000 to 10000), or -1 for the first steady note sung. The host hears of its
+  // progress about every frame and of its result once; stopping early still gives a result.
+  void startLongTone(int midiNote, int durationMs);
+  void stopLongTone();
+  bool longToneRunning() const;
+
+  // Listening ends for good, as the program closes: the note sounding is kept and every sung
+  // answer still waiting for its note is written.
+  void finishListening();
+
   // Every call given so far into the microphone, the MIDI output and the MIDI input has
   // returned; false when that has not happened by the deadline.
   bool FinishDeviceCalls(std::chrono::steady_clock::time_point deadline);
@@ -94,6 +107,23 @@ class Core final : private CaptureHost, private ReadoutHost, private MicrophoneS
   void handle(const notice::DeviceReply& reply);
   platform::DeviceWorker::PostReplyFn replyPoster();
 
+  // Held notes, the tuning message and long tones, on every frame the readout would handle.
+  void followHeldNotes(const notice::MicFrame& frame);
+  void tellHeldNoteEvents(const HeldNoteEvents& events);
+  // Ended notes go to the lesson once the answers they gave have been judged; `all` at the end.
+  void handOverEndedNotes(bool all);
+  void finishLongTone();
+  void endOffTuneMessage();
+  std::int64_t utcNow() const;
+
+  // A held note that ended, with the lesson and question of its start.
+  struct EndedNote {
+    HeldNote note;
+    std::int64_t firstBuffer = 0;
+    std::int64_t lastBuffer = 0;
+  };
+  static constexpr int kMostEndedNotes = 4;
+
   CoreHost& host_;
   NoticeQueue& notices_;
   const bool captureFollowsLesson_;
@@ -101,7 +131,15 @@ class Core final : private CaptureHost, private ReadoutHost, private MicrophoneS
   Lesson lesson_;
   PitchDetector detector_;
   MicrophoneCapture capture_;
+  HeldNoteTracker heldNotes_;
   PitchReadout readout_;
+  LongToneScorer longTone_;
+  HeldNote startedNote_;  // the lesson and question when the note sounding began
+  std::int64_t latestBuffer_ = 0;
+  std::array<EndedNote, kMostEndedNotes> ended_{};
+  int endedCount_ = 0;
+  int lettersInFlight_ = 0;  // accepted notes posted and not yet handled
+  bool offTuneShown_ = false;
   MidiKeyboardInput midiKeyboard_;
 };
 

@@ -25,6 +25,13 @@ class CoreHost : public LessonHost {
   // The lesson asked for the microphone, and the core has done it. Only a host that reports the
   // requests needs it.
   virtual void microphoneRequested(MicrophoneRequest request) { static_cast<void>(request); }
+  // A steadily held note outside the accepted band, once per note; then its end, or its coming
+  // into the band. Neither is an answer.
+  virtual void offTuneHeld(const OffTuneNote& note) { static_cast<void>(note); }
+  virtual void offTuneOver() {}
+  // A long-tone take: about every frame while it runs, then its result once.
+  virtual void longToneProgress(const LongToneProgress& progress) { static_cast<void>(progress); }
+  virtual void longToneDone(const LongToneResult& result) { static_cast<void>(result); }
 };
 
 }  // namespace auralis

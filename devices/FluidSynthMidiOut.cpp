@@ -13,6 +13,7 @@
 
 #include "devices/AudioDevices.h"
 #include "devices/DoneDeadline.h"
+#include "devices/LowLatencyOutput.h"
 #include "devices/StreamTiming.h"
 
 namespace auralis::platform {
@@ -20,9 +21,6 @@ namespace auralis::platform {
 namespace {
 
 constexpr int kSampleRate = 44100;
-constexpr unsigned int kBlockFrames = 512;  // 11.6 ms at 44100 Hz
-// Blocks the output may hold: the delay from rendering to hearing, 93 ms.
-constexpr unsigned int kOutputBlocks = 8;
 constexpr int kScratchFrames = 1024;
 // Long enough for the stream to reach its next block.
 constexpr std::chrono::milliseconds kClosingWait{500};
@@ -152,11 +150,13 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   }
 
   bool openOutput() {
-    unsigned int frames = kBlockFrames;
+    // A phrase starts at the next block the stream renders, which reaches the ear once the
+    // blocks queued before it have played: the queue is kept short.
+    unsigned int frames = kLowLatencyBlockFrames;
     try {
       const auto lock = lockAudioDevices();
-      RtAudio::StreamOptions options;
-      options.numberOfBuffers = kOutputBlocks;
+      const RealTimeScope realTime;
+      RtAudio::StreamOptions options = lowLatencyOptions();
       service_->openStream(&output_, nullptr, RTAUDIO_FLOAT32, kSampleRate, &frames,
                            &Engine::onAudio, this, &options, &routeStreamError);
       sampleRate_ = static_cast<int>(service_->getStreamSampleRate());
@@ -171,6 +171,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   bool startOutput() {
     stopping_.store(false);
     try {
+      const RealTimeScope realTime;
       service_->startStream();
     } catch (const std::exception&) {
       return false;

@@ -23,6 +23,10 @@ bool alsaSequencerOpens() {
   return true;
 }
 
+// Long enough for a copy of the program to start and list on a busy machine; one that takes
+// longer is stuck with its server.
+constexpr std::chrono::seconds kListerWait{10};
+
 // Opening a JACK client takes as long as the listing itself (about 0.1 s on a busy machine), and
 // the listings at start come one after the other: a server found running counts as running for a
 // few seconds.
@@ -56,6 +60,12 @@ constexpr std::array<MidiService, 2> kMidiServices = {{
 
 std::array<std::atomic<bool>, kMidiServices.size()> missingTold{};
 
+// Says once in the process that the service is missing.
+void tellMissing(std::size_t service) {
+  if (!missingTold[service].exchange(true))
+    std::fprintf(stderr, "%s\n", kMidiServices[service].missing);
+}
+
 // This program's own ports ("Auralis:...", or "Auralis-01:..." when the name was taken) are
 // listed by the service like any other, but are no device to choose.
 bool isOwnPort(std::string_view name) {
@@ -84,7 +94,65 @@ std::vector<const void*>& unclosedPorts() {
 }
 std::mutex unclosedPortsMutex;
 
+template <class Service>
+std::vector<std::string> portNamesOf(std::unique_ptr<Service> service) {
+  return midiPortNames(service.get());
+}
+
+std::vector<std::string> listHere(MidiDirection direction) {
+  return direction == MidiDirection::Input ? portNamesOf(openMidiService<RtMidiIn>())
+                                           : portNamesOf(openMidiService<RtMidiOut>());
+}
+
+// In the copy that lists: JACK only, since the program asks for a copy only where the sequencer
+// is missing. One client both finds the server and lists what RtMidi lists: the MIDI ports that
+// send, for an input, or receive, for an output, in the server's order. Each client locks the
+// server's shared memory once more, so the copy opens no second one.
+ApartListing listJackPorts(MidiDirection direction) {
+  silenceSoundLibraries();
+  ApartListing listing;
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(kMidiClientName, JackNoStartServer, &status);
+  if (client == nullptr) return listing;
+  listing.serverRuns = true;
+  const unsigned long sending =
+      direction == MidiDirection::Input ? JackPortIsOutput : JackPortIsInput;
+  if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, sending)) {
+    for (const char** port = ports; *port != nullptr; ++port)
+      if (!isOwnPort(*port)) listing.names.emplace_back(*port);
+    jack_free(ports);
+  }
+  jack_client_close(client);
+  return listing;
+}
+
+// A copy of the program started to list ends here, before main().
+[[maybe_unused]] const bool listerChecked = (listAndEndIfAsked(&listJackPorts), true);
+
 }  // namespace
+
+std::vector<std::string> listMidiPorts(MidiDirection direction) {
+  silenceSoundLibraries();
+  constexpr std::size_t kAlsa = 0;
+  constexpr std::size_t kJack = 1;
+  if (alsaSequencerOpens()) return listHere(direction);
+  tellMissing(kAlsa);
+  const ApartResult apart = listMidiPortsApart(direction, kListerWait);
+  switch (apart.outcome) {
+    case ApartOutcome::Listed:
+      if (!apart.listing.serverRuns) {
+        tellMissing(kJack);
+        return {};
+      }
+      jackFoundAt.store(std::chrono::steady_clock::now().time_since_epoch().count());
+      return apart.listing.names;
+    case ApartOutcome::Failed:
+      return {};
+    case ApartOutcome::NotRun:
+      break;
+  }
+  return listHere(direction);
+}
 
 JackServerWatch::JackServerWatch(LostFn onLost) : onLost_(std::move(onLost)) {
   silenceSoundLibraries();
@@ -124,7 +192,7 @@ bool midiServiceReachable(RtMidi::Api api) {
     const MidiService& service = kMidiServices[i];
     if (service.api != api) continue;
     if (service.reachable()) return true;
-    if (!missingTold[i].exchange(true)) std::fprintf(stderr, "%s\n", service.missing);
+    tellMissing(i);
     return false;
   }
   return false;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "devices/MidiPortLister.h"
+
 namespace auralis::platform {
 
 inline constexpr const char* kMidiClientName = "Auralis";
@@ -43,6 +45,11 @@ std::unique_ptr<Service> openMidiService() {
 // The service's port names in its order, leaving out this program's own; none without a
 // service.
 std::vector<std::string> midiPortNames(RtMidi* service);
+
+// The ports a device of the direction can use, as midiPortNames() of a fresh service lists them.
+// On JACK a short-lived copy of this program lists them (see MidiPortLister.h); where no copy can
+// be started, this process does. A copy that crashes or hangs lists none.
+std::vector<std::string> listMidiPorts(MidiDirection direction);
 
 // Where the port of that name is now: ports come and go, so their numbers move.
 std::optional<unsigned int> findMidiPort(RtMidi& service, const std::string& name);

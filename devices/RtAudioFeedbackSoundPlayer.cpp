@@ -5,9 +5,11 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "devices/AudioDevices.h"
+#include "devices/LowLatencyOutput.h"
 #include "platform/WaveData.h"
 
 namespace auralis::platform {
@@ -89,6 +91,9 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
   const auto soundRate = static_cast<unsigned int>(sound->sampleRate);
   // Declared first, so that it outlives the stream that reads it.
   const auto feed = std::make_shared<SoundFeed>(std::move(*sound));
+  // From finding the output to starting the stream: the exchanges with the server, and the
+  // stream's threads started meanwhile, go ahead of ordinary work.
+  std::optional<RealTimeScope> realTime(std::in_place);
   std::unique_ptr<RtAudio> service = openAudioService(AudioDirection::Output);
   if (!service) return;
   const std::optional<unsigned int> device =
@@ -97,6 +102,8 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
 
   RtAudio::StreamParameters output;
   output.deviceId = *device;
+  // A fresh stream sounds at once whatever its queue holds, so the server's default queue is
+  // kept: the whole sound is handed over at the start, and a busy machine cannot cut into it.
   unsigned int frames = kBlockFrames;
   try {
     const auto lock = lockAudioDevices();
@@ -124,6 +131,7 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
   } catch (const std::exception&) {
     return;
   }
+  realTime.reset();
   while (service->isStreamRunning() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(kPollInterval);
   feed->end();

@@ -22,8 +22,7 @@ RtMidiInput::~RtMidiInput() {
 }
 
 std::vector<std::string> RtMidiInput::deviceNames() {
-  const std::unique_ptr<RtMidiIn> service = openMidiService<RtMidiIn>();
-  portNames_ = midiPortNames(service.get());
+  portNames_ = listMidiPorts(MidiDirection::Input);
   return portNames_;
 }
 

@@ -30,8 +30,7 @@ RtMidiOutStream::~RtMidiOutStream() {
 }
 
 int RtMidiOutStream::deviceCount() {
-  const std::unique_ptr<RtMidiOut> service = openMidiService<RtMidiOut>();
-  portNames_ = midiPortNames(service.get());
+  portNames_ = listMidiPorts(MidiDirection::Output);
   return static_cast<int>(portNames_.size());
 }
 

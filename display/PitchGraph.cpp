@@ -89,6 +89,7 @@ PitchGraph::PitchGraph(QWidget* parent) : QWidget(parent) {
   deviationFont_.setBold(true);
   sungNameFont_ = deviationFont_;
   sungNameFont_.setPixelSize(kSungNamePixels);
+  captionFont_ = deviationFont_;
   deviationWidth_ =
       QFontMetrics(deviationFont_).horizontalAdvance(QStringLiteral("-50 cents")) + 2 * kPadding;
   deviationHeight_ =
@@ -153,6 +154,39 @@ void PitchGraph::paintEvent(QPaintEvent* event) {
   if (pictureStale_ || picture_.size() != size()) updatePicture();
   QPainter painter(this);
   painter.drawImage(event->rect(), picture_, event->rect());
+  const PitchGraphLayout layout = graphLayout();
+  if (!caption_.isEmpty() && event->rect().intersects(captionArea(layout)))
+    paintCaption(painter, layout);
+}
+
+void PitchGraph::setCaption(const QString& text, const QColor& colour) {
+  if (text == caption_ && colour == captionColour_) return;
+  const PitchGraphLayout layout = graphLayout();
+  const QRect before = captionArea(layout);
+  caption_ = text;
+  captionColour_ = colour;
+  update(before | captionArea(layout));
+}
+
+QRect PitchGraph::captionArea(const PitchGraphLayout& layout) const {
+  if (caption_.isEmpty()) return {};
+  const QFontMetrics metrics(captionFont_);
+  // A pixel to spare, so that a text that fits is never elided by rounding.
+  const int width = std::min(metrics.horizontalAdvance(caption_) + 2 * kPadding + 2,
+                             std::max(0, layout.plotWidth() - deviationWidth_));
+  return {layout.plotLeft + kPadding, kPadding, width, metrics.height() + kPadding};
+}
+
+// On a pale box, so that it reads over the rows and the line alike.
+void PitchGraph::paintCaption(QPainter& painter, const PitchGraphLayout& layout) const {
+  const QRect area = captionArea(layout);
+  painter.fillRect(area, QColor(255, 255, 255, 225));
+  painter.setPen(captionColour_);
+  painter.drawRect(area.adjusted(0, 0, -1, -1));
+  painter.setFont(captionFont_);
+  painter.drawText(
+      area, Qt::AlignCenter,
+      QFontMetrics(captionFont_).elidedText(caption_, Qt::ElideRight, area.width() - 2 * kPadding));
 }
 
 QRect PitchGraph::updatePicture() {

@@ -32,6 +32,10 @@ class PitchGraph : public QWidget {
   void setQuestionNotes(std::span<const int> notes);
   // Names as the view shows them; the piano view uses note names.
   void setView(display::NoteView view);
+  // A short message in the plot's top left corner, over the oldest part of the line, where the
+  // newest pitch is never drawn; empty for none.
+  void setCaption(const QString& text, const QColor& colour);
+  const QString& caption() const { return caption_; }
 
   const PitchHistory& history() const { return history_; }
   display::PitchRange range() const { return follower_.range(); }
@@ -61,6 +65,8 @@ class PitchGraph : public QWidget {
   QImage lineOverGrid(const QRect& rows, const QStaticText& text, const QFont& font,
                       const QColor& colour, QPointF at) const;
   void copyRows(const QImage& from, const QRect& area);
+  QRect captionArea(const display::PitchGraphLayout& layout) const;
+  void paintCaption(QPainter& painter, const display::PitchGraphLayout& layout) const;
 
   PitchHistory history_;
   display::PitchRangeFollower follower_;
@@ -71,6 +77,9 @@ class PitchGraph : public QWidget {
   QFont nameFont_;
   QFont deviationFont_;
   QFont sungNameFont_;
+  QFont captionFont_;
+  QString caption_;
+  QColor captionColour_;
   int gutterWidth_ = 0;
   int deviationWidth_ = 0;
   int deviationHeight_ = 0;

@@ -8,6 +8,9 @@
 
 namespace auralis {
 
+struct HeldNote;
+struct LongToneResult;
+
 enum class AnswerSource { Typed, Click, Midi, Sung };
 
 // One judged answer letter, as the history keeps it.
@@ -46,6 +49,10 @@ class AnswerRecorder {
   virtual ~AnswerRecorder() = default;
   virtual void recordAnswer(const AnswerRecord& answer) = 0;
   virtual void recordLevelEvent(const LevelEvent& event) = 0;
+  // Every held sung note when it ends, and every long-tone take; a recorder that keeps only the
+  // answers ignores them.
+  virtual void recordHeldNote(const HeldNote& note) { static_cast<void>(note); }
+  virtual void recordLongTone(const LongToneResult& take) { static_cast<void>(take); }
 };
 
 }  // namespace auralis

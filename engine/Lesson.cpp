@@ -57,6 +57,7 @@ void Lesson::SungKeyPress(const SungNote& note) {
   SungPitchClass = note.pitchClass();
   SungOctave = note.octave();
   sung_ = note;
+  timeSungAnswer();
   FormKeyPress(MicLetter);
 }
 
@@ -108,6 +109,7 @@ void Lesson::judgeAnswerLetter(char ch) {
   q.AnswerNotes[q.AnswerPosition] =
       12 * (asked / 12) + given + ((asked % 12) - given >= 7 ? 12 : 0);
   recordAnswer(ch, q.AnswerPosition, given == pitchClassOf(asked));
+  showVerdict(ch, asked, given == pitchClassOf(asked));
   ++q.AnswerPosition;
   if (q.AnswerPosition < q.QuestionNoteCount) {
     playFeedback(FeedbackSound::Correct);  // an acknowledgment, whatever the letter
@@ -168,6 +170,7 @@ void Lesson::answeredCorrectly(char ch) {
 }
 
 void Lesson::answeredWrongly(char ch) {
+  ++answerWindow_;  // the retry: a note already sounding does not answer it
   scores.FastRunSeconds = 0;
   ++scores.LevelAsked;
   ++scores.TotalAsked;
@@ -268,6 +271,7 @@ bool Lesson::GenerateQuestion() {
   if (!auralis::GenerateQuestion(question, phrases, level, settings, random)) return false;
   QuestionAge = 0;
   questionReady();
+  ++answerWindow_;
   if (level.PaceCode == kPaceMeditate) MeditationTicks = 0;
   return true;
 }

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "engine/AnswerRecord.h"
+#include "engine/Coaching.h"
 #include "engine/FixedText.h"
 #include "engine/LessonHost.h"
 #include "engine/LessonMode.h"
@@ -56,6 +57,8 @@ class Lesson {
   void SungNoteOver() { MicLetter = kNoMicLetter; }
   // The readout handled a frame.
   void FrameHeard() { ++FramesSincePlay; }
+  // Questions and retries begun so far: an answer must begin in the window it answers.
+  int answerWindow() const { return answerWindow_; }
   // Every pitch class answers, as if a question had just started playing; for a tool that
   // listens to a recording outside any lesson.
   void listenForAnyNote();
@@ -65,6 +68,9 @@ class Lesson {
   void setMenuChecks(const MenuChecks& checks) { menus = checks; }
   void setMastery(const Mastery& stored) { mastery = stored; }
   void setRecorder(AnswerRecorder* answers) { recorder = answers; }
+  // Sung answers are written when their held note ends, with its mean cents; without a
+  // tracker of held notes they are written at once, with the cents at acceptance.
+  void setSungAnswersWaitForTheirNote(bool wait) { sungAnswersWait_ = wait; }
   void setRandomState(std::uint64_t state) { random.RandomState = state; }
   void SeedRandomFromClock() { auralis::SeedRandomFromClock(random); }
   void setCurrentLevel(int index) { level.currentLevel = index; }
@@ -80,6 +86,16 @@ class Lesson {
   void setMicrophoneWanted(bool on);
   void startLesson();
   void ResetCorvinmasterylevel1Click();
+
+  // A held note ended, heard on capture buffers first to last: the sung answers it gave are
+  // written with its mean, then the note itself with how it was judged.
+  void heldNoteEnded(HeldNote note, std::int64_t firstBuffer, std::int64_t lastBuffer);
+  // Listening stopped or the program ends: every sung answer still waiting is written as it is.
+  void writeWaitingAnswers();
+  // A sung letter waits for the phrase to end before it is judged.
+  bool sungAnswerDeferred() const {
+    return DeferredAnswer && deferredSource_ == AnswerSource::Sung;
+  }
 
   // Levels, scores and texts.
   void LoadLevel();
@@ -150,6 +166,10 @@ class Lesson {
   // Judge with the source of the letter remembered for the history.
   void judgeFrom(AnswerSource source, char ch);
   void recordAnswer(char ch, int position, bool correct);
+  void writeAnswer(const AnswerRecord& answer);
+  // A sung letter is timed when the readout accepts it, even if it is judged later.
+  void timeSungAnswer();
+  void showVerdict(char ch, int asked, bool correct);
   void recordLevelChange(LevelEventKind kind, int fromLevel);
   void questionReady();
 
@@ -166,6 +186,17 @@ class Lesson {
   AnswerSource deferredSource_ = AnswerSource::Typed;
   bool questionPlaying_ = false;  // the phrase sounding is the question
   std::int64_t questionReadyMs_ = 0;
+  int sungResponseMs_ = 0;  // at the readout's acceptance, not at a deferred judging
+  int answerWindow_ = 0;
+  // Sung answers waiting for the end of their held note.
+  struct WaitingAnswer {
+    AnswerRecord answer;
+    std::int64_t buffer = 0;  // the capture buffer of the acceptance
+  };
+  static constexpr int kMostWaitingAnswers = 8;
+  std::array<WaitingAnswer, kMostWaitingAnswers> waiting_{};
+  int waitingCount_ = 0;
+  bool sungAnswersWait_ = false;
   FixedText text_;
 };
 

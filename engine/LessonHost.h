@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "engine/Coaching.h"
 #include "engine/LessonMode.h"
 #include "engine/Scores.h"
 
@@ -27,6 +28,8 @@ class LessonHost {
   virtual void saveMastery(const Mastery& mastery) = 0;
   // A mode command checked its Lesson menu item and puts its tool button down.
   virtual void lessonItemChecked(LessonItem item) = 0;
+  // After every judged answer, whatever its source; a host that shows no verdict ignores it.
+  virtual void showVerdict(const Verdict& verdict) { static_cast<void>(verdict); }
 };
 
 // Where the lesson's wishes for the microphone go: the run's core, which starts and stops capture

@@ -6,6 +6,8 @@
 
 namespace auralis {
 
+inline constexpr int kMidiOfDetectorNote = 21;  // detector note index 0 is A0, MIDI note 21
+
 // A sung note that the pitch readout accepted, as one value: it travels inside the notice that
 // carries its letter, and the lesson reads it from there.
 struct SungNote {
@@ -14,6 +16,7 @@ struct SungNote {
   double cents = 0.0;      // from the note's centre, finer than the sub-band where it was measured
   std::int64_t frame = 0;  // the capture buffer, counted from the microphone's start
 
+  int midiNote() const { return detectedNote + kMidiOfDetectorNote; }
   int pitchClass() const { return (detectedNote - 3) % 12; }
   // Octave number 5 holds middle C, so octave * 12 + pitch class is the MIDI note number.
   int octave() const { return (detectedNote - 3) / 12 + 2; }

@@ -62,6 +62,18 @@ QSqlQuery select(const QSqlDatabase& db, const QString& sql, const Where& where)
   return query;
 }
 
+struct CentsSums {
+  int count = 0;
+  double cents = 0;
+  double squares = 0;
+};
+
+Intonation intonationOf(const CentsSums& s) {
+  if (s.count == 0) return {};
+  const double mean = s.cents / s.count;
+  return {s.count, mean, std::sqrt(std::max(0.0, s.squares / s.count - mean * mean))};
+}
+
 bool isPitchClass(int value) {
   return value >= 0 && value < 12;
 }
@@ -199,12 +211,7 @@ Progress progress(const QSqlDatabase& db, const HistoryFilter& filter) {
 }
 
 std::array<Intonation, 12> intonation(const QSqlDatabase& db, const HistoryFilter& filter) {
-  struct Sums {
-    int count = 0;
-    double cents = 0;
-    double squares = 0;
-  };
-  std::array<Sums, 12> sums{};
+  std::array<CentsSums, 12> sums{};
   QSqlQuery q = select(db,
                        QStringLiteral("SELECT answered, COUNT(*), SUM(cents), SUM(cents * cents)"
                                       " FROM answers%1 GROUP BY lesson, answered"),
@@ -217,13 +224,89 @@ std::array<Intonation, 12> intonation(const QSqlDatabase& db, const HistoryFilte
     sums[note].squares += q.value(3).toDouble();
   }
   std::array<Intonation, 12> result{};
-  for (int note = 0; note < 12; ++note) {
-    const Sums& s = sums[note];
-    if (s.count == 0) continue;
-    const double mean = s.cents / s.count;
-    result[note] = {s.count, mean, std::sqrt(std::max(0.0, s.squares / s.count - mean * mean))};
+  for (std::size_t note = 0; note < result.size(); ++note) result[note] = intonationOf(sums[note]);
+  return result;
+}
+
+std::array<Intonation, 12> sungIntonation(const QSqlDatabase& db, const HistoryFilter& filter) {
+  std::array<CentsSums, 12> sums{};
+  QSqlQuery q = select(db,
+                       QStringLiteral("SELECT pitch_class, COUNT(*), SUM(cents), SUM(cents * cents)"
+                                      " FROM sung_notes%1 GROUP BY pitch_class"),
+                       whereOf(filter));
+  while (q.next()) {
+    const int pitchClass = q.value(0).toInt();
+    if (!isPitchClass(pitchClass)) continue;
+    CentsSums& note = sums[static_cast<std::size_t>(pitchClass)];
+    note.count += q.value(1).toInt();
+    note.cents += q.value(2).toDouble();
+    note.squares += q.value(3).toDouble();
+  }
+  std::array<Intonation, 12> result{};
+  for (std::size_t note = 0; note < result.size(); ++note) result[note] = intonationOf(sums[note]);
+  return result;
+}
+
+std::vector<TuningDay> tuningByDay(const QSqlDatabase& db, const HistoryFilter& filter) {
+  std::map<QString, TuningDay> byDay;
+  QSqlQuery q = select(db,
+                       QStringLiteral("SELECT day, COUNT(*), SUM(ABS(cents) <= 10),"
+                                      " SUM(ABS(cents) <= 25) FROM sung_notes%1 GROUP BY day"),
+                       whereOf(filter));
+  while (q.next()) {
+    TuningDay& day = byDay[q.value(0).toString()];
+    day.notes += q.value(1).toInt();
+    day.within10 += q.value(2).toInt();
+    day.within25 += q.value(3).toInt();
+  }
+  std::vector<TuningDay> result;
+  for (auto& [text, day] : byDay) {
+    day.day = QDate::fromString(text, Qt::ISODate);
+    result.push_back(day);
   }
   return result;
+}
+
+std::vector<LongToneTake> longToneTakes(const QSqlDatabase& db, const HistoryFilter& filter) {
+  std::vector<LongToneTake> result;
+  if (filter.lesson && *filter.lesson != LessonMode::Practice) return result;
+  HistoryFilter ofEveryLesson = filter;
+  ofEveryLesson.lesson.reset();
+  QSqlQuery q = select(db,
+                       QStringLiteral("SELECT at, note, within10, within25, drift, wobble,"
+                                      " completed FROM long_tones%1 ORDER BY at"),
+                       whereOf(ofEveryLesson));
+  while (q.next()) {
+    LongToneTake take;
+    take.at = QDateTime::fromString(q.value(0).toString(), Qt::ISODateWithMs);
+    take.midiNote = q.value(1).toInt();
+    take.within10 = q.value(2).toDouble();
+    take.within25 = q.value(3).toDouble();
+    take.driftCents = q.value(4).toDouble();
+    take.wobbleCents = q.value(5).toDouble();
+    take.completed = q.value(6).toInt() != 0;
+    result.push_back(take);
+  }
+  return result;
+}
+
+std::optional<LongToneBest> bestLongTone(const QSqlDatabase& db, int midiNote) {
+  const Where ofNote{QStringLiteral(" WHERE note = ?"), {midiNote}};
+  QSqlQuery count = select(db, QStringLiteral("SELECT COUNT(*) FROM long_tones%1"), ofNote);
+  if (!count.next()) return std::nullopt;
+  LongToneBest best;
+  best.takes = count.value(0).toInt();
+  QSqlQuery top = select(db,
+                         QStringLiteral("SELECT within10, within25 FROM long_tones%1"
+                                        " AND completed ORDER BY within10 DESC, within25 DESC"
+                                        " LIMIT 1"),
+                         ofNote);
+  if (top.next()) {
+    best.held = true;
+    best.within10 = top.value(0).toDouble();
+    best.within25 = top.value(1).toDouble();
+  }
+  return best;
 }
 
 bool exportCsv(const QSqlDatabase& db, const QString& fileName) {

@@ -62,6 +62,44 @@ struct Intonation {
   double spreadCents = 0;  // standard deviation
 };
 
+// How many sung notes of a day lay within 10 and within 25 cents of their note's centre.
+struct TuningDay {
+  QDate day;
+  int notes = 0;
+  int within10 = 0;
+  int within25 = 0;
+};
+
+// One long-tone take, as the statistics draw it.
+struct LongToneTake {
+  QDateTime at;
+  int midiNote = 0;
+  double within10 = 0;  // share 0..1
+  double within25 = 0;
+  double driftCents = 0;
+  double wobbleCents = 0;
+  bool completed = false;
+};
+
+// The takes of one note: how many, and the best of those held to their end (most time within
+// 10 cents, then within 25).
+struct LongToneBest {
+  int takes = 0;
+  bool held = false;  // some take was held to its end; the shares are its
+  double within10 = 0;
+  double within25 = 0;
+};
+
+// The questions of the singing charts, each a plain function over an open connection that
+// returns a plain value. Every held sung note counts, accepted as an answer or not.
+std::array<Intonation, 12> sungIntonation(const QSqlDatabase& db, const HistoryFilter& filter);
+std::vector<TuningDay> tuningByDay(const QSqlDatabase& db, const HistoryFilter& filter);
+// In the order they were sung. Long tones belong to Practice Singing: a filter for another
+// lesson selects none.
+std::vector<LongToneTake> longToneTakes(const QSqlDatabase& db, const HistoryFilter& filter);
+// Over the whole history; nothing when the file cannot be read.
+std::optional<LongToneBest> bestLongTone(const QSqlDatabase& db, int midiNote);
+
 // A read-only connection to a history file, on the thread that makes it, for the queries below.
 // A file that is missing or not a database leaves it closed, and every query then finds nothing.
 class HistoryConnection {

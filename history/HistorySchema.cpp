@@ -61,8 +61,48 @@ constexpr std::initializer_list<const char*> kToVersion1 = {
     "CREATE INDEX level_events_by_lesson_day ON level_events(lesson, day, to_level)",
 };
 
+// Every held sung note, accepted or not, and every long-tone take. The rows of version 1 stay
+// as they are.
+constexpr std::initializer_list<const char*> kToVersion2 = {
+    "CREATE TABLE sung_notes ("
+    " id INTEGER PRIMARY KEY,"
+    " session INTEGER NOT NULL REFERENCES sessions(id),"
+    " at TEXT NOT NULL,"
+    " day TEXT NOT NULL,"
+    " lesson TEXT NOT NULL,"
+    " level INTEGER NOT NULL,"
+    " question TEXT NOT NULL,"
+    " note INTEGER NOT NULL,"
+    " pitch_class INTEGER NOT NULL,"
+    " cents REAL NOT NULL,"
+    " spread REAL NOT NULL,"
+    " frames INTEGER NOT NULL,"
+    " duration_ms INTEGER NOT NULL,"
+    " accepted INTEGER NOT NULL,"
+    " judged TEXT NOT NULL)",
+    "CREATE INDEX sung_notes_by_note ON sung_notes(pitch_class, day, cents)",
+    "CREATE INDEX sung_notes_by_day ON sung_notes(day, cents)",
+    "CREATE INDEX sung_notes_by_session ON sung_notes(session)",
+    "CREATE TABLE long_tones ("
+    " id INTEGER PRIMARY KEY,"
+    " session INTEGER NOT NULL REFERENCES sessions(id),"
+    " at TEXT NOT NULL,"
+    " day TEXT NOT NULL,"
+    " note INTEGER NOT NULL,"
+    " target_ms INTEGER NOT NULL,"
+    " heard_ms INTEGER NOT NULL,"
+    " within10 REAL NOT NULL,"
+    " within25 REAL NOT NULL,"
+    " drift REAL NOT NULL,"
+    " wobble REAL NOT NULL,"
+    " completed INTEGER NOT NULL)",
+    "CREATE INDEX long_tones_by_note ON long_tones(note, within10, day)",
+    "CREATE INDEX long_tones_by_day ON long_tones(day)",
+    "CREATE INDEX long_tones_by_session ON long_tones(session)",
+};
+
 const std::array<std::initializer_list<const char*>, kHistorySchemaVersion> kMigrations = {
-    kToVersion1};
+    kToVersion1, kToVersion2};
 
 }  // namespace
 
@@ -95,21 +135,29 @@ QString localDay(std::int64_t msSinceEpoch) {
   return QDateTime::fromMSecsSinceEpoch(msSinceEpoch).date().toString(Qt::ISODate);
 }
 
-QString questionText(const AnswerRecord& answer) {
+QString questionText(const std::array<int, 5>& questionNotes, int questionNoteCount) {
   QStringList notes;
-  const int count =
-      std::min(answer.questionNoteCount, static_cast<int>(answer.questionNotes.size()));
-  for (int i = 0; i < count; ++i) notes << QString::number(answer.questionNotes[i]);
-  return notes.join(QLatin1Char(' '));
+  const int count = std::clamp(questionNoteCount, 0, static_cast<int>(questionNotes.size()));
+  for (int i = 0; i < count; ++i) notes << QString::number(questionNotes[i]);
+  // Empty but not null: the column takes no NULL.
+  return count == 0 ? QStringLiteral("") : notes.join(QLatin1Char(' '));
 }
 
-bool migrateHistory(QSqlDatabase& db, int from, QSqlError* error) {
+QString questionText(const AnswerRecord& answer) {
+  return questionText(answer.questionNotes, answer.questionNoteCount);
+}
+
+QString judgementName(HeldJudgement judged) {
+  return textOf(kHeldJudgementNames[static_cast<std::size_t>(judged)]);
+}
+
+bool migrateHistory(QSqlDatabase& db, int from, QSqlError* error, int to) {
   if (!db.transaction()) {
     *error = db.lastError();
     return false;
   }
   QSqlQuery query(db);
-  for (int version = from; version < kHistorySchemaVersion; ++version) {
+  for (int version = from; version < std::min(to, kHistorySchemaVersion); ++version) {
     for (const char* statement : kMigrations[static_cast<std::size_t>(version)]) {
       if (!query.exec(QString::fromLatin1(statement))) {
         *error = query.lastError();
@@ -118,7 +166,8 @@ bool migrateHistory(QSqlDatabase& db, int from, QSqlError* error) {
       }
     }
   }
-  if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(kHistorySchemaVersion)) ||
+  if (!query.exec(
+          QStringLiteral("PRAGMA user_version = %1").arg(std::min(to, kHistorySchemaVersion))) ||
       !db.commit()) {
     *error = query.lastError().isValid() ? query.lastError() : db.lastError();
     db.rollback();

@@ -74,9 +74,11 @@ QVariant nullable(bool present, const QVariant& value) {
 }
 
 struct Item {
-  enum class Kind { Answer, Event, Clear } kind;
+  enum class Kind { Answer, Event, Clear, HeldNote, LongTone } kind;
   AnswerRecord answer;
   LevelEvent event;
+  HeldNote note;
+  LongToneResult take;
 };
 
 enum class Opened { Ready, Damaged, Newer, Failed };
@@ -278,6 +280,8 @@ class HistoryStore::Writer {
   bool prepareStatements(const QSqlDatabase& db) {
     insertAnswer_.emplace(db);
     insertEvent_.emplace(db);
+    insertNote_.emplace(db);
+    insertTake_.emplace(db);
     const bool ok =
         insertAnswer_->prepare(QStringLiteral(
             "INSERT INTO answers(session, at, day, lesson, level, question, position, answer,"
@@ -285,8 +289,17 @@ class HistoryStore::Writer {
             " answered) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) &&
         insertEvent_->prepare(QStringLiteral(
             "INSERT INTO level_events(session, at, day, lesson, from_level, to_level, kind)"
-            " VALUES (?, ?, ?, ?, ?, ?, ?)"));
-    if (!ok) failure_ = insertAnswer_->lastError().text() + insertEvent_->lastError().text();
+            " VALUES (?, ?, ?, ?, ?, ?, ?)")) &&
+        insertNote_->prepare(QStringLiteral(
+            "INSERT INTO sung_notes(session, at, day, lesson, level, question, note, pitch_class,"
+            " cents, spread, frames, duration_ms, accepted, judged)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) &&
+        insertTake_->prepare(QStringLiteral(
+            "INSERT INTO long_tones(session, at, day, note, target_ms, heard_ms, within10,"
+            " within25, drift, wobble, completed) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    if (!ok)
+      failure_ = insertAnswer_->lastError().text() + insertEvent_->lastError().text() +
+                 insertNote_->lastError().text() + insertTake_->lastError().text();
     return ok;
   }
 
@@ -295,6 +308,8 @@ class HistoryStore::Writer {
     reader_.reset();
     insertAnswer_.reset();
     insertEvent_.reset();
+    insertNote_.reset();
+    insertTake_.reset();
     if (QSqlDatabase::contains(name_)) {
       QSqlDatabase::database(name_, false).close();
       QSqlDatabase::removeDatabase(name_);
@@ -375,6 +390,7 @@ class HistoryStore::Writer {
       QSqlQuery query(db);
       for (const QString& statement :
            {QStringLiteral("DELETE FROM answers"), QStringLiteral("DELETE FROM level_events"),
+            QStringLiteral("DELETE FROM sung_notes"), QStringLiteral("DELETE FROM long_tones"),
             QStringLiteral("DELETE FROM sessions WHERE id <> %1").arg(session)})
         if (!query.exec(statement)) return query.lastError();
       return std::nullopt;
@@ -389,6 +405,10 @@ class HistoryStore::Writer {
       if (!q.exec()) return q.lastError();
       return std::nullopt;
     }
+    if (item.kind == Item::Kind::HeldNote)
+      return exec(*insertNote_, heldNoteRow(session, item.note));
+    if (item.kind == Item::Kind::LongTone)
+      return exec(*insertTake_, longToneRow(session, item.take));
     const AnswerRecord& a = item.answer;
     const bool sung = a.source == AnswerSource::Sung;
     const int position = std::clamp(a.position, 0, static_cast<int>(a.questionNotes.size()) - 1);
@@ -415,6 +435,35 @@ class HistoryStore::Writer {
     return std::nullopt;
   }
 
+  static std::optional<QSqlError> exec(QSqlQuery& q, const QVariantList& values) {
+    for (int i = 0; i < values.size(); ++i) q.bindValue(i, values[i]);
+    if (!q.exec()) return q.lastError();
+    return std::nullopt;
+  }
+
+  static QVariantList heldNoteRow(qlonglong session, const HeldNote& n) {
+    return {session,
+            isoUtc(n.startMs),
+            localDay(n.startMs),
+            lessonName(n.lesson),
+            n.level,
+            questionText(n.questionNotes, n.questionNoteCount),
+            n.midiNote,
+            pitchClassOf(n.midiNote),
+            n.meanCents,
+            n.spreadCents,
+            n.frames,
+            n.durationMs,
+            n.accepted ? 1 : 0,
+            judgementName(n.judged)};
+  }
+
+  static QVariantList longToneRow(qlonglong session, const LongToneResult& t) {
+    return {session,      isoUtc(t.atMs), localDay(t.atMs),   t.midiNote,
+            t.targetMs,   t.heardMs,      t.within10,         t.within25,
+            t.driftCents, t.wobbleCents,  t.completed ? 1 : 0};
+  }
+
   HistoryStore& store_;
   const QString name_;
 
@@ -425,6 +474,8 @@ class HistoryStore::Writer {
   std::optional<QSqlQuery> insertAnswer_;
   std::optional<QSqlQuery> insertEvent_;
   std::optional<HistoryConnection> reader_;
+  std::optional<QSqlQuery> insertNote_;
+  std::optional<QSqlQuery> insertTake_;
   QString failure_;
   QSqlError failureError_;
   bool toldNotKept_ = false;
@@ -447,15 +498,23 @@ HistoryStore::~HistoryStore() {
 }
 
 void HistoryStore::recordAnswer(const AnswerRecord& answer) {
-  writer_->push({Item::Kind::Answer, answer, {}});
+  writer_->push({Item::Kind::Answer, answer, {}, {}, {}});
 }
 
 void HistoryStore::recordLevelEvent(const LevelEvent& event) {
-  writer_->push({Item::Kind::Event, {}, event});
+  writer_->push({Item::Kind::Event, {}, event, {}, {}});
+}
+
+void HistoryStore::recordHeldNote(const HeldNote& note) {
+  writer_->push({Item::Kind::HeldNote, {}, {}, note, {}});
+}
+
+void HistoryStore::recordLongTone(const LongToneResult& take) {
+  writer_->push({Item::Kind::LongTone, {}, {}, {}, take});
 }
 
 void HistoryStore::clearHistory() {
-  writer_->push({Item::Kind::Clear, {}, {}});
+  writer_->push({Item::Kind::Clear, {}, {}, {}, {}});
 }
 
 void HistoryStore::flush() {

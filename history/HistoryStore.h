@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "engine/AnswerRecord.h"
+#include "engine/Coaching.h"
 
 namespace auralis {
 
@@ -49,7 +50,9 @@ class HistoryStore : public QObject, public AnswerRecorder {
 
   void recordAnswer(const AnswerRecord& answer) override;
   void recordLevelEvent(const LevelEvent& event) override;
-  // Removes every answer, level change and earlier session.
+  void recordHeldNote(const HeldNote& note) override;
+  void recordLongTone(const LongToneResult& take) override;
+  // Removes every answer, level change, sung note, long tone and earlier session.
   void clearHistory();
   // Waits until everything queued so far has been written or dropped: for exit and tests.
   void flush();

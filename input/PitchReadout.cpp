@@ -6,12 +6,14 @@
 #include "engine/Lesson.h"
 #include "engine/Levels.h"
 #include "engine/Notes.h"
+#include "input/HeldNoteTracker.h"
 
 namespace auralis {
 
 PitchReadout::PitchReadout(Lesson& lesson, const PitchDetector& detector,
-                           const MicrophoneCapture& capture, ReadoutHost& host)
-    : lesson_(lesson), detector_(detector), capture_(capture), host_(host) {}
+                           const MicrophoneCapture& capture, const HeldNoteTracker& heldNotes,
+                           ReadoutHost& host)
+    : lesson_(lesson), detector_(detector), capture_(capture), heldNotes_(heldNotes), host_(host) {}
 
 void PitchReadout::EraseTuningMarker() {
   host_.drawTuningMarker(-1, -1.0f);
@@ -22,6 +24,8 @@ bool PitchReadout::accepts(const FrameResult& frame) const {
   if (pitchClass < 0 || pitchClass >= 12) return false;
   if (lesson_.framesSincePlay() <= kFramesBeforeAnswer || stableRun_ <= kRequiredRun) return false;
   if (lesson_.level.ActivePitchClasses[pitchClass] != 1) return false;
+  // A note already sounding when the question, or its retry, began is no answer to it.
+  if (heldNotes_.soundingBefore(lesson_.answerWindow())) return false;
   if (lesson_.level.PaceCode == kPaceUnlock) {
     // Only the note that the next answer refers to counts.
     const int position = lesson_.question.AnswerPosition;

@@ -13,6 +13,7 @@
 namespace auralis {
 
 class Lesson;
+class HeldNoteTracker;
 
 inline constexpr int kInTuneLowestStep = 3;   // -25 cents
 inline constexpr int kInTuneHighestStep = 8;  // +16 2/3 cents
@@ -45,8 +46,9 @@ class ReadoutHost {
 // engine as its letter.
 class PitchReadout {
  public:
+  // `heldNotes` follows the same frames, each before the readout sees it.
   PitchReadout(Lesson& lesson, const PitchDetector& detector, const MicrophoneCapture& capture,
-               ReadoutHost& host);
+               const HeldNoteTracker& heldNotes, ReadoutHost& host);
 
   // WM_MICFRAME: the readout of the frame that the notice carries: its detection, its pitch
   // between sub-bands (none without a note) and the capture buffer it analysed.
@@ -64,6 +66,7 @@ class PitchReadout {
   Lesson& lesson_;
   const PitchDetector& detector_;
   const MicrophoneCapture& capture_;
+  const HeldNoteTracker& heldNotes_;
   ReadoutHost& host_;
   int stableRun_ = 0;
   int lastPitchClass_ = 0;

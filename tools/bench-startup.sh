@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Times Auralis from launch until its main window is mapped, on a private X display and audio
-# server (tools/with-services.sh), several runs in fresh settings folders, and prints the median.
-# When lingot is installed it runs in turn with Auralis, as the peer to compare with. The first
-# argument is the number of runs of each (15 if not given).
+# server (tools/with-services.sh), several runs in fresh settings folders. A bare Qt 6 main window
+# (bench/app/BareWindow.cpp) and, when installed, lingot run in the same runs, the programs taking
+# turns, so that each is measured on the same machine load. Prints every program's median,
+# fastest and slowest run, Auralis's median over the bare window's, and the load meanwhile. The
+# first argument is the number of runs of each (15 if not given).
 #
 #   tools/bench-startup.sh [RUNS]
 set -euo pipefail
@@ -11,18 +13,21 @@ tools/setup.sh
 runs=${1:-15}
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target auralis
+cmake --build --preset release --target auralis bare_window
 
-programs=("auralis=Auralis=$PWD/build/release/app/auralis")
+programs=("auralis=Auralis=$PWD/build/release/app/auralis"
+  "bare-qt=Bare Qt window=$PWD/build/release/bench/app/bare_window")
 if command -v lingot >/dev/null; then
   programs+=("lingot==lingot")
 else
-  echo "(lingot is not installed: Auralis alone)"
+  echo "(lingot is not installed: no peer beside)"
 fi
 
-# The microphone gets silence in real time, as a real one delivers, so that no start waits on it.
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+# The microphone gets silence as a sound card delivers it, so that no start waits on it.
 tools/with-services.sh bash -c '
-  (while head -c 8820 /dev/zero; do sleep 0.1; done) >"$AURALIS_TEST_MIC_FIFO" 2>/dev/null &
+  tools/feed-silence.py "$AURALIS_TEST_MIC_FIFO" &
   feeder=$!
   trap "kill $feeder 2>/dev/null || true" EXIT
-  python3 tools/startup-time.py "$@"' startup "$runs" "${programs[@]}"
+  python3 tools/startup-time.py --ratio auralis/bare-qt "$@"' startup "$runs" "${programs[@]}"
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

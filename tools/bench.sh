@@ -11,6 +11,8 @@ cmake --build --preset release --target engine_bench input_bench platform_bench 
   display_bench
 
 bench=build/release/bench
+# input_bench holds the cost of keeping sung notes and coaching: BM_ReadoutAndHeldNotes against
+# BM_ReadoutAlone, each with its share of a core.
 for program in engine/engine_bench input/input_bench; do
   echo "== $program"
   "$bench/$program" "$@"
@@ -25,3 +27,14 @@ for program in platform/platform_bench app/app_bench app/history_bench display/d
   echo "== $program"
   tools/with-services.sh "$bench/$program" "$@"
 done
+# The whole program from outside: launch until mapped beside a bare Qt window and lingot, and
+# what listening costs the program and the audio server, each with the machine's load.
+echo "== start-up"
+tools/bench-startup.sh
+echo "== listening"
+tools/measure-idle.sh
+# Question and feedback-sound latency on a loaded machine, and the peak memory with JACK.
+echo "== latency beside busy loops"
+AURALIS_BENCH="$bench/app/app_bench" tools/bench-latency-load.sh
+echo "== memory at start with and without JACK"
+tools/measure-jack-memory.sh

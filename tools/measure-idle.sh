@@ -3,12 +3,14 @@
 # on the real program: private memory (RssAnon), resident memory (VmRSS), the peak of resident
 # memory since start (VmHWM), the process's CPU and the CPU of the PulseAudio server it talks to,
 # each as a share of one core. Every run starts the program afresh under tools/with-services.sh,
-# feeds silence into the pipe-source microphone in real time, waits until the program captures
+# feeds silence into the pipe-source microphone as a sound card does (1024 samples every 23.2 ms;
+# MIC_BLOCK=2205 gives 50 ms blocks), waits until the program captures
 # and has settled, and measures over SECONDS. Prints each run, then the medians; lingot, when
 # installed, is measured the same way and printed beside.
 #
 #   tools/measure-idle.sh [RUNS [SECONDS]]     (3 runs of 20 s by default)
 #   AURALIS_PROGRAM=path tools/measure-idle.sh  (otherwise the release build, built first)
+#   MIC_BLOCK=SAMPLES tools/measure-idle.sh     (the microphone's block, 1024 by default)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,25 +21,16 @@ die() {
   exit 1
 }
 
-# Silence into the FIFO at the pace of real time: 44100 samples of 16 bits a second.
+# Silence into the FIFO as a sound card delivers it: a block of MIC_BLOCK samples (1024, 23.2 ms,
+# unless told otherwise) at a time, each at its due time.
 feed_silence() {
-  local fifo=$1
-  local start=${EPOCHREALTIME/./} sent=0 now due
-  exec 3>"$fifo"
-  while :; do
-    now=${EPOCHREALTIME/./}
-    due=$(((now - start) * 441 / 10000))
-    if ((due > sent)); then
-      head -c $(((due - sent) * 2)) /dev/zero >&3
-      sent=$due
-    fi
-    sleep 0.05
-  done
+  exec "$root/tools/feed-silence.py" "$1" "${MIC_BLOCK:-1024}"
 }
 
-# user + system CPU of a process, in clock ticks.
-cpu_ticks() {
-  awk '{ print $14 + $15 }' "/proc/$1/stat"
+# CPU time of a process's threads, in nanoseconds, as the scheduler counts it: /proc/PID/stat gives
+# it in 10 ms ticks, which over 20 s of a share near 1 % are a twentieth of the figure.
+cpu_ns() {
+  cat "/proc/$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%d\n", sum }'
 }
 
 status_kib() {
@@ -92,16 +85,14 @@ measure_one() {
 
   local server
   server=$(pulse_server_pid) || die "the PulseAudio server is not found"
-  local ticks
-  ticks=$(getconf CLK_TCK)
   local process_before server_before start
-  process_before=$(cpu_ticks "$pid")
-  server_before=$(cpu_ticks "$server")
+  process_before=$(cpu_ns "$pid")
+  server_before=$(cpu_ns "$server")
   start=${EPOCHREALTIME/./}
   sleep "$seconds"
   local process_after server_after end
-  process_after=$(cpu_ticks "$pid")
-  server_after=$(cpu_ticks "$server")
+  process_after=$(cpu_ns "$pid")
+  server_after=$(cpu_ns "$server")
   end=${EPOCHREALTIME/./}
   local rss_anon vm_rss vm_hwm
   rss_anon=$(status_kib "$pid" RssAnon)
@@ -112,11 +103,11 @@ measure_one() {
   kill "$feeder" 2>/dev/null || true
   trap - EXIT
   rm -rf "$work"
-  awk -v anon="$rss_anon" -v rss="$vm_rss" -v hwm="$vm_hwm" -v ticks="$ticks" \
+  awk -v anon="$rss_anon" -v rss="$vm_rss" -v hwm="$vm_hwm" \
     -v process=$((process_after - process_before)) -v server=$((server_after - server_before)) \
     -v wall=$((end - start)) 'BEGIN {
       printf "%.1f %.1f %.1f %.2f %.2f\n", anon / 1024, rss / 1024, hwm / 1024,
-        100 * process / ticks / (wall / 1e6), 100 * server / ticks / (wall / 1e6)
+        100 * process / (wall * 1e3), 100 * server / (wall * 1e3)
     }'
 }
 
@@ -145,7 +136,7 @@ measure_program() {
   for ((run = 1; run <= runs; run++)); do
     local line
     line=$("$root/tools/with-services.sh" "$0" --one "$name" "$seconds" "$@")
-    printf '%-8s run %d: %s\n' "$name" "$run" "$line" >&2
+    printf '%-8s run %d: %s   (load %s)\n' "$name" "$run" "$line" "$(cut -d' ' -f1 /proc/loadavg)" >&2
     results+=("$line")
   done
   printf '%s\n' "${results[@]}" | awk -v name="$name" '
@@ -166,7 +157,7 @@ measure_program() {
     }'
 }
 
-echo "medians of $runs runs over $seconds s, idle and listening:"
+echo "medians of $runs runs over $seconds s, idle and listening, silence in blocks of ${MIC_BLOCK:-1024} samples; load: $(cut -d" " -f1-3 /proc/loadavg)"
 echo "         $header"
 measure_program auralis "$program"
 if command -v lingot >/dev/null; then

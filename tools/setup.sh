@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
   qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev fonts-liberation fonts-dejavu-core librtaudio-dev librtmidi-dev libfluidsynth-dev timgm6mb-soundfont
+  # The font configuration is read beside the start of the window (app/main.cpp).
+  libfontconfig-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth pulseaudio pulseaudio-utils jackd2 sox
   # The device tests run on PipeWire too, with its PulseAudio server and session manager.

@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Times programs from launch until their main window is mapped on the X display.
 
-Usage: startup-time.py RUNS NAME=TITLE_PREFIX=COMMAND [NAME=TITLE_PREFIX=COMMAND ...]
+Usage: startup-time.py [--ratio NAME/BASE] RUNS NAME=TITLE_PREFIX=COMMAND [...]
 
 Each program is started RUNS times, the programs taking turns, each run in a fresh configuration
 and data folder. A run ends when a top-level window whose title starts with TITLE_PREFIX is
 mapped; the program is then ended. Prints each program's median, fastest and slowest run in
-milliseconds. Needs DISPLAY; the window manager is not needed (the windows are the root's
+milliseconds, and with --ratio the median of NAME's runs over BASE's taken run by run. Needs
+DISPLAY; the window manager is not needed (the windows are the root's
 children).
 """
 
@@ -115,24 +116,39 @@ def run_once(display, prefix, command):
 
 
 def main():
-    if len(sys.argv) < 3:
+    args = sys.argv[1:]
+    ratio = None
+    if args[:1] == ["--ratio"]:
+        ratio = args[1].split("/")
+        args = args[2:]
+    if len(args) < 2:
         sys.exit(__doc__)
-    runs = int(sys.argv[1])
+    runs = int(args[0])
     programs = []
-    for program in sys.argv[2:]:
+    for program in args[1:]:
         name, prefix, command = program.split("=", 2)
         programs.append((name, prefix, command))
     display = Display()
     times = {name: [] for name, _, _ in programs}
+    loads = []
     for _ in range(runs):
         for name, prefix, command in programs:
             elapsed = run_once(display, prefix, command)
             if elapsed is None:
                 sys.exit(f"startup-time: no window of {name} within {TIMEOUT_S:.0f} s")
             times[name].append(elapsed)
+        loads.append(os.getloadavg()[0])
     for name, values in times.items():
         print(f"{name:10} median {statistics.median(values):6.1f} ms   "
               f"fastest {min(values):6.1f}   slowest {max(values):6.1f}   ({len(values)} runs)")
+    if ratio:
+        # Run by run, so that both sides of each ratio met the same load.
+        pairs = [a / b for a, b in zip(times[ratio[0]], times[ratio[1]])]
+        print(f"{ratio[0]} / {ratio[1]}: median {statistics.median(pairs):.2f} "
+              f"(run by run; the medians' ratio "
+              f"{statistics.median(times[ratio[0]]) / statistics.median(times[ratio[1]]):.2f})")
+    print(f"load (1 min) during the runs: median {statistics.median(loads):.2f}, "
+          f"from {min(loads):.2f} to {max(loads):.2f}")
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 // What listening costs: the window in Practice Singing on the real services of the program (the
 // built-in synthesiser, the RtAudio microphone, the RtMidi keyboard input, the RtAudio feedback
-// sounds) while a voice sings ten seconds of notes into the pipe-source microphone.
+// sounds) while a voice sings ten seconds of notes into the pipe-source microphone, delivered as
+// a sound card delivers it: 1024 samples every 23.2 ms.
 //
 // Counters: the CPU time of the whole process, every thread included (the audio clients' too),
 // over the wall time, as a share of one core, with the writer of the test voice taken out; the

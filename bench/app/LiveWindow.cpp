@@ -53,7 +53,7 @@ Singer::Singer()
     : take_(std::make_shared<Take>(std::vector<std::int16_t>{})),
       writerClock_(std::make_shared<std::atomic<clockid_t>>(kNoClock)),
       writer_(platform::testing::environment("AURALIS_TEST_MIC_FIFO"),
-              sourceOf(take_, writerClock_)) {}
+              sourceOf(take_, writerClock_), kCardPeriodSamples) {}
 
 std::function<std::int16_t(std::int64_t)> Singer::sourceOf(std::shared_ptr<Take> take,
                                                            WriterClock clock) {

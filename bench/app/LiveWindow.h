@@ -45,6 +45,10 @@ class PrivateSettings {
   QTemporaryDir folder_;
 };
 
+// A sound card hands the audio server 1024 samples every 23.2 ms; how the microphone is fed
+// changes what listening costs the program and the server, so the singer keeps that rhythm.
+inline constexpr std::size_t kCardPeriodSamples = 1024;
+
 // A voice on the pipe-source microphone, written in real time: silence, or one take at a time.
 // A take starts at the writer's next chunk boundary, and the moment each of its samples was
 // handed to the writer is kept: the chunk that holds it is written a few microseconds later. The

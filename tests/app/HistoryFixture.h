@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/AnswerRecord.h"
+#include "history/HistoryQueries.h"
 #include "history/HistoryStore.h"
 
 // Readable failures.
@@ -130,6 +131,16 @@ class HistoryTest : public ::testing::Test {
     return QDateTime(QDate(2024, 6, 15).addDays(-daysAgo), QTime(12, minutes)).toMSecsSinceEpoch();
   }
   static QDateTime now() { return QDateTime(QDate(2024, 6, 15), QTime(18, 0)); }
+  // What the statistics ask for, as of now(), in this run's session.
+  HistoryFilter filter(HistoryRange range = HistoryRange::All,
+                       std::optional<LessonMode> lesson = std::nullopt) const {
+    HistoryFilter f;
+    f.range = range;
+    f.lesson = lesson;
+    f.sessionId = store ? store->sessionId() : 0;
+    f.now = now();
+    return f;
+  }
 
   static AnswerRecord answer(std::int64_t atMs, int questionNote, char letter, bool correct,
                              LessonMode lesson = LessonMode::Identify, int level = 1,

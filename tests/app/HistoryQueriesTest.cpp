@@ -9,15 +9,6 @@ namespace {
 
 class HistoryQueriesTest : public HistoryTest {
  protected:
-  HistoryFilter filter(HistoryRange range = HistoryRange::All,
-                       std::optional<LessonMode> lesson = std::nullopt) const {
-    HistoryFilter f;
-    f.range = range;
-    f.lesson = lesson;
-    f.sessionId = store ? store->sessionId() : 0;
-    f.now = now();
-    return f;
-  }
   void record(const std::vector<AnswerRecord>& answers) {
     if (!store) openStore();
     for (const AnswerRecord& a : answers) store->recordAnswer(a);

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "app/StatisticsWindow.h"
+#include "engine/Coaching.h"
 #include "engine/Notes.h"
 #include "tests/app/ScreenshotDisplay.h"
 
@@ -19,8 +20,24 @@ namespace {
 
 constexpr std::int64_t kDayMs = 24 * 3600 * 1000;
 
+HeldNote heldNote(std::int64_t atMs, int midiNote, double cents, bool accepted) {
+  HeldNote n;
+  n.startMs = atMs;
+  n.durationMs = 700;
+  n.lesson = LessonMode::Mimic;
+  n.level = 2;
+  n.midiNote = midiNote;
+  n.meanCents = cents;
+  n.spreadCents = 6;
+  n.frames = 25;
+  n.accepted = accepted;
+  n.judged = accepted ? HeldJudgement::Right : HeldJudgement::None;
+  return n;
+}
+
 // Two weeks of practice that gets better: Identify climbing, Mimic sung a little sharp on the
-// sharps and flat on F and B, neighbours confused more than far notes.
+// sharps and flat on F and B, neighbours confused more than far notes, some notes held too far
+// off to be taken, and two long tones a day held steadier each day.
 int recordTwoWeeks(HistoryStore& store, int* correctCount) {
   std::mt19937 random(611);
   std::uniform_real_distribution<double> unit(0, 1);
@@ -52,10 +69,27 @@ int recordTwoWeeks(HistoryStore& store, int* correctCount) {
                   wobble(random);
         a.octave = 5;
         a.detectedNote = 60 + sungClass - 21;
+        store.recordHeldNote(heldNote(a.atMs - 400, 60 + sungClass, a.cents, true));
+        if (i % 9 == 0)
+          store.recordHeldNote(heldNote(a.atMs - 2000, 60 + sungClass,
+                                        (i % 2 == 0 ? 1 : -1) * (30 + 2 * day), false));
       }
       store.recordAnswer(a);
       ++count;
       *correctCount += correct;
+    }
+    for (int take = 0; take < 2; ++take) {
+      LongToneResult t;
+      t.atMs = now - day * kDayMs - (3 - take) * 3600000;
+      t.midiNote = take == 0 ? 64 : 57;
+      t.targetMs = 6000;
+      t.heardMs = 6000;
+      t.within25 = std::min(1.0, 0.6 + 0.03 * (13 - day) + 0.05 * unit(random));
+      t.within10 = t.within25 * (0.4 + 0.035 * (13 - day));
+      t.driftCents = -8 + 0.5 * (13 - day);
+      t.wobbleCents = 14 - 0.6 * (13 - day);
+      t.completed = true;
+      store.recordLongTone(t);
     }
   }
   store.flush();
@@ -98,6 +132,10 @@ TEST(HistoryScreenshots, TheStatisticsWindowShowsTwoWeeksOfPractice) {
   EXPECT_GT(pixelsOf(shot, intonationColour(30)), 20) << "sharp notes";
   EXPECT_GT(pixelsOf(shot, intonationColour(-30)), 20) << "flat notes";
   EXPECT_GT(pixelsOf(shot, intonationColour(0)), 20) << "notes in tune";
+  // 20 sung answers a day, and 7 notes a day held too far off to be taken.
+  EXPECT_EQ(window.intonationChart().basis(), "378 sung notes");
+  EXPECT_EQ(window.tuningChart().basis(), "378 sung notes");
+  EXPECT_EQ(window.longToneChart().basis(), "28 takes");
 }
 
 }  // namespace

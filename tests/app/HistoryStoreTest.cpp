@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QFileInfo>
 #include <QTest>
 #include <QTimeZone>
 #include <cmath>
@@ -131,6 +132,97 @@ TEST_F(HistoryTest, ANewFileGetsTheCurrentSchemaAndEachRunASession) {
   EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM sessions")).toInt(), 2);
   EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM answers")).toInt(), 2);
   EXPECT_TRUE(notices.empty());
+}
+
+TEST_F(HistoryTest, AVersion1FileKeepsEveryRowAndGainsTheSungNoteTables) {
+  QDir().mkpath(QFileInfo(path()).absolutePath());
+  const QString everything = QStringLiteral(
+      "SELECT id, session, at, day, lesson, level, question, position, answer, source, correct,"
+      " response_ms, cents, octave, detected_note, offset_step, expected, answered FROM answers"
+      " UNION ALL SELECT id, session, at, day, lesson, from_level, to_level, kind, NULL, NULL,"
+      " NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL FROM level_events"
+      " UNION ALL SELECT id, NULL, started, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,"
+      " NULL, NULL, NULL, NULL, NULL, NULL FROM sessions ORDER BY 3, 2");
+  std::vector<QVariantList> before;
+  {
+    // The first step is what the first version wrote; steps are never edited.
+    QSqlDatabase db =
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("version1"));
+    db.setDatabaseName(path());
+    QSqlError error;
+    ASSERT_TRUE(db.open() && migrateHistory(db, 0, &error, 1)) << error.text().toStdString();
+    db.close();
+    const HistoryFile file(path());
+    for (const char* rows :
+         {"INSERT INTO sessions(started) VALUES ('2024-06-01T08:00:00.000Z')",
+          "INSERT INTO answers(session, at, day, lesson, level, question, position, answer,"
+          " source, correct, response_ms, cents, octave, detected_note, offset_step, expected,"
+          " answered) VALUES (1, '2024-06-01T08:01:00.000Z', '2024-06-01', 'identify', 3,"
+          " '60 64', 1, 'e', 'typed', 1, 800, NULL, NULL, NULL, NULL, 4, 4), (1,"
+          " '2024-06-01T08:02:00.000Z', '2024-06-01', 'mimic', 1, '62', 0, 'd', 'sung', 1, 1500,"
+          " -14.9, 5, 41, 5, 2, 2)",
+          "INSERT INTO level_events(session, at, day, lesson, from_level, to_level, kind) VALUES"
+          " (1, '2024-06-01T08:05:00.000Z', '2024-06-01', 'identify', 3, 4, 'promotion')"})
+      ASSERT_TRUE(file.exec(QString::fromLatin1(rows))) << rows;
+    ASSERT_EQ(file.value(QStringLiteral("PRAGMA user_version")).toInt(), 1);
+    before = file.rows(everything);
+  }
+  QSqlDatabase::removeDatabase(QStringLiteral("version1"));
+  ASSERT_EQ(before.size(), 4u);
+
+  HeldNote note;
+  note.startMs = noon(0);
+  openStore().recordHeldNote(note);
+  settle();
+  const HistoryFile file(path());
+  EXPECT_EQ(file.value(QStringLiteral("PRAGMA user_version")).toInt(), kHistorySchemaVersion);
+  std::vector<QVariantList> after = file.rows(everything);
+  ASSERT_EQ(after.size(), before.size() + 1) << "this run's session is added";
+  after.pop_back();
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM sung_notes")).toInt(), 1);
+  EXPECT_TRUE(notices.empty());
+}
+
+TEST_F(HistoryTest, HeldNotesAndLongTonesComeBackAsRecordedAndAreCleared) {
+  HistoryStore& s = openStore();
+  HeldNote n{1718442902123,      812, LessonMode::Practice, 0, {}, 0, 63, -35.25, 7.5, 31, false,
+             HeldJudgement::None};
+  s.recordHeldNote(n);
+  n.lesson = LessonMode::Sing;
+  n.level = 2;
+  n.questionNotes = {60, 64};
+  n.questionNoteCount = 2;
+  n.accepted = true;
+  n.judged = HeldJudgement::Wrong;
+  s.recordHeldNote(n);
+  s.recordLongTone({1718442902123, 67, 6000, 5830, 0.625, 0.875, -8.5, 6.25, true});
+  settle();
+
+  const HistoryFile file(path());
+  const auto text = [&](const char* sql) {
+    QStringList rows;
+    for (const QVariantList& row : file.rows(QString::fromLatin1(sql))) {
+      QStringList values;
+      for (const QVariant& value : row) values << value.toString();
+      rows << values.join(QLatin1Char('|'));
+    }
+    return rows.join(QLatin1Char('\n'));
+  };
+  EXPECT_EQ(text("SELECT session = (SELECT MAX(id) FROM sessions), at, lesson, level, question, "
+                 "note, pitch_class, cents, spread,"
+                 " frames, duration_ms, accepted, judged FROM sung_notes ORDER BY id"),
+            "1|2024-06-15T09:15:02.123Z|practice|0||63|3|-35.25|7.5|31|812|0|none\n"
+            "1|2024-06-15T09:15:02.123Z|sing|2|60 64|63|3|-35.25|7.5|31|812|1|wrong");
+  EXPECT_EQ(text("SELECT session = (SELECT MAX(id) FROM sessions), at, note, target_ms, heard_ms, "
+                 "within10, within25, drift,"
+                 " wobble, completed FROM long_tones"),
+            "1|2024-06-15T09:15:02.123Z|67|6000|5830|0.625|0.875|-8.5|6.25|1");
+
+  s.clearHistory();
+  settle();
+  EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM sung_notes")).toInt(), 0);
+  EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM long_tones")).toInt(), 0);
 }
 
 TEST_F(HistoryTest, AnswersQueuedAtExitAreWritten) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "app/CoachingTexts.h"
 #include "app/NoticeLine.h"
 #include "display/NotePanelLayout.h"
 #include "tests/app/ScreenshotDisplay.h"
@@ -289,6 +290,109 @@ TEST_F(Screenshots, ANoticeShowsWholeAboveTheStatusBar) {
   // In the tool tip's colours, whatever the theme.
   const QPoint inside = line->mapTo(form.get(), QPoint(3, line->height() / 2));
   EXPECT_EQ(nameOf(shot.pixelColor(inside)), nameOf(line->palette().color(QPalette::ToolTipBase)));
+}
+
+// The singing page: a note held 35 cents flat is told in the coaching line, which the window
+// adds below the note panel without taking anything from the panels above it or the status bar.
+TEST_F(Screenshots, TheCoachingLineTellsAnOffTuneNoteBelowThePanels) {
+  storeValue("CoachingLine1", "1");
+  open();
+  showWindow();
+  runClock(9);
+  const int notePanelHeight = form->notePanel()->height();
+  // MI held 35 cents flat: outside the band, never an answer.
+  for (int frame = 0; frame < 60; ++frame) form->messageWindow().post(sungFrame(63.65));
+  deliverNotices();
+  grab("screenshot-coaching-line");
+
+  EXPECT_EQ(form->coaching().lineLabel()->text(), "MI, 35 cents flat");
+  EXPECT_EQ(form->height(), kFormHeight + kCoachingLineHeight);
+  EXPECT_EQ(form->notePanel()->height(), notePanelHeight) << "the panel keeps its room";
+  const QWidget* line = form->coaching().lineLabel()->parentWidget();
+  const int lineBottom = line->mapTo(form.get(), QPoint(0, line->height())).y();
+  const int barTop = form->statusPanels().bar()->mapTo(form.get(), QPoint(0, 0)).y();
+  const int panelBottom =
+      form->notePanel()->mapTo(form.get(), QPoint(0, form->notePanel()->height())).y();
+  EXPECT_LE(lineBottom, barTop);
+  EXPECT_GE(line->mapTo(form.get(), QPoint(0, 0)).y(), panelBottom);
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(form->statusPanels().panel(i)->isVisible()) << i;
+  EXPECT_GT(
+      pixelsIn(shot, form->coaching().lineLabel(), form.get(), coachingColour(CoachingTone::Flat)),
+      20)
+      << "told in the colour of a flat note";
+}
+
+// With the pitch graph shown and no coaching line, the verdict goes in the graph's top left
+// corner.
+TEST_F(Screenshots, ThePitchGraphTellsTheVerdictInItsCorner) {
+  storeValue("PitchGraph1", "1");
+  storeValue("MimicMastery95Percent", "0");
+  open();
+  showWindow();
+  runClock(9);
+  type("m");
+  finishPhrases();
+  const int asked = lesson().question.QuestionNotes[0];
+  const int sungNote = pitchClassOf(asked) == 0 ? 67 : 60;  // a wrong note, a little sharp
+  // About a second: long enough to be taken once, too short to answer again.
+  for (int frame = 0; frame < 45; ++frame) {
+    const double t = frame / 43.0;
+    form->messageWindow().post(sungFrame(sungNote - 1.0 + std::min(t, 0.6) / 0.6 + 0.08 +
+                                         0.1 * std::sin(2 * M_PI * 5 * t)));
+  }
+  deliverNotices();
+  grab("screenshot-coaching-graph");
+
+  EXPECT_TRUE(form->coaching().message().text.contains(QStringLiteral(", not ")))
+      << form->coaching().message().text.toStdString();
+  EXPECT_EQ(form->pitchGraph()->caption(), form->coaching().message().text);
+  EXPECT_GT(pixelsIn(shot, form->pitchGraph(), form.get(), coachingColour(CoachingTone::Wrong)),
+            20);
+}
+
+// The long-tone window after a take of MI, with the best take kept before.
+TEST_F(Screenshots, TheLongToneWindowShowsTheScoreAndTheBest) {
+  open();
+  showWindow();
+  runClock(9);
+  LongToneResult best;
+  best.atMs = QDateTime::currentMSecsSinceEpoch() - 24 * 3600 * 1000;
+  best.midiNote = 64;
+  best.targetMs = 6000;
+  best.heardMs = 6000;
+  best.within10 = 0.74;
+  best.within25 = 1.0;
+  best.completed = true;
+  form->history().recorder().recordLongTone(best);
+  form->history().store().flush();
+  menus().LongTones1->trigger();
+  LongToneDialog& dialog = *form->longTones();
+  dialog.chooseNote(64);
+  dialog.secondsBox()->setValue(6);
+  dialog.startButton()->click();
+  ASSERT_TRUE(dialog.running());
+  dialog.showProgress({64, 6000, 6000, -4, true});
+  LongToneResult take;
+  take.midiNote = 64;
+  take.targetMs = 6000;
+  take.heardMs = 6000;
+  take.within10 = 0.68;
+  take.within25 = 0.97;
+  take.driftCents = -6;
+  take.wobbleCents = 7;
+  take.completed = true;
+  dialog.showResult(take);
+  dialog.adjustSize();
+  QTest::qWait(50);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  dialog.repaint();
+  QCoreApplication::processEvents();
+  const QImage picture = dialog.screen()->grabWindow(dialog.winId()).toImage();
+  QDir().mkpath(QStringLiteral(AURALIS_SCREENSHOT_DIR));
+  picture.save(QStringLiteral(AURALIS_SCREENSHOT_DIR "/screenshot-long-tones.png"));
+  EXPECT_EQ(dialog.scoreText(), longToneScoreText(take));
+  EXPECT_FALSE(dialog.running());
+  form->core().stopLongTone();
 }
 
 }  // namespace

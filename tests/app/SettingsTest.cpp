@@ -44,7 +44,7 @@ TEST_F(Settings, AFirstRunKeepsTheDefaultsAndStoresEveryKeyInOneSection) {
   EXPECT_EQ(s->value("Height").toString(), "355");
   EXPECT_EQ(s->value("Width").toString(), "775");
   for (const char* key : kMasteryKeys) EXPECT_EQ(s->value(key).toString(), "0") << key;
-  EXPECT_EQ(s->allKeys().size(), 29 + 3 + 2 + 9);
+  EXPECT_EQ(s->allKeys().size(), 30 + 3 + 2 + 9);
 }
 
 TEST_F(Settings, AChangedRunIsRestoredAtTheNextStart) {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/HistoryFeature.h"
+#include "engine/Coaching.h"
 #include "tests/app/HistoryFixture.h"
 
 namespace auralis::testing {
@@ -130,6 +131,35 @@ TEST_F(StatisticsWindowTest, RangeAndLessonChooseWhatTheSummaryCounts) {
   }
 }
 
+TEST_F(StatisticsWindowTest, EachSingingChartSaysWhatItRestsOn) {
+  openStore();
+  HeldNote note;
+  note.startMs = nowMs();
+  note.midiNote = 64;
+  note.meanCents = -35;
+  store->recordHeldNote(note);
+  note.meanCents = 5;
+  note.accepted = true;
+  store->recordHeldNote(note);
+  LongToneResult take;
+  take.atMs = nowMs();
+  take.midiNote = 64;
+  take.completed = true;
+  store->recordLongTone(take);
+  closeStore();
+  HistoryFeature& f = addFeature(path());
+  f.showStatistics();
+  StatisticsWindow& w = *f.statisticsWindow();
+  ASSERT_TRUE(countedIn(w));
+  EXPECT_EQ(w.intonationChart().basis(), "2 sung notes");
+  EXPECT_EQ(w.tuningChart().basis(), "2 sung notes");
+  EXPECT_EQ(w.longToneChart().basis(), "1 take");
+  w.setLesson(LessonMode::Identify);
+  ASSERT_TRUE(countedIn(w));
+  EXPECT_EQ(w.intonationChart().basis(), "0 sung notes");
+  EXPECT_EQ(w.longToneChart().basis(), "0 takes");
+}
+
 TEST_F(StatisticsWindowTest, NewAnswersAppearWhileTheWindowIsOpen) {
   HistoryFeature& f = addFeature(path());
   f.showStatistics();
@@ -179,7 +209,7 @@ TEST_F(StatisticsWindowTest, TheWindowShowsAtOnceAndEachChartDrawsWhenCounted) {
   f.showStatistics();
   StatisticsWindow& w = *f.statisticsWindow();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  EXPECT_EQ(waitingCharts(w), 5);
+  EXPECT_EQ(waitingCharts(w), 7);
   EXPECT_EQ(w.summary(), kChartWaitingText);
   EXPECT_TRUE(w.waiting());
 
@@ -202,7 +232,7 @@ TEST_F(StatisticsWindowTest, ACountForAnEarlierChoiceIsDropped) {
   w.setRange(HistoryRange::Session);
   QCoreApplication::processEvents();
   EXPECT_EQ(w.summary(), kChartWaitingText);
-  EXPECT_EQ(waitingCharts(w), 5);
+  EXPECT_EQ(waitingCharts(w), 7);
 
   hold.release();
   ASSERT_TRUE(countedIn(w));

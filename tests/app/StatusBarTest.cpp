@@ -89,6 +89,8 @@ TEST_F(StatusBar, NoticesLeaveEveryPanelWhole) {
   EXPECT_TRUE(line->textLabel()->text().contains(aside[0])) << "the file name shows whole";
   EXPECT_EQ(line->textLabel()->toolTip(), line->wholeText());
   EXPECT_LE(line->geometry().bottom(), window.statusBar()->geometry().top());
+  EXPECT_FALSE(line->iconLabel()->pixmap().isNull()) << "the warning sign shows with the notice";
+  EXPECT_FALSE(line->dismissButton()->icon().isNull());
   line->dismissButton()->click();
   EXPECT_FALSE(line->isVisible());
   EXPECT_TRUE(line->notices().isEmpty());

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "tests/engine/LessonFixture.h"
@@ -9,7 +10,9 @@ class RecordingRecorder : public AnswerRecorder {
  public:
   std::vector<AnswerRecord> answers;
   std::vector<LevelEvent> events;
+  std::vector<HeldNote> heldNotes;
   void recordAnswer(const AnswerRecord& answer) override { answers.push_back(answer); }
+  void recordHeldNote(const HeldNote& note) override { heldNotes.push_back(note); }
   void recordLevelEvent(const LevelEvent& event) override { events.push_back(event); }
 };
 
@@ -25,6 +28,16 @@ class HistoryRecordTest : public LessonFixture {
     lesson.random.RandomState = 77;
     lesson.mastery.IdentifyMastery95Percent = levelIndex;
     lesson.Identify1Click();
+  }
+
+  // Mimic from its first level, the question heard; its first note sung in octave 5, 9.5 cents
+  // sharp, on capture buffer 40.
+  SungNote startMimicWithTheRightNote() {
+    lesson.random.RandomState = 77;
+    lesson.mastery.MimicMastery95Percent = 0;
+    lesson.MimicSing1Click();
+    finishAllPhrases();
+    return SungNote{3 + 12 * 3 + LetterToPitchClass(rightAnswer()[0]), 7, 9.5, 40};
   }
 
   RecordingRecorder recorder;
@@ -89,12 +102,7 @@ TEST_F(HistoryRecordTest, ALetterTypedDuringPlaybackKeepsItsSourceAndAnswersAtOn
 }
 
 TEST_F(HistoryRecordTest, ASungAnswerCarriesWhatTheReadoutHeard) {
-  lesson.random.RandomState = 77;
-  lesson.mastery.MimicMastery95Percent = 0;
-  lesson.MimicSing1Click();
-  finishAllPhrases();
-  const char letter = rightAnswer()[0];
-  const SungNote sung{3 + 12 * 3 + LetterToPitchClass(letter), 7, 9.5, 40};  // octave 5
+  const SungNote sung = startMimicWithTheRightNote();
   lesson.SungKeyPress(sung);
   ASSERT_EQ(recorder.answers.size(), 1u);
   const AnswerRecord& a = recorder.answers[0];
@@ -105,6 +113,92 @@ TEST_F(HistoryRecordTest, ASungAnswerCarriesWhatTheReadoutHeard) {
   EXPECT_EQ(a.offsetStep, 7);
   EXPECT_DOUBLE_EQ(a.cents, 9.5);
   EXPECT_TRUE(a.correct);
+}
+
+TEST_F(HistoryRecordTest, ASungAnswerWaitsForItsHeldNoteAndTakesItsMean) {
+  lesson.setSungAnswersWaitForTheirNote(true);
+  const SungNote sung = startMimicWithTheRightNote();
+  lesson.SungKeyPress(sung);
+  EXPECT_TRUE(recorder.answers.empty()) << "its note still sounds";
+
+  HeldNote note;
+  note.midiNote = sung.midiNote();
+  note.meanCents = -21.5;
+  lesson.heldNoteEnded(note, 10, 30);  // an earlier note: the answer still waits
+  EXPECT_TRUE(recorder.answers.empty());
+  lesson.heldNoteEnded(note, 35, 60);
+  ASSERT_EQ(recorder.answers.size(), 1u);
+  EXPECT_DOUBLE_EQ(recorder.answers[0].cents, -21.5);
+  ASSERT_EQ(recorder.heldNotes.size(), 2u);
+  EXPECT_EQ(recorder.heldNotes[0].judged, HeldJudgement::None);
+  EXPECT_EQ(recorder.heldNotes[1].judged, HeldJudgement::Right);
+
+  // A note measured a semitone lower still gives the cents from the note detected.
+  finishAllPhrases();
+  lesson.SungKeyPress(SungNote{sung.detectedNote, 6, 0.0, 120});
+  note.midiNote = sung.midiNote() - 1;
+  note.meanCents = 45.0;
+  lesson.heldNoteEnded(note, 100, 130);
+  ASSERT_EQ(recorder.answers.size(), 2u);
+  EXPECT_DOUBLE_EQ(recorder.answers[1].cents, -55.0);
+
+  // Listening stops with an answer still waiting: it is written as it stands.
+  finishAllPhrases();
+  lesson.SungKeyPress(SungNote{sung.detectedNote, 6, 3.5, 200});
+  lesson.writeWaitingAnswers();
+  ASSERT_EQ(recorder.answers.size(), 3u);
+  EXPECT_DOUBLE_EQ(recorder.answers[2].cents, 3.5);
+}
+
+TEST_F(HistoryRecordTest, ASungAnswerJudgedWhenAHintEndsIsTimedAtItsAcceptance) {
+  lesson.random.RandomState = 77;
+  lesson.Sing1Click();
+  finishAllPhrases();
+  now += 6000;
+  for (int i = 0; i < 6; ++i) lesson.Timer1Timer();  // the hint sounds
+  ASSERT_FALSE(player.PlaybackIdle());
+  const char letter = rightAnswer()[0];
+  lesson.SungKeyPress(SungNote{3 + 12 * 3 + LetterToPitchClass(letter), 6, 0.0, 40});
+  EXPECT_TRUE(recorder.answers.empty()) << "judged when the hint ends";
+  now += 300;
+  finishAllPhrases();
+  ASSERT_EQ(recorder.answers.size(), 1u);
+  EXPECT_EQ(recorder.answers[0].responseMs, 6000);
+}
+
+TEST_F(HistoryRecordTest, EveryJudgedAnswerShowsAVerdictOfWhatWasAnsweredAgainstWhatWasAsked) {
+  startIdentifyAt(6);  // two notes
+  finishAllPhrases();
+  const std::string right = rightAnswer();
+  lesson.NoteColumnClicked(LetterToPitchClass(right[0]));
+  lesson.FormKeyPress(wrongLetterFor(1));
+  finishAllPhrases();
+  lesson.MidiKeyboardKey(right[0]);
+  const struct {
+    AnswerSource source;
+    bool correct;
+    char answered;
+    char asked;
+  } expected[] = {
+      {AnswerSource::Click, true, right[0], right[0]},
+      {AnswerSource::Typed, false, wrongLetterFor(1), right[1]},
+      {AnswerSource::Midi, true, right[0], right[0]},
+  };
+  ASSERT_EQ(host.verdicts.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    const Verdict& v = host.verdicts[i];
+    EXPECT_EQ(v.source, expected[i].source) << i;
+    EXPECT_EQ(v.correct, expected[i].correct) << i;
+    EXPECT_EQ(v.answered, expected[i].answered) << i;
+    EXPECT_EQ(v.asked, expected[i].asked) << i;
+    EXPECT_EQ(v.lesson, LessonMode::Identify);
+    EXPECT_EQ(v.sungMidiNote, 0);
+    EXPECT_TRUE(std::isnan(v.sungCents));
+  }
+  // Each shown just before the sound that goes with it.
+  ASSERT_EQ(host.sounds.size(), 3u);
+  EXPECT_EQ(host.soundsBeforeVerdict, (std::vector<std::size_t>{0, 1, 2}));
+  EXPECT_EQ(host.sounds[1], "INCORRECT");
 }
 
 TEST_F(HistoryRecordTest, LevelChangesAreEventsAndPracticeKeepsNothing) {

@@ -20,6 +20,8 @@ class RecordingHost : public LessonHost, public MicrophoneSwitch {
   std::string instruction;
   std::string panels[5];
   std::vector<Mastery> saves;
+  std::vector<Verdict> verdicts;
+  std::vector<std::size_t> soundsBeforeVerdict;
   int notePanelRepaints = 0;
 
   void playFeedbackSound(FeedbackSound sound) override {
@@ -37,6 +39,10 @@ class RecordingHost : public LessonHost, public MicrophoneSwitch {
   void showMicStatus() override {}
   void saveMastery(const Mastery& m) override { saves.push_back(m); }
   void lessonItemChecked(LessonItem) override {}
+  void showVerdict(const Verdict& verdict) override {
+    verdicts.push_back(verdict);
+    soundsBeforeVerdict.push_back(sounds.size());
+  }
 
   int count(const std::string& event) const {
     return static_cast<int>(std::count(events.begin(), events.end(), event));

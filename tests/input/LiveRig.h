@@ -35,6 +35,12 @@ class RecordingWindow final : public CoreHost, public NoticeQueue {
   std::vector<SungNote> sungNotes;  // and the note each came with
   std::deque<Notice> queue;
   Core* core = nullptr;
+  // What the core told of the singing.
+  std::vector<OffTuneNote> offTune;
+  int offTuneOvers = 0;
+  std::vector<Verdict> verdicts;
+  std::vector<LongToneProgress> progress;  // of long tones
+  std::vector<LongToneResult> longTones;
 
   void playFeedbackSound(FeedbackSound sound) override {
     static const char* names[] = {"CORRECT", "INCORRECT", "PROMOTE", "DEMOTE"};
@@ -56,6 +62,11 @@ class RecordingWindow final : public CoreHost, public NoticeQueue {
   void drawTuningMarker(int pitchClass, float offset) override {
     markers.push_back({pitchClass, offset});
   }
+  void offTuneHeld(const OffTuneNote& note) override { offTune.push_back(note); }
+  void offTuneOver() override { ++offTuneOvers; }
+  void showVerdict(const Verdict& verdict) override { verdicts.push_back(verdict); }
+  void longToneProgress(const LongToneProgress& update) override { progress.push_back(update); }
+  void longToneDone(const LongToneResult& result) override { longTones.push_back(result); }
   // Any thread: a device on a thread of its own posts from there.
   void post(Notice notice) override {
     std::lock_guard lock(mutex);
@@ -75,6 +86,18 @@ class RecordingWindow final : public CoreHost, public NoticeQueue {
 
  private:
   std::mutex mutex;
+};
+
+// Keeps what the lesson and the core hand the history.
+class KeptHistory final : public AnswerRecorder {
+ public:
+  std::vector<AnswerRecord> answers;
+  std::vector<HeldNote> heldNotes;
+  std::vector<LongToneResult> longTones;
+  void recordAnswer(const AnswerRecord& answer) override { answers.push_back(answer); }
+  void recordLevelEvent(const LevelEvent&) override {}
+  void recordHeldNote(const HeldNote& note) override { heldNotes.push_back(note); }
+  void recordLongTone(const LongToneResult& take) override { longTones.push_back(take); }
 };
 
 // The input side of the running program over a scripted microphone and MIDI output: the core

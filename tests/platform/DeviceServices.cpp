@@ -85,11 +85,12 @@ std::function<std::int16_t(std::int64_t)> sungTone(double frequency, double ampl
   };
 }
 
-FifoWriter::FifoWriter(const std::string& fifo, std::function<std::int16_t(std::int64_t)> sample)
+FifoWriter::FifoWriter(const std::string& fifo, std::function<std::int16_t(std::int64_t)> sample,
+                       std::size_t blockSamples)
     : sample_(std::move(sample)) {
   // The server may go while the test writes; that is a short write, not the test's end.
   ::signal(SIGPIPE, SIG_IGN);
-  thread_ = std::thread([this, fifo] { run(fifo); });
+  thread_ = std::thread([this, fifo, blockSamples] { run(fifo, blockSamples); });
 }
 
 FifoWriter::~FifoWriter() {
@@ -102,25 +103,29 @@ void FifoWriter::setSource(std::function<std::int16_t(std::int64_t)> sample) {
   sample_ = std::move(sample);
 }
 
-void FifoWriter::run(std::string fifo) {
+void FifoWriter::run(std::string fifo, std::size_t blockSamples) {
   // Never blocking: a FIFO without its reader would hold the writer for ever at the open, and a
   // pipe source that nobody records from stops reading. Sound that finds the pipe full goes by
   // unheard, as it would at a real microphone; each chunk is below PIPE_BUF, so it is written
   // whole or not at all.
   const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
   if (fd < 0) return;
-  constexpr int kChunk = kRate / 100;
-  std::array<std::int16_t, kChunk> chunk{};
+  std::vector<std::int16_t> chunk(blockSamples);
   std::int64_t index = 0;
-  auto due = std::chrono::steady_clock::now();
+  const auto start = std::chrono::steady_clock::now();
+  std::int64_t blocks = 0;
   while (!quit_) {
     {
       std::lock_guard lock(mutex_);
       for (std::int16_t& s : chunk) s = sample_(index++);
     }
-    if (::write(fd, chunk.data(), sizeof chunk) < 0 && errno != EAGAIN) break;
-    due += 10ms;
-    std::this_thread::sleep_until(due);
+    if (::write(fd, chunk.data(), chunk.size() * sizeof(std::int16_t)) < 0 && errno != EAGAIN)
+      break;
+    ++blocks;
+    // Reckoned from the start, so that the pace does not drift.
+    std::this_thread::sleep_until(
+        start + std::chrono::nanoseconds(blocks * static_cast<std::int64_t>(blockSamples) *
+                                         1'000'000'000 / kRate));
   }
   ::close(fd);
 }

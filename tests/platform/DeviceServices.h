@@ -70,7 +70,10 @@ std::function<std::int16_t(std::int64_t)> sungTone(double frequency, double ampl
 // until the server that reads it goes away.
 class FifoWriter {
  public:
-  FifoWriter(const std::string& fifo, std::function<std::int16_t(std::int64_t)> sample);
+  // Writes blockSamples at a time, each block at its due time: 10 ms blocks by default, or a
+  // sound card's period of 1024 samples (23.2 ms) where the rhythm of delivery is measured.
+  FifoWriter(const std::string& fifo, std::function<std::int16_t(std::int64_t)> sample,
+             std::size_t blockSamples = kRate / 100);
   ~FifoWriter();
   FifoWriter(const FifoWriter&) = delete;
   FifoWriter& operator=(const FifoWriter&) = delete;
@@ -78,7 +81,7 @@ class FifoWriter {
   void setSource(std::function<std::int16_t(std::int64_t)> sample);
 
  private:
-  void run(std::string fifo);
+  void run(std::string fifo, std::size_t blockSamples);
 
   std::mutex mutex_;
   std::function<std::int16_t(std::int64_t)> sample_;

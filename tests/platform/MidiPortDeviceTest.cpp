@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "DeviceServices.h"
+#include "devices/MidiPorts.h"
 #include "devices/RtMidiInput.h"
 #include "devices/RtMidiOutStream.h"
 #include "devices/StreamTiming.h"
@@ -215,6 +216,29 @@ TEST_F(MidiPortDeviceTest, KeysFromAJackKeyboardArriveInOrderWhileStarted) {
   EXPECT_EQ(log.waitFor(5, 100ms).size(), 4u);
   input.close();
   EXPECT_FALSE(input.isOpen());
+}
+
+TEST_F(MidiPortDeviceTest, ACopyOfTheProgramListsTheJackPortsAsTheProgramItselfWould) {
+  MidiKeyboard keyboard;
+  MidiReceiver receiver;
+  struct Case {
+    MidiDirection direction;
+    const char* port;
+    std::vector<std::string> here;
+  };
+  const std::vector<Case> cases = {
+      {MidiDirection::Input, MidiKeyboard::kPortName,
+       midiPortNames(openMidiService<RtMidiIn>().get())},
+      {MidiDirection::Output, MidiReceiver::kPortName,
+       midiPortNames(openMidiService<RtMidiOut>().get())},
+  };
+  for (const Case& c : cases) {
+    const ApartResult apart = listMidiPortsApart(c.direction, 10s);
+    ASSERT_EQ(apart.outcome, ApartOutcome::Listed);
+    EXPECT_TRUE(apart.listing.serverRuns);
+    EXPECT_EQ(apart.listing.names, c.here);
+    EXPECT_NE(std::find(c.here.begin(), c.here.end(), c.port), c.here.end()) << c.port;
+  }
 }
 
 TEST_F(MidiPortDeviceTest, NoMidiServiceMeansNoPorts) {

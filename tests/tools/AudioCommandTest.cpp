@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "engine/Notes.h"
 #include "input/WavFile.h"
 #include "tests/input/Signals.h"
 #include "tests/tools/DriverSession.h"
@@ -32,8 +33,67 @@ class AudioCommandTest : public ::testing::Test {
     return file.string();
   }
 
+  // Sung notes a second and a quarter each with a breath between, `cents` off MIDI notes.
+  std::string sungNotes(const std::vector<std::pair<int, double>>& notes) {
+    std::vector<std::int16_t> sound(44100 / 2, 0);
+    for (const auto& [midi, cents] : notes) {
+      auralis::signals::Tone tone;
+      tone.frequency = 440.0 * std::pow(2.0, (midi - 69 + cents / 100.0) / 12.0);
+      tone.vibratoCents = 10.0;
+      tone.noise = 200.0;
+      const auto sung = auralis::signals::harmonicTone(tone, 55125);
+      sound.insert(sound.end(), sung.begin(), sung.end());
+      sound.insert(sound.end(), 44100 / 4, 0);
+    }
+    const fs::path file = dir_ / "notes.wav";
+    EXPECT_EQ(writeWavFile(file, sound), "");
+    return file.string();
+  }
+
   fs::path dir_;
 };
+
+TEST_F(AudioCommandTest, HeldNotesTheirTuningAndTheVerdictArePrinted) {
+  DriverSession session;
+  session.run("seed 7\nmode mimic\ndone\n");
+  const int asked = session.lesson().question.QuestionNotes[0];
+  const std::vector<std::string> lines =
+      session.run("audio " + sungNotes({{asked, -35.0}, {asked, 30.0}, {asked, 0.0}}) + "\n");
+  EXPECT_EQ(session.status(), 0) << session.errors();
+  const std::vector<std::string> held = linesStartingWith(lines, "held ");
+  ASSERT_EQ(held.size(), 3u);
+  const std::string note = "held note " + std::to_string(asked) + " cents ";
+  EXPECT_EQ(held[0].rfind(note + "-3", 0), 0u) << held[0];
+  EXPECT_NE(held[0].find(" accepted no judged none"), std::string::npos) << held[0];
+  EXPECT_EQ(held[1].rfind(note + "+3", 0), 0u) << held[1];
+  EXPECT_NE(held[2].find(" accepted yes judged right"), std::string::npos) << held[2];
+  const std::vector<std::string> told = linesStartingWith(lines, "offtune ");
+  ASSERT_EQ(told.size(), 4u);
+  EXPECT_EQ(told[0].rfind("offtune note " + std::to_string(asked) + " cents -3", 0), 0u);
+  EXPECT_EQ(told[1], "offtune over");
+  EXPECT_EQ(told[2].rfind("offtune note " + std::to_string(asked) + " cents +", 0), 0u);
+  const std::vector<std::string> verdicts = linesStartingWith(lines, "verdict ");
+  ASSERT_EQ(verdicts.size(), 1u);
+  const char letter = NoteLetters[pitchClassOf(asked)];
+  EXPECT_EQ(verdicts[0].rfind(std::string("verdict right ") + letter + ' ' + letter +
+                                  " sung note " + std::to_string(asked) + " cents ",
+                              0),
+            0u)
+      << verdicts[0];
+}
+
+TEST_F(AudioCommandTest, ALongToneIsScoredWhenItsTimeIsUpAndABreathIsBridged) {
+  DriverSession session;
+  const std::vector<std::string> lines =
+      session.run("longtone any 2000\naudio " + sungNotes({{62, 4.0}, {62, 4.0}}) + "\n");
+  EXPECT_EQ(session.status(), 0) << session.errors();
+  const std::vector<std::string> takes = linesStartingWith(lines, "longtone ");
+  ASSERT_EQ(takes.size(), 1u);
+  EXPECT_EQ(takes[0].rfind("longtone note 62 ms 2000 heard 17", 0), 0u)
+      << "the quarter-second breath is bridged but not heard: " << takes[0];
+  EXPECT_NE(takes[0].find(" completed yes"), std::string::npos) << takes[0];
+  EXPECT_TRUE(linesStartingWith(lines, "offtune ").empty()) << "a take shows its own cents";
+}
 
 TEST_F(AudioCommandTest, ASungNoteAnswersAMimicQuestionThroughCaptureDetectorAndReadout) {
   DriverSession session;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "core/Core.h"
@@ -12,6 +13,7 @@
 #include "platform/FakeMidiInput.h"
 #include "platform/FakeMidiOutStream.h"
 #include "platform/FakeSoundInput.h"
+#include "tools/driver/EffectText.h"
 
 namespace auralis::analyse {
 
@@ -20,11 +22,22 @@ namespace {
 constexpr const char* kUsage = "usage: auralis-analyse [--sensitivity High|Medium|Low] FILE.wav\n";
 
 // A window that shows nothing and hears no sound; it keeps the notices in their queue order and
-// notes the letter the readout passed on.
-class AnalyserHost final : public QuietHost {
+// notes the letter the readout passed on, and what it is told of the singing.
+class AnalyserHost final : public QuietHost, public AnswerRecorder {
  public:
   std::deque<Notice> posted;
   char letter = 0;
+  std::string told;
+
+  void offTuneHeld(const OffTuneNote& note) override { tell(driver::offTuneText(note)); }
+  void offTuneOver() override { tell(driver::kOffTuneOverText); }
+  void recordAnswer(const AnswerRecord&) override {}
+  void recordLevelEvent(const LevelEvent&) override {}
+  void recordHeldNote(const HeldNote& note) override { tell(driver::heldNoteText(note)); }
+  void tell(std::string_view line) {
+    told += line;
+    told += '\n';
+  }
 
   void post(Notice notice) override {
     if (const auto* character = std::get_if<notice::Character>(&notice))
@@ -43,6 +56,7 @@ class LivePath {
     microphone_.setSamples({samples.begin(), samples.end()});
     core_.detector().detectionThreshold = threshold;
     lesson.listenForAnyNote();
+    lesson.setRecorder(&host_);
     capture.DetectSoundInput();
     capture.OpenMicrophone(platform::kDefaultSoundInput);
     capture.StartMicrophone();
@@ -56,6 +70,9 @@ class LivePath {
     microphone_.deliverSamples(microphone_.samplesLeft());
     core_.capture().StopMicrophone();
     handleNotices(frames);
+    // The note still sounding at the end is kept there.
+    core_.finishListening();
+    if (!frames.empty()) frames.back().told += std::exchange(host_.told, {});
     return frames;
   }
 
@@ -73,7 +90,7 @@ class LivePath {
     }
   }
 
-  AnalysedFrame frameRecord(int number, const FrameResult& result) const {
+  AnalysedFrame frameRecord(int number, const FrameResult& result) {
     AnalysedFrame frame;
     frame.frame = number;
     frame.seconds = static_cast<double>(total_ - microphone_.samplesLeft()) / kWavSampleRate;
@@ -81,6 +98,7 @@ class LivePath {
     const int note = result.DetectedNote;
     frame.nominalHz = note > 0 ? core_.detector().noteFrequency(note) : 0.0f;
     frame.accepted = host_.letter;
+    frame.told = std::exchange(host_.told, {});
     return frame;
   }
 
@@ -148,6 +166,12 @@ void writeFrames(std::ostream& out, std::span<const AnalysedFrame> frames) {
                   f.result.DetectedNote, f.result.DetectedPitchClass, f.result.DetectedOffsetStep,
                   static_cast<double>(f.nominalHz), accepted);
     out << line.data();
+    // Comment lines, so that whatever reads the columns passes over them.
+    for (std::size_t start = 0; start < f.told.size();) {
+      const std::size_t end = f.told.find('\n', start);
+      out << "#   " << f.told.substr(start, end - start) << '\n';
+      start = end == std::string::npos ? f.told.size() : end + 1;
+    }
   }
 }
 

@@ -20,6 +20,9 @@ struct AnalysedFrame {
   FrameResult result;
   float nominalHz = 0.0f;  // of DetectedNote; 0 with no note
   char accepted = 0;       // the letter the readout passed on in this frame, or 0
+  // What the frame told of the singing: a held note that ended, the tuning message or its end;
+  // one line each.
+  std::string told;
 };
 
 // "High", "Medium" or "Low" to the detection threshold.

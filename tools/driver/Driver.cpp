@@ -35,6 +35,7 @@ const Driver::Command Driver::kCommands[] = {
     {"midiout", "midiout none|present", 1, 1, &Driver::midiOut},
     {"show", "show counters|question|level|mastery|phrase|texts", 1, 1, &Driver::show},
     {"audio", "audio FILE.wav [BUFFERS]", 1, 2, &Driver::audio},
+    {"longtone", "longtone NOTE|any MILLISECONDS | longtone stop", 1, 2, &Driver::longTone},
 };
 
 namespace {
@@ -69,6 +70,7 @@ Driver::Driver(std::ostream& out, std::ostream& err)
   lesson_.UpdateTexts();
   lesson_.UpdateLevelPanels();
   lesson_.setLessonMode(LessonMode::Practice);
+  lesson_.setRecorder(&host_);
 }
 
 int Driver::run(std::istream& script) {
@@ -143,6 +145,20 @@ void Driver::audio(Args args) {
     capture.StartMicrophone();
   }
   for (long long i = 0; i < count && microphone_.deliverBuffer(); ++i) drainPostedNotices();
+}
+
+// A long-tone take in Practice Singing: a note and its length, or the first note sung.
+void Driver::longTone(Args args) {
+  if (args[0] == "stop") {
+    if (args.size() > 1) throw ScriptError("stop takes nothing after it");
+    core_.stopLongTone();
+    return;
+  }
+  if (args.size() < 2) throw ScriptError("missing MILLISECONDS");
+  const int note = args[0] == "any" ? -1 : static_cast<int>(parseNumber(args[0], 0, 127, "NOTE"));
+  const int ms = static_cast<int>(
+      parseNumber(args[1], kShortestLongToneMs, kLongestLongToneMs, "MILLISECONDS"));
+  core_.startLongTone(note, ms);
 }
 
 void Driver::seed(Args args) {

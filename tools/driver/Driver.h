@@ -70,6 +70,7 @@ class Driver {
   void midiOut(Args args);
   void show(Args args);
   void audio(Args args);
+  void longTone(Args args);
 
   void showCounters();
   void showQuestion();

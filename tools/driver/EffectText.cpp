@@ -6,6 +6,57 @@
 
 namespace auralis::driver {
 
+namespace {
+
+constexpr std::array<std::string_view, 4> kSourceNames = {"typed", "click", "midi", "sung"};
+
+// "-35.2", "+4.0": cents with their sign, as a singer reads them.
+std::string centsText(double cents) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%+.1f", cents);
+  return text;
+}
+
+std::string twoPlaces(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return text;
+}
+
+}  // namespace
+
+std::string verdictText(const Verdict& verdict) {
+  std::string text = verdict.correct ? "verdict right " : "verdict wrong ";
+  text += verdict.answered;
+  text += ' ';
+  text += verdict.asked;
+  text += ' ';
+  text += kSourceNames[static_cast<std::size_t>(verdict.source)];
+  if (verdict.source == AnswerSource::Sung)
+    text +=
+        " note " + std::to_string(verdict.sungMidiNote) + " cents " + centsText(verdict.sungCents);
+  return text;
+}
+
+std::string offTuneText(const OffTuneNote& note) {
+  return "offtune note " + std::to_string(note.midiNote) + " cents " + centsText(note.cents);
+}
+
+std::string heldNoteText(const HeldNote& note) {
+  return "held note " + std::to_string(note.midiNote) + " cents " + centsText(note.meanCents) +
+         " spread " + twoPlaces(note.spreadCents) + " frames " + std::to_string(note.frames) +
+         " ms " + std::to_string(note.durationMs) + " accepted " + (note.accepted ? "yes" : "no") +
+         " judged " + std::string(kHeldJudgementNames[static_cast<std::size_t>(note.judged)]);
+}
+
+std::string longToneText(const LongToneResult& result) {
+  return "longtone note " + std::to_string(result.midiNote) + " ms " +
+         std::to_string(result.targetMs) + " heard " + std::to_string(result.heardMs) +
+         " within10 " + twoPlaces(result.within10) + " within25 " + twoPlaces(result.within25) +
+         " drift " + centsText(result.driftCents) + " wobble " + twoPlaces(result.wobbleCents) +
+         " completed " + (result.completed ? "yes" : "no");
+}
+
 std::string masteryText(const Mastery& mastery) {
   std::string text;
   for (const MasteryField& field : kMasteryFields) {

@@ -11,6 +11,26 @@ constexpr std::array<std::string_view, 5> kPanelLabels = {"status 0", "status 1"
 
 }  // namespace
 
+void PrintingHost::showVerdict(const Verdict& verdict) {
+  out_ << verdictText(verdict) << '\n';
+}
+
+void PrintingHost::offTuneHeld(const OffTuneNote& note) {
+  out_ << offTuneText(note) << '\n';
+}
+
+void PrintingHost::offTuneOver() {
+  out_ << kOffTuneOverText << '\n';
+}
+
+void PrintingHost::recordHeldNote(const HeldNote& note) {
+  out_ << heldNoteText(note) << '\n';
+}
+
+void PrintingHost::longToneDone(const LongToneResult& result) {
+  out_ << longToneText(result) << '\n';
+}
+
 void PrintingHost::playFeedbackSound(FeedbackSound sound) {
   out_ << "sound " << feedbackSoundName(sound) << '\n';
 }

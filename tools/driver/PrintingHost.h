@@ -9,13 +9,15 @@
 
 #include "core/CoreHost.h"
 #include "core/Notices.h"
+#include "engine/AnswerRecord.h"
 
 namespace auralis::driver {
 
 // The window as the driver shows it: one line for each thing the core asks the user to see or
 // hear. The instruction line, the status panels and the tuning marker are printed only when they
-// change. Posted notices wait in a queue until the driver hands them back to the core.
-class PrintingHost : public CoreHost, public NoticeQueue {
+// change. Posted notices wait in a queue until the driver hands them back to the core. As the
+// lesson's recorder it prints each held note and long tone kept; answers it leaves to the sounds.
+class PrintingHost : public CoreHost, public NoticeQueue, public AnswerRecorder {
  public:
   explicit PrintingHost(std::ostream& out) : out_(out) {}
 
@@ -31,6 +33,14 @@ class PrintingHost : public CoreHost, public NoticeQueue {
   std::string instructionText() const override { return instruction_.value_or(std::string()); }
   void drawTuningMarker(int pitchClass, float offset) override;
   void post(Notice notice) override { posted.push_back(std::move(notice)); }
+  void showVerdict(const Verdict& verdict) override;
+  void offTuneHeld(const OffTuneNote& note) override;
+  void offTuneOver() override;
+  void longToneDone(const LongToneResult& result) override;
+
+  void recordAnswer(const AnswerRecord&) override {}
+  void recordLevelEvent(const LevelEvent&) override {}
+  void recordHeldNote(const HeldNote& note) override;
 
   std::deque<Notice> posted;
 
