@@ -12,7 +12,8 @@ class QPainter;
 namespace auralis {
 
 // A titled chart that draws itself to fit its size; "No answers" (or its own empty text) when it
-// has nothing to show. Right of the title it says what it rests on ("134 sung notes").
+// has nothing to show, and "Counting..." while its answers are being counted. Right of the title
+// it says what it rests on ("134 sung notes").
 class ChartView : public QWidget {
  public:
   ChartView(const QString& title, QWidget* parent,
@@ -22,6 +23,9 @@ class ChartView : public QWidget {
   // The twelve pitch classes as the charts name them.
   void setNoteNames(const QStringList& names);
   const QStringList& noteNames() const { return noteNames_; }
+  // Until the next setData().
+  void setWaiting();
+  bool waiting() const { return waiting_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -34,13 +38,18 @@ class ChartView : public QWidget {
                      const QString& unit, bool right = false) const;
   // One label centred under each of `count` equal slots.
   void drawSlotLabels(QPainter& painter, const QRect& plot, const QStringList& labels) const;
+  // For setData(): the chart draws what it was given.
+  void dataArrived();
   QStringList noteNames_;
 
  private:
   QString title_;
+  bool waiting_ = false;
   QString emptyText_;
   QString basis_;
 };
+
+inline constexpr const char* kChartWaitingText = "Counting...";
 
 class AccuracyChart : public ChartView {
  public:

@@ -37,7 +37,7 @@ void HistoryFeature::addHistoryActions(MainMenu& menus, ToolBar& toolBar) {
   connect(Statistics1, &QAction::triggered, this, [this] { showStatistics(); });
   connect(toolButtonStatistics, &QToolButton::clicked, this, [this] { showStatistics(); });
   connect(ExportHistory1, &QAction::triggered, this,
-          [this] { exportHistoryDialog(mainWindow_, store_.databasePath()); });
+          [this] { exportHistoryDialog(mainWindow_, store_); });
   connect(solfegeItem_, &QAction::toggled, this, [this](bool solfege) {
     if (statistics_) statistics_->setSolfegeNames(solfege);
   });

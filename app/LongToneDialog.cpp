@@ -191,7 +191,14 @@ void LongToneDialog::refreshBest() {
     best_->setText(QStringLiteral("The best take of the note is shown once it is known"));
     return;
   }
-  best_->setText(longToneBestText(note, actions_.best ? actions_.best(note) : std::nullopt, view_));
+  if (!actions_.best) {
+    best_->setText(longToneBestText(note, std::nullopt, view_));
+    return;
+  }
+  // The history is read on its own thread; a value for a note no longer shown is dropped.
+  actions_.best(note, this, [this, note](std::optional<LongToneBest> best) {
+    if (bestNote() == note) best_->setText(longToneBestText(note, best, view_));
+  });
 }
 
 // A take does not outlive its window.

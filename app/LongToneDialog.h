@@ -34,8 +34,11 @@ class LongToneDialog : public QDialog {
     // could start.
     std::function<bool(int midiNote, int durationMs)> start;
     std::function<void()> stop;
-    // The best take of a note the history keeps, read when needed.
-    std::function<std::optional<LongToneBest>(int midiNote)> best;
+    // Asks for the best take of a note the history keeps; `show` gets it later, on this thread,
+    // unless `receiver` has gone by then.
+    std::function<void(int midiNote, QObject* receiver,
+                       std::function<void(std::optional<LongToneBest>)> show)>
+        best;
   };
 
   LongToneDialog(Actions actions, display::NoteView view, QWidget* parent);

@@ -331,8 +331,11 @@ void TForm1::LongTones1Click() {
       return core_.longToneRunning();
     };
     actions.stop = [this] { core_.stopLongTone(); };
-    actions.best = [this](int midiNote) {
-      return HistoryQueries(history_.store().databasePath()).bestLongTone(midiNote);
+    actions.best = [this](int midiNote, QObject* receiver,
+                          std::function<void(std::optional<LongToneBest>)> show) {
+      history_.store().ask(
+          receiver, [midiNote](const QSqlDatabase& db) { return bestLongTone(db, midiNote); },
+          std::move(show));
     };
     longTones_ =
         new LongToneDialog(std::move(actions), display::panelInputsOf(lesson()).view, this);

@@ -7,8 +7,8 @@
 #include <memory>
 #include <optional>
 
-#include "app/CommandLine.h"
 #include "app/CoachingLine.h"
+#include "app/CommandLine.h"
 #include "app/DeviceMenus.h"
 #include "app/ExerciseFeature.h"
 #include "app/FeedbackSounds.h"

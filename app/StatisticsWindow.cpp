@@ -7,9 +7,11 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 #include "app/ScreenFit.h"
@@ -48,14 +50,25 @@ QStringList noteNamesFor(bool solfege) {
   return names;
 }
 
-void exportHistoryDialog(QWidget* parent, const QString& databasePath) {
+void exportHistoryTo(HistoryStore& store, const QString& fileName, QObject* receiver,
+                     std::function<void(bool written)> done) {
+  store.ask(
+      receiver, [fileName](const QSqlDatabase& db) { return exportCsv(db, fileName); },
+      std::move(done));
+}
+
+void exportHistoryDialog(QWidget* parent, HistoryStore& store) {
   const QString fileName = QFileDialog::getSaveFileName(
       parent, QStringLiteral("Export history"), QStringLiteral("auralis-history.csv"),
       QStringLiteral("Comma-separated values (*.csv)"));
   if (fileName.isEmpty()) return;
-  if (!HistoryQueries(databasePath).exportCsv(fileName))
-    QMessageBox::warning(parent, QStringLiteral("Export history"),
-                         QStringLiteral("The history could not be written to %1.").arg(fileName));
+  // Told even when the window it was chosen from has closed meanwhile.
+  QPointer<QWidget> owner(parent);
+  exportHistoryTo(store, fileName, &store, [owner, fileName](bool written) {
+    if (!written)
+      QMessageBox::warning(owner, QStringLiteral("Export history"),
+                           QStringLiteral("The history could not be written to %1.").arg(fileName));
+  });
 }
 
 StatisticsWindow::StatisticsWindow(HistoryStore& store, QWidget* parent)
@@ -98,7 +111,11 @@ StatisticsWindow::StatisticsWindow(HistoryStore& store, QWidget* parent)
     if (isVisible()) refresh();
   });
   connect(&store_, &HistoryStore::changed, pending, qOverload<>(&QTimer::start));
-  refresh();
+  choose();
+}
+
+StatisticsWindow::~StatisticsWindow() {
+  ++*choice_;
 }
 
 // No larger than the screen, and wholly on it: centred the first time.
@@ -150,7 +167,7 @@ QWidget* StatisticsWindow::buildFilters() {
   layout->addSpacing(24);
   layout->addWidget(summary_, 1);
   for (QComboBox* box : {range_, lesson_})
-    connect(box, &QComboBox::currentIndexChanged, this, [this] { refresh(); });
+    connect(box, &QComboBox::currentIndexChanged, this, [this] { choose(); });
   return row;
 }
 
@@ -177,36 +194,86 @@ HistoryFilter StatisticsWindow::filter() const {
   return f;
 }
 
+template <typename Query, typename Apply>
+void StatisticsWindow::fetch(Query query, Apply apply) {
+  const int choice = *choice_;
+  ++outstanding_;
+  store_.ask(
+      this,
+      [query = std::move(query), current = choice_, choice](const QSqlDatabase& db) {
+        using Value = std::invoke_result_t<Query&, const QSqlDatabase&>;
+        // A value nobody will look at is not worth the time of the history's thread.
+        return *current == choice ? std::optional<Value>(query(db)) : std::nullopt;
+      },
+      [this, apply = std::move(apply), choice](auto value) {
+        if (*choice_ != choice) return;
+        --outstanding_;
+        if (value) apply(std::move(*value));
+        if (outstanding_ == 0 && std::exchange(refreshAgain_, false)) refresh();
+      });
+}
+
+void StatisticsWindow::choose() {
+  ++*choice_;
+  outstanding_ = 0;
+  refreshAgain_ = false;
+  for (ChartView* chart : charts()) chart->setWaiting();
+  summary_->setText(QString::fromLatin1(kChartWaitingText));
+  refresh();
+}
+
+// Answers may come faster than a large history is counted: while a count runs, a new one waits
+// for it, so that the charts still fill in and the history's thread never falls behind.
 void StatisticsWindow::refresh() {
+  if (outstanding_ > 0) {
+    refreshAgain_ = true;
+    return;
+  }
   const HistoryFilter f = filter();
-  const HistoryQueries queries(store_.databasePath());
-  const NoteAnswers answers = queries.noteAnswers(f);
-  accuracy_->setData(answers.perNote);
-  confusion_->setData(answers.confusion);
-  Progress progress = queries.progress(f);
-  daily_->setData(std::move(progress.days));
-  levels_->setData(std::move(progress.levels));
-  const std::array<Intonation, 12> sung = queries.sungIntonation(f);
-  int sungNotes = 0;
-  for (const Intonation& note : sung) sungNotes += note.count;
-  intonation_->setData(sung);
-  intonation_->setBasis(
-      countOf(sungNotes, QStringLiteral("sung note"), QStringLiteral("sung notes")));
-  std::vector<TuningDay> tuning = queries.tuningByDay(f);
-  int tunedNotes = 0;
-  for (const TuningDay& day : tuning) tunedNotes += day.notes;
-  tuning_->setData(std::move(tuning));
-  tuning_->setBasis(countOf(tunedNotes, QStringLiteral("sung note"), QStringLiteral("sung notes")));
-  std::vector<LongToneTake> takes = queries.longToneTakes(f);
-  longTones_->setBasis(
-      countOf(static_cast<int>(takes.size()), QStringLiteral("take"), QStringLiteral("takes")));
-  longTones_->setData(std::move(takes));
+  fetch([f](const QSqlDatabase& db) { return noteAnswers(db, f); },
+        [this](const NoteAnswers& answers) {
+          accuracy_->setData(answers.perNote);
+          confusion_->setData(answers.confusion);
+          showSummary(answers);
+        });
+  fetch([f](const QSqlDatabase& db) { return progress(db, f); },
+        [this](Progress progress) {
+          daily_->setData(std::move(progress.days));
+          levels_->setData(std::move(progress.levels));
+        });
+  const QString sungNote = QStringLiteral("sung note");
+  const QString sungNotes = QStringLiteral("sung notes");
+  fetch([f](const QSqlDatabase& db) { return sungIntonation(db, f); },
+        [this, sungNote, sungNotes](const std::array<Intonation, 12>& notes) {
+          int count = 0;
+          for (const Intonation& note : notes) count += note.count;
+          intonation_->setBasis(countOf(count, sungNote, sungNotes));
+          intonation_->setData(notes);
+        });
+  fetch([f](const QSqlDatabase& db) { return tuningByDay(db, f); },
+        [this, sungNote, sungNotes](std::vector<TuningDay> days) {
+          int count = 0;
+          for (const TuningDay& day : days) count += day.notes;
+          tuning_->setBasis(countOf(count, sungNote, sungNotes));
+          tuning_->setData(std::move(days));
+        });
+  fetch([f](const QSqlDatabase& db) { return longToneTakes(db, f); },
+        [this](std::vector<LongToneTake> takes) {
+          longTones_->setBasis(countOf(static_cast<int>(takes.size()), QStringLiteral("take"),
+                                       QStringLiteral("takes")));
+          longTones_->setData(std::move(takes));
+        });
   // An exercise is judged by its intervals, degrees and chord tones, not by pitch classes.
   const bool exercise = f.lesson && *f.lesson >= LessonMode::Intervals;
   for (QWidget* chart : std::initializer_list<QWidget*>{accuracy_, confusion_, intonation_})
     chart->setVisible(!exercise);
   exercises_->setVisible(exercise);
-  if (exercise) exercises_->setData(queries.exerciseAnswers(f));
+  if (exercise)
+    fetch([f](const QSqlDatabase& db) { return exerciseAnswers(db, f); },
+          [this](const ExerciseAnswers& answers) { exercises_->setData(answers); });
+}
+
+void StatisticsWindow::showSummary(const NoteAnswers& answers) {
   const int asked = answers.asked();
   const QLocale locale;
   summary_->setText(
@@ -218,7 +285,7 @@ void StatisticsWindow::refresh() {
 }
 
 void StatisticsWindow::exportHistory() {
-  exportHistoryDialog(this, store_.databasePath());
+  exportHistoryDialog(this, store_);
 }
 
 void StatisticsWindow::clearHistory() {

@@ -33,14 +33,20 @@ QString latin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The colour laid over a pixel with the given coverage, 0 to 1.
-QRgb blended(QRgb under, display::Rgb over, double cover) {
-  const int weight = static_cast<int>(cover * 256 + 0.5);  // in 256ths, whole numbers are cheaper
-  const auto mix = [weight](int below, int above) {
-    return below + (((above - below) * weight) >> 8);
-  };
-  return qRgb(mix(qRed(under), over.red), mix(qGreen(under), over.green),
-              mix(qBlue(under), over.blue));
+// A coverage from 0 to 1 in 256ths: whole numbers are cheaper.
+int weightOf(double cover) {
+  return static_cast<int>(cover * 256 + 0.5);
+}
+
+// The colour laid over a pixel with the given weight. Red and blue are mixed together, a channel
+// in each half of the word: under + (over - under) * weight / 256, rounded down, for each channel.
+QRgb blended(QRgb under, QRgb over, int weight) {
+  const auto keep = static_cast<quint32>(256 - weight);
+  const auto take = static_cast<quint32>(weight);
+  const quint32 redBlue =
+      (((under & 0xff00ffu) * keep + (over & 0xff00ffu) * take) >> 8) & 0xff00ffu;
+  const quint32 green = (((under & 0x00ff00u) * keep + (over & 0x00ff00u) * take) >> 8) & 0x00ff00u;
+  return 0xff000000u | redBlue | green;
 }
 
 // The rows a span touches, the last exclusive.
@@ -149,7 +155,6 @@ void PitchGraph::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.drawImage(event->rect(), picture_, event->rect());
   const PitchGraphLayout layout = graphLayout();
-  if (event->rect().intersects(deviationArea(layout))) paintDeviation(painter, layout);
   if (!caption_.isEmpty() && event->rect().intersects(captionArea(layout)))
     paintCaption(painter, layout);
 }
@@ -220,17 +225,10 @@ QRect PitchGraph::updatePicture() {
   if (deviationStale_ || shown != deviationShown_) {
     deviationShown_ = shown;
     deviationStale_ = false;
+    paintDeviation(layout);
     changed |= deviationArea(layout);
   }
   return changed;
-}
-
-void PitchGraph::restoreGrid(const QRect& area) {
-  const QRect inside = area.intersected(picture_.rect());
-  const auto bytes = static_cast<std::size_t>(inside.width()) * sizeof(QRgb);
-  for (int y = inside.top(); y <= inside.bottom(); ++y)
-    std::memcpy(picture_.scanLine(y) + inside.left() * sizeof(QRgb),
-                grid_.constScanLine(y) + inside.left() * sizeof(QRgb), bytes);
 }
 
 void PitchGraph::paintGrid(const PitchGraphLayout& layout, const GraphMarks& marks) {
@@ -245,6 +243,7 @@ void PitchGraph::paintGrid(const PitchGraphLayout& layout, const GraphMarks& mar
   gridRange_ = layout.range;
   gridMarks_ = marks;
   gridTarget_ = target_;
+  deviationLines_ = {};  // drawn over the grid
   traceCount_ = 0;
   deviationStale_ = true;
 }
@@ -331,14 +330,15 @@ void PitchGraph::paintSungLine(const PitchGraphLayout& layout) {
     const display::TraceSpan& span = trace_[i];
     const auto [top, bottom] = rowsOf(span);
     QRgb* pixel = picture + top * stride + span.column;
-    // Only the end rows are partly covered.
-    for (int y = top; y < bottom; ++y, pixel += stride) {
-      const bool whole = y > span.top && y + 1 < span.bottom;
-      *pixel = whole ? solid
-                     : blended(*pixel, colour,
-                               std::min(span.bottom, y + 1.0) -
-                                   std::max(span.top, static_cast<double>(y)));
+    if (bottom - top == 1) {
+      *pixel = blended(*pixel, solid, weightOf(span.bottom - span.top));
+      continue;
     }
+    // Only the end rows are partly covered.
+    *pixel = blended(*pixel, solid, weightOf(top + 1 - span.top));
+    for (int y = top + 1; y < bottom - 1; ++y) *(pixel += stride) = solid;
+    pixel += stride;
+    *pixel = blended(*pixel, solid, weightOf(span.bottom - (bottom - 1)));
   }
 }
 
@@ -346,26 +346,68 @@ QRect PitchGraph::deviationArea(const PitchGraphLayout& layout) const {
   return {layout.plotRight + 1, 0, layout.width - layout.plotRight - 1, deviationHeight_};
 }
 
-// Written over the picture on each paint that reaches it: the texts are laid out once each,
-// and a painter on the picture only for them would cost more than the line.
-void PitchGraph::paintDeviation(QPainter& painter, const PitchGraphLayout& layout) {
-  if (!deviationShown_) return;
-  const int cents = std::clamp(deviationShown_->cents, -kMostCents, kMostCents);
-  QStaticText& text = centsTexts_[cents + kMostCents];
-  if (text.text().isEmpty()) {
-    text.setText(QString::fromStdString(display::deviationText(cents)));
-    text.prepare(QTransform(), deviationFont_);
+// The nearest note's name over its deviation, centred in the strip right of the plot. Each of the
+// two lines is drawn once over the grid, when first shown, and copied into the picture from then
+// on: a frame costs a few rows of pixels instead of the layout of two texts.
+void PitchGraph::paintDeviation(const PitchGraphLayout& layout) {
+  const QRect area = deviationArea(layout);
+  if (area.isEmpty()) return;
+  if (deviationLines_.area != area) deviationLines_ = {area, {}, {}};
+  const int nameBottom = kPadding + static_cast<int>(sungNames_[0].size().height());
+  const QRect nameRows(area.left(), area.top(), area.width(), nameBottom - area.top());
+  const QRect centsRows(area.left(), nameBottom, area.width(), area.bottom() + 1 - nameBottom);
+  if (!deviationShown_) {
+    copyRows(grid_, area);
+    return;
   }
-  const QStaticText& name = sungNames_[pitchClassOf(deviationShown_->note)];
-  painter.setPen(qColorOf(display::deviationInTune(cents) ? kGraphPalette.inTuneText
-                                                          : kGraphPalette.outOfTuneText));
-  // The nearest note's name over its deviation, centred in the strip right of the plot.
+  const int cents = std::clamp(deviationShown_->cents, -kMostCents, kMostCents);
+  const bool inTune = display::deviationInTune(cents);
+  const int pitchClass = pitchClassOf(deviationShown_->note);
+  QImage& name = deviationLines_.names[static_cast<std::size_t>(2 * pitchClass + (inTune ? 1 : 0))];
+  QImage& text = deviationLines_.cents[static_cast<std::size_t>(cents + kMostCents)];
+  const QColor colour = qColorOf(inTune ? kGraphPalette.inTuneText : kGraphPalette.outOfTuneText);
   const double middle = (layout.plotRight + layout.width) / 2.0;
-  painter.setFont(sungNameFont_);
-  painter.drawStaticText(QPointF(middle - name.size().width() / 2, kPadding), name);
-  painter.setFont(deviationFont_);
-  painter.drawStaticText(QPointF(middle - text.size().width() / 2, kPadding + name.size().height()),
-                         text);
+  if (name.isNull()) {
+    const QStaticText& line = sungNames_[pitchClass];
+    name = lineOverGrid(nameRows, line, sungNameFont_, colour,
+                        QPointF(middle - line.size().width() / 2, kPadding));
+  }
+  if (text.isNull()) {
+    QStaticText& line = centsTexts_[static_cast<std::size_t>(cents + kMostCents)];
+    if (line.text().isEmpty()) {
+      line.setText(QString::fromStdString(display::deviationText(cents)));
+      line.prepare(QTransform(), deviationFont_);
+    }
+    text = lineOverGrid(centsRows, line, deviationFont_, colour,
+                        QPointF(middle - line.size().width() / 2, nameBottom));
+  }
+  copyRows(name, nameRows);
+  copyRows(text, centsRows);
+}
+
+// The grid's pixels of `rows` with the text written over them at `at`, in the widget's
+// coordinates.
+QImage PitchGraph::lineOverGrid(const QRect& rows, const QStaticText& text, const QFont& font,
+                                const QColor& colour, QPointF at) const {
+  QImage line = grid_.copy(rows);
+  QPainter painter(&line);
+  painter.translate(-rows.topLeft());
+  painter.setPen(colour);
+  painter.setFont(font);
+  painter.drawStaticText(at, text);
+  return line;
+}
+
+// Copies an image of `area`'s size, or the same area of one of the widget's size, into the
+// picture at `area`.
+void PitchGraph::copyRows(const QImage& from, const QRect& area) {
+  const QRect inside = area.intersected(picture_.rect());
+  const QPoint origin = from.size() == picture_.size() ? QPoint() : area.topLeft();
+  const auto bytes = static_cast<std::size_t>(inside.width()) * sizeof(QRgb);
+  for (int y = inside.top(); y <= inside.bottom(); ++y)
+    std::memcpy(picture_.scanLine(y) + inside.left() * sizeof(QRgb),
+                from.constScanLine(y - origin.y()) + (inside.left() - origin.x()) * sizeof(QRgb),
+                bytes);
 }
 
 }  // namespace auralis

@@ -67,8 +67,10 @@ class PitchGraph : public QWidget {
   void paintSungLine(const display::PitchGraphLayout& layout);
   // The top of the strip right of the plot, where the nearest note and its deviation are written.
   QRect deviationArea(const display::PitchGraphLayout& layout) const;
-  void paintDeviation(QPainter& painter, const display::PitchGraphLayout& layout);
-  void restoreGrid(const QRect& area);
+  void paintDeviation(const display::PitchGraphLayout& layout);
+  QImage lineOverGrid(const QRect& rows, const QStaticText& text, const QFont& font,
+                      const QColor& colour, QPointF at) const;
+  void copyRows(const QImage& from, const QRect& area);
   QRect captionArea(const display::PitchGraphLayout& layout) const;
   void paintCaption(QPainter& painter, const display::PitchGraphLayout& layout) const;
 
@@ -93,6 +95,14 @@ class PitchGraph : public QWidget {
   std::array<QStaticText, 12> names_;
   std::array<QStaticText, 12> sungNames_;
   std::array<QStaticText, 101> centsTexts_;  // -50 to +50, each laid out when first shown
+  // The deviation's lines as drawn over the grid of `area`, each when first shown: the names by
+  // pitch class, out of tune and in tune; the cents from -50 to +50.
+  struct DeviationLines {
+    QRect area;
+    std::array<QImage, 24> names;
+    std::array<QImage, 101> cents;
+  };
+  DeviationLines deviationLines_;
 
   // The grid without the sung line, and the picture shown; both of the widget's size.
   QImage grid_;

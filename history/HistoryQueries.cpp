@@ -108,87 +108,32 @@ QDateTime rangeStart(HistoryRange range, const QDateTime& now) {
   return {};
 }
 
-HistoryQueries::HistoryQueries(const QString& databasePath) : name_(connectionName()) {
+HistoryConnection::HistoryConnection(const QString& databasePath) : name_(connectionName()) {
   QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
   db.setDatabaseName(databasePath);
   db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000"));
   db.open();
 }
 
-HistoryQueries::~HistoryQueries() {
+HistoryConnection::~HistoryConnection() {
   QSqlDatabase::database(name_, false).close();
   QSqlDatabase::removeDatabase(name_);
 }
 
-QSqlDatabase HistoryQueries::db() const {
+QSqlDatabase HistoryConnection::database() const {
   return QSqlDatabase::database(name_, false);
 }
 
-bool HistoryQueries::isOpen() const {
-  return db().isOpen();
+bool HistoryConnection::isOpen() const {
+  return database().isOpen();
 }
 
-// Every query groups by lesson first, the order of its index, and adds the lessons up here.
-
-NoteAnswers HistoryQueries::noteAnswers(const HistoryFilter& filter) const {
-  NoteAnswers result;
-  QSqlQuery q = select(db(),
-                       QStringLiteral("SELECT expected, answered, COUNT(*), SUM(correct)"
-                                      " FROM answers%1 GROUP BY lesson, expected, answered"),
-                       whereOf(filter));
-  while (q.next()) {
-    const int expected = q.value(0).toInt();
-    const int answered = q.value(1).toInt();
-    if (!isPitchClass(expected) || !isPitchClass(answered)) continue;
-    const int count = q.value(2).toInt();
-    result.confusion[expected][answered] += count;
-    result.perNote[expected].asked += count;
-    result.perNote[expected].correct += q.value(3).toInt();
-  }
-  return result;
-}
-
-Progress HistoryQueries::progress(const HistoryFilter& filter) const {
-  std::map<QString, DayStats> byDay;
-  std::map<std::pair<QString, QString>, int> highest;  // lesson and day: level
-  QSqlQuery totals = select(db(),
-                            QStringLiteral("SELECT lesson, day, COUNT(*), SUM(correct), MAX(level)"
-                                           " FROM answers%1 GROUP BY lesson, day"),
-                            whereOf(filter));
-  while (totals.next()) {
-    const QString day = totals.value(1).toString();
-    DayStats& stats = byDay[day];
-    stats.asked += totals.value(2).toInt();
-    stats.correct += totals.value(3).toInt();
-    highest[{totals.value(0).toString(), day}] = totals.value(4).toInt();
-  }
-  QSqlQuery events = select(db(),
-                            QStringLiteral("SELECT lesson, day, MAX(to_level) FROM level_events%1"
-                                           " GROUP BY lesson, day"),
-                            whereOf(filter));
-  while (events.next()) {
-    int& level = highest[{events.value(0).toString(), events.value(1).toString()}];
-    level = std::max(level, events.value(2).toInt());
-  }
-
-  Progress result;
-  for (auto& [text, stats] : byDay) {
-    stats.day = QDate::fromString(text, Qt::ISODate);
-    result.days.push_back(stats);
-  }
-  addMedians(filter, result.days);
-  for (const auto& [key, level] : highest) {
-    const auto lesson = lessonNamed(key.first);
-    if (lesson)
-      result.levels.push_back({*lesson, QDate::fromString(key.second, Qt::ISODate), level});
-  }
-  return result;
-}
+namespace {
 
 // The median is the middle answer of the day in response-time order, or the mean of the middle
 // two: an index holds each day's answers in that order, so it is found by counting along it.
-void HistoryQueries::addMedians(const HistoryFilter& filter, std::vector<DayStats>& days) const {
-  QSqlQuery middle(db());
+void addMedians(const QSqlDatabase& db, const HistoryFilter& filter, std::vector<DayStats>& days) {
+  QSqlQuery middle(db);
   const Where ofDay = whereOf(filter, {QStringLiteral("day = ?")});
   if (!prepare(middle,
                QStringLiteral("SELECT response_ms FROM answers%1"
@@ -206,9 +151,68 @@ void HistoryQueries::addMedians(const HistoryFilter& filter, std::vector<DayStat
   }
 }
 
-std::array<Intonation, 12> HistoryQueries::intonation(const HistoryFilter& filter) const {
+}  // namespace
+
+// Every query groups by lesson first, the order of its index, and adds the lessons up here.
+
+NoteAnswers noteAnswers(const QSqlDatabase& db, const HistoryFilter& filter) {
+  NoteAnswers result;
+  QSqlQuery q = select(db,
+                       QStringLiteral("SELECT expected, answered, COUNT(*), SUM(correct)"
+                                      " FROM answers%1 GROUP BY lesson, expected, answered"),
+                       whereOf(filter));
+  while (q.next()) {
+    const int expected = q.value(0).toInt();
+    const int answered = q.value(1).toInt();
+    if (!isPitchClass(expected) || !isPitchClass(answered)) continue;
+    const int count = q.value(2).toInt();
+    result.confusion[expected][answered] += count;
+    result.perNote[expected].asked += count;
+    result.perNote[expected].correct += q.value(3).toInt();
+  }
+  return result;
+}
+
+Progress progress(const QSqlDatabase& db, const HistoryFilter& filter) {
+  std::map<QString, DayStats> byDay;
+  std::map<std::pair<QString, QString>, int> highest;  // lesson and day: level
+  QSqlQuery totals = select(db,
+                            QStringLiteral("SELECT lesson, day, COUNT(*), SUM(correct), MAX(level)"
+                                           " FROM answers%1 GROUP BY lesson, day"),
+                            whereOf(filter));
+  while (totals.next()) {
+    const QString day = totals.value(1).toString();
+    DayStats& stats = byDay[day];
+    stats.asked += totals.value(2).toInt();
+    stats.correct += totals.value(3).toInt();
+    highest[{totals.value(0).toString(), day}] = totals.value(4).toInt();
+  }
+  QSqlQuery events = select(db,
+                            QStringLiteral("SELECT lesson, day, MAX(to_level) FROM level_events%1"
+                                           " GROUP BY lesson, day"),
+                            whereOf(filter));
+  while (events.next()) {
+    int& level = highest[{events.value(0).toString(), events.value(1).toString()}];
+    level = std::max(level, events.value(2).toInt());
+  }
+
+  Progress result;
+  for (auto& [text, stats] : byDay) {
+    stats.day = QDate::fromString(text, Qt::ISODate);
+    result.days.push_back(stats);
+  }
+  addMedians(db, filter, result.days);
+  for (const auto& [key, level] : highest) {
+    const auto lesson = lessonNamed(key.first);
+    if (lesson)
+      result.levels.push_back({*lesson, QDate::fromString(key.second, Qt::ISODate), level});
+  }
+  return result;
+}
+
+std::array<Intonation, 12> intonation(const QSqlDatabase& db, const HistoryFilter& filter) {
   std::array<CentsSums, 12> sums{};
-  QSqlQuery q = select(db(),
+  QSqlQuery q = select(db,
                        QStringLiteral("SELECT answered, COUNT(*), SUM(cents), SUM(cents * cents)"
                                       " FROM answers%1 GROUP BY lesson, answered"),
                        whereOf(filter, {QStringLiteral("cents IS NOT NULL")}));
@@ -340,7 +344,7 @@ std::optional<LongToneBest> bestLongTone(const QSqlDatabase& db, int midiNote) {
   return best;
 }
 
-bool HistoryQueries::exportCsv(const QString& fileName) const {
+bool exportCsv(const QSqlDatabase& db, const QString& fileName) {
   QSaveFile file(fileName);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
   QTextStream out(&file);
@@ -351,8 +355,7 @@ bool HistoryQueries::exportCsv(const QString& fileName) const {
   out << columns << '\n';
   // select() puts the (empty) WHERE clause in place of %1.
   QSqlQuery q = select(
-      db(), QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM answers%1 ORDER BY id"),
-      {});
+      db, QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM answers%1 ORDER BY id"), {});
   const int count = static_cast<int>(columns.count(QLatin1Char(',')) + 1);
   while (q.next()) {
     for (int i = 0; i < count; ++i) {

@@ -125,43 +125,31 @@ std::vector<LongToneTake> longToneTakes(const QSqlDatabase& db, const HistoryFil
 // Over the whole history; nothing when the file cannot be read.
 std::optional<LongToneBest> bestLongTone(const QSqlDatabase& db, int midiNote);
 
-// The questions behind the statistics window. Each opens the file read-only for itself, so a
-// file set aside or cleared meanwhile is never held; every sum is taken in SQL on the indexes.
-class HistoryQueries {
+// A read-only connection to a history file, on the thread that makes it, for the queries below.
+// A file that is missing or not a database leaves it closed, and every query then finds nothing.
+class HistoryConnection {
  public:
-  explicit HistoryQueries(const QString& databasePath);
-  ~HistoryQueries();
-  HistoryQueries(const HistoryQueries&) = delete;
-  HistoryQueries& operator=(const HistoryQueries&) = delete;
+  explicit HistoryConnection(const QString& databasePath);
+  ~HistoryConnection();
+  HistoryConnection(const HistoryConnection&) = delete;
+  HistoryConnection& operator=(const HistoryConnection&) = delete;
 
   bool isOpen() const;
-  NoteAnswers noteAnswers(const HistoryFilter& filter) const;
-  Progress progress(const HistoryFilter& filter) const;
-  std::array<Intonation, 12> intonation(const HistoryFilter& filter) const;
-  ExerciseAnswers exerciseAnswers(const HistoryFilter& filter) const {
-    return auralis::exerciseAnswers(db(), filter);
-  }
-  std::array<Intonation, 12> sungIntonation(const HistoryFilter& filter) const {
-    return auralis::sungIntonation(db(), filter);
-  }
-  std::vector<TuningDay> tuningByDay(const HistoryFilter& filter) const {
-    return auralis::tuningByDay(db(), filter);
-  }
-  std::vector<LongToneTake> longToneTakes(const HistoryFilter& filter) const {
-    return auralis::longToneTakes(db(), filter);
-  }
-  std::optional<LongToneBest> bestLongTone(int midiNote) const {
-    return auralis::bestLongTone(db(), midiNote);
-  }
-  // Every answer as comma-separated values with a header line; false when the file cannot be
-  // written.
-  bool exportCsv(const QString& fileName) const;
+  QSqlDatabase database() const;
 
  private:
-  QSqlDatabase db() const;
-  void addMedians(const HistoryFilter& filter, std::vector<DayStats>& days) const;
   QString name_;
 };
+
+// The questions behind the statistics window: each a plain function of a connection that returns
+// a plain value, so that it can run on the history's thread (HistoryStore::ask) and its value be
+// handed back. Every sum is taken in SQL on the indexes.
+NoteAnswers noteAnswers(const QSqlDatabase& db, const HistoryFilter& filter);
+Progress progress(const QSqlDatabase& db, const HistoryFilter& filter);
+std::array<Intonation, 12> intonation(const QSqlDatabase& db, const HistoryFilter& filter);
+// Every answer as comma-separated values with a header line; false when the file cannot be
+// written.
+bool exportCsv(const QSqlDatabase& db, const QString& fileName);
 
 // The first instant a range covers: local midnight of its first day; invalid for Session and All.
 QDateTime rangeStart(HistoryRange range, const QDateTime& now);

@@ -1,5 +1,7 @@
 #include "history/HistoryStore.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -7,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -16,6 +19,7 @@
 
 #include "engine/Notes.h"
 #include "history/HistoryPaths.h"
+#include "history/HistoryQueries.h"
 #include "history/HistorySchema.h"
 #include "platform/OrderedWorker.h"
 
@@ -79,6 +83,14 @@ struct Item {
 
 enum class Opened { Ready, Damaged, Newer, Failed };
 
+// The writes and the counts of the statistics can wait; the interface thread, which shares the
+// cores with them, should not. Linux gives each thread a niceness of its own.
+constexpr int kWriterNiceness = 10;
+
+void yieldToTheInterface() {
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWriterNiceness);
+}
+
 }  // namespace
 
 // The writer's work runs on an OrderedWorker of its own: the opening, each batch of what has
@@ -87,6 +99,7 @@ class HistoryStore::Writer {
  public:
   explicit Writer(HistoryStore& store) : store_(store), name_(connectionName()) {
     queue_.reserve(64);
+    worker_.run([] { yieldToTheInterface(); });
     worker_.run([this] { open(); });
   }
 
@@ -112,6 +125,14 @@ class HistoryStore::Writer {
   }
 
   void flush() { worker_.waitUntilIdle(); }
+
+  // After every batch handed over before it, so a read sees what was recorded before it.
+  void read(std::function<void(const QSqlDatabase&)> task) {
+    worker_.run([this, task = std::move(task)] {
+      if (!reader_) reader_.emplace(store_.path_);
+      task(reader_->database());
+    });
+  }
 
  private:
   void writeQueued() {
@@ -283,7 +304,9 @@ class HistoryStore::Writer {
     return ok;
   }
 
+  // The reader goes too, so that it never holds a file set aside; the next read opens it again.
   void close() {
+    reader_.reset();
     insertAnswer_.reset();
     insertEvent_.reset();
     insertNote_.reset();
@@ -455,6 +478,7 @@ class HistoryStore::Writer {
   // The writer thread's own.
   std::optional<QSqlQuery> insertAnswer_;
   std::optional<QSqlQuery> insertEvent_;
+  std::optional<HistoryConnection> reader_;
   std::optional<QSqlQuery> insertNote_;
   std::optional<QSqlQuery> insertTake_;
   QString failure_;
@@ -500,6 +524,14 @@ void HistoryStore::clearHistory() {
 
 void HistoryStore::flush() {
   writer_->flush();
+}
+
+void HistoryStore::read(std::function<void(const QSqlDatabase&)> read) {
+  writer_->read(std::move(read));
+}
+
+void HistoryStore::reply(std::function<void()> reply) {
+  QMetaObject::invokeMethod(this, std::move(reply), Qt::QueuedConnection);
 }
 
 void HistoryStore::postNotice(const QString& text) {

@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QSqlDatabase>
 #include <QString>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <type_traits>
+#include <utility>
 
 #include "engine/AnswerRecord.h"
 #include "engine/Coaching.h"
@@ -52,6 +57,13 @@ class HistoryStore : public QObject, public AnswerRecorder {
   // Waits until everything queued so far has been written or dropped: for exit and tests.
   void flush();
 
+  // Runs `query`, a plain function of a read-only connection to the file that returns a value, on
+  // the writer's thread once everything recorded so far has been written, and then hands its
+  // value to `done` on the interface thread, unless `receiver` has gone by then. The connection
+  // is closed when the file could not be opened; a query then finds nothing.
+  template <typename Query, typename Done>
+  void ask(QObject* receiver, Query query, Done done);
+
   HistoryState state() const { return state_.load(); }
   // The row of this run in the sessions table; 0 until the file is open.
   std::int64_t sessionId() const { return sessionId_.load(); }
@@ -68,6 +80,9 @@ class HistoryStore : public QObject, public AnswerRecorder {
   friend class Writer;
   void postNotice(const QString& text);
   void postChanged();
+  // Runs `read` on the writer's thread after what is queued; `reply` then runs on the store's.
+  void read(std::function<void(const QSqlDatabase&)> read);
+  void reply(std::function<void()> reply);
 
   QString path_;
   std::int64_t startedMs_;  // the run's start, the session's
@@ -75,5 +90,19 @@ class HistoryStore : public QObject, public AnswerRecorder {
   std::atomic<std::int64_t> sessionId_{0};
   std::unique_ptr<Writer> writer_;
 };
+
+template <typename Query, typename Done>
+void HistoryStore::ask(QObject* receiver, Query query, Done done) {
+  using Value = std::invoke_result_t<Query&, const QSqlDatabase&>;
+  // Looked at only on the interface thread, where the receiver lives.
+  QPointer<QObject> target(receiver);
+  read([this, target, query = std::move(query),
+        done = std::move(done)](const QSqlDatabase& db) mutable {
+    reply([target = std::move(target), done = std::move(done),
+           value = std::make_shared<Value>(query(db))]() mutable {
+      if (target) done(std::move(*value));
+    });
+  });
+}
 
 }  // namespace auralis

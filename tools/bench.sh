@@ -13,12 +13,17 @@ cmake --build --preset release --target engine_bench input_bench platform_bench 
 bench=build/release/bench
 # input_bench holds the cost of keeping sung notes and coaching: BM_ReadoutAndHeldNotes against
 # BM_ReadoutAlone, each with its share of a core.
-for program in engine/engine_bench input/input_bench app/history_bench; do
+for program in engine/engine_bench input/input_bench; do
   echo "== $program"
   "$bench/$program" "$@"
 done
 # One run at a time: the window benchmarks time a live stream and measure the process's CPU.
-for program in platform/platform_bench app/app_bench display/display_bench; do
+# history_bench opens the statistics window over 200,000 and 1,000,000 answers on the display
+# (BM_OpenStatisticsWindow: the longest the interface thread is held, gap_ms; until the window is
+# mapped and painted, mapped_ms; until every chart has drawn, drawn_ms). display_bench times a
+# frame of the pitch graph with its repaint (BM_PitchGraphFrame) beside the floor of a widget of
+# the same size that only fills itself (BM_FilledWidgetRepaint).
+for program in platform/platform_bench app/app_bench app/history_bench display/display_bench; do
   echo "== $program"
   tools/with-services.sh "$bench/$program" "$@"
 done

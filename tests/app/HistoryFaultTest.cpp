@@ -129,7 +129,8 @@ TEST_F(HistoryFaults, ANewerProgramsFileIsLeftAsItIsAndStillShown) {
   EXPECT_EQ(s.state(), HistoryState::Newer);
   HistoryFilter all;
   all.now = now();
-  EXPECT_EQ(HistoryQueries(path()).noteAnswers(all).asked(), 1) << "the window still reads it";
+  EXPECT_EQ(noteAnswers(HistoryConnection(path()).database(), all).asked(), 1)
+      << "the window still reads it";
   closeStore();
 
   EXPECT_EQ(bytesOf(path()), before);

@@ -9,7 +9,9 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <vector>
 
@@ -65,6 +67,41 @@ class HistoryFile {
  private:
   static inline int count_ = 0;
   QString name_;
+};
+
+// Keeps the history's thread busy in a question of its own, as a long count over a large history
+// would, until released; whatever is asked meanwhile waits behind it.
+class HistoryThreadHold {
+ public:
+  explicit HistoryThreadHold(HistoryStore& store) : state_(std::make_shared<State>()) {
+    store.ask(
+        &store,
+        [state = state_](const QSqlDatabase&) {
+          std::unique_lock lock(state->mutex);
+          state->wake.wait(lock, [&] { return state->released; });
+          return 0;
+        },
+        [](int) {});
+  }
+  ~HistoryThreadHold() { release(); }
+  HistoryThreadHold(const HistoryThreadHold&) = delete;
+  HistoryThreadHold& operator=(const HistoryThreadHold&) = delete;
+
+  void release() {
+    {
+      std::lock_guard lock(state_->mutex);
+      state_->released = true;
+    }
+    state_->wake.notify_all();
+  }
+
+ private:
+  struct State {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool released = false;
+  };
+  std::shared_ptr<State> state_;
 };
 
 // A history file in a private folder, the store's notices collected as they arrive.

@@ -22,7 +22,7 @@ TEST_F(HistoryQueriesTest, EachQuestionNoteCountsItsAnswersAndWhatWasAnswered) {
           answer(noon(0), 61, 'C', true), answer(noon(0), 61, 'D', false),
           answer(noon(0), 61, 'D', false), answer(noon(0), 71, 'b', true),
           answer(noon(0), 59, 'b', true)});
-  const NoteAnswers result = HistoryQueries(path()).noteAnswers(filter());
+  const NoteAnswers result = noteAnswers(HistoryConnection(path()).database(), filter());
 
   struct Row {
     int note;
@@ -77,12 +77,13 @@ TEST_F(HistoryQueriesTest, RangeAndLessonChooseTheAnswersCounted) {
       {"Sing in the last 7 days", HistoryRange::Last7Days, LessonMode::Sing, 1},
       {"Unlock", HistoryRange::All, LessonMode::Unlock, 0},
   };
-  const HistoryQueries queries(path());
+  const HistoryConnection connection(path());
   for (const Case& c : cases)
-    EXPECT_EQ(queries.noteAnswers(filter(c.range, c.lesson)).asked(), c.asked) << c.name;
+    EXPECT_EQ(noteAnswers(connection.database(), filter(c.range, c.lesson)).asked(), c.asked)
+        << c.name;
   HistoryFilter first = filter(HistoryRange::Session);
   first.sessionId = earlier;
-  EXPECT_EQ(queries.noteAnswers(first).asked(), 2) << "the earlier session";
+  EXPECT_EQ(noteAnswers(connection.database(), first).asked(), 2) << "the earlier session";
 }
 
 TEST_F(HistoryQueriesTest, ARangeStartsAtLocalMidnightOfItsFirstDay) {
@@ -100,9 +101,10 @@ TEST_F(HistoryQueriesTest, ARangeStartsAtLocalMidnightOfItsFirstDay) {
     answers.push_back(answer(first.toMSecsSinceEpoch() - 1, 60, 'c', true));
   }
   record(answers);
-  const HistoryQueries queries(path());
+  const HistoryConnection connection(path());
   for (std::size_t i = 0; i < cases.size(); ++i)
-    EXPECT_EQ(queries.noteAnswers(filter(cases[i].range)).asked(), static_cast<int>(2 * i + 1))
+    EXPECT_EQ(noteAnswers(connection.database(), filter(cases[i].range)).asked(),
+              static_cast<int>(2 * i + 1))
         << "range " << i;
 }
 
@@ -113,7 +115,7 @@ TEST_F(HistoryQueriesTest, EachDayHasItsAccuracyAndMedianResponseTime) {
   };
   record({at(2, 900, true), at(2, 500, false), at(2, 700, true), at(0, 10000, false),
           at(0, 100, true), at(0, 500, true), at(0, 300, true)});
-  const std::vector<DayStats> days = HistoryQueries(path()).progress(filter()).days;
+  const std::vector<DayStats> days = progress(HistoryConnection(path()).database(), filter()).days;
   struct Row {
     int daysAgo;
     int asked;
@@ -137,7 +139,8 @@ TEST_F(HistoryQueriesTest, TheLevelReachedIsTheHighestOfEachLessonAndDay) {
           answer(noon(0), 60, 'c', true, LessonMode::Mimic, 2)});
   store->recordLevelEvent({noon(0, 9), LessonMode::Identify, 4, 6, LevelEventKind::Promotion});
   settle();
-  const std::vector<LevelPoint> points = HistoryQueries(path()).progress(filter()).levels;
+  const std::vector<LevelPoint> points =
+      progress(HistoryConnection(path()).database(), filter()).levels;
   struct Row {
     LessonMode lesson;
     int daysAgo;
@@ -158,7 +161,7 @@ TEST_F(HistoryQueriesTest, IntonationIsTheMeanAndSpreadOfEachSungNote) {
   typed.cents = 40;  // not sung: never counted
   record({sung(noon(0), 60, 'c', 10), sung(noon(0), 60, 'c', 20), sung(noon(0), 48, 'c', 30),
           sung(noon(0), 64, 'e', -15), sung(noon(0), 67, 'g', std::nan("")), typed});
-  const auto notes = HistoryQueries(path()).intonation(filter());
+  const auto notes = intonation(HistoryConnection(path()).database(), filter());
   struct Row {
     int note;
     int count;
@@ -184,7 +187,7 @@ TEST_F(HistoryQueriesTest, ExportWritesEveryAnswerAsCommaSeparatedValues) {
   two.responseMs = 640;
   record({answer(1718442900000, 60, 'c', true, LessonMode::Identify, 3, 812), two});
   const QString csv = dir.path() + QStringLiteral("/out.csv");
-  ASSERT_TRUE(HistoryQueries(path()).exportCsv(csv));
+  ASSERT_TRUE(exportCsv(HistoryConnection(path()).database(), csv));
   QFile file(csv);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
   const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
@@ -222,20 +225,20 @@ TEST_F(HistoryQueriesTest, ExportAndEveryQueryRunWithoutAWarning) {
   QtWarnings::seen().clear();
   {
     const QtWarnings warnings;
-    const HistoryQueries queries(path());
-    EXPECT_TRUE(queries.exportCsv(dir.path() + QStringLiteral("/out.csv")));
-    EXPECT_EQ(queries.noteAnswers(filter()).asked(), 2);
-    queries.progress(filter(HistoryRange::Today, LessonMode::Identify));
-    queries.intonation(filter(HistoryRange::Session));
+    const HistoryConnection connection(path());
+    EXPECT_TRUE(exportCsv(connection.database(), dir.path() + QStringLiteral("/out.csv")));
+    EXPECT_EQ(noteAnswers(connection.database(), filter()).asked(), 2);
+    progress(connection.database(), filter(HistoryRange::Today, LessonMode::Identify));
+    intonation(connection.database(), filter(HistoryRange::Session));
   }
   EXPECT_TRUE(QtWarnings::seen().isEmpty()) << QtWarnings::seen().join('\n').toStdString();
 }
 
 TEST_F(HistoryQueriesTest, AMissingFileShowsNothing) {
-  const HistoryQueries queries(dir.path() + QStringLiteral("/none/history.sqlite"));
-  EXPECT_FALSE(queries.isOpen());
-  EXPECT_EQ(queries.noteAnswers(filter()).asked(), 0);
-  EXPECT_TRUE(queries.progress(filter()).days.empty());
+  const HistoryConnection connection(dir.path() + QStringLiteral("/none/history.sqlite"));
+  EXPECT_FALSE(connection.isOpen());
+  EXPECT_EQ(noteAnswers(connection.database(), filter()).asked(), 0);
+  EXPECT_TRUE(progress(connection.database(), filter()).days.empty());
   EXPECT_FALSE(QFile::exists(dir.path() + QStringLiteral("/none/history.sqlite")));
 }
 
@@ -264,8 +267,8 @@ TEST_F(HistoryQueriesTest, EachExerciseItemCountsItsAnswersIntonationAndConfusio
           exerciseAnswer(LessonMode::ScaleDegrees, "5", "5", 4.0),
           answer(noon(0), 60, 'c', true, LessonMode::Identify)});
 
-  const ExerciseAnswers intervals =
-      HistoryQueries(path()).exerciseAnswers(filter(HistoryRange::All, LessonMode::Intervals));
+  const ExerciseAnswers intervals = exerciseAnswers(
+      HistoryConnection(path()).database(), filter(HistoryRange::All, LessonMode::Intervals));
   ASSERT_EQ(intervals.items.size(), 2u);
   const ItemStats& third = intervals.items[0];
   EXPECT_EQ(third.item, "M3");
@@ -288,7 +291,7 @@ TEST_F(HistoryQueriesTest, EachExerciseItemCountsItsAnswersIntonationAndConfusio
         << cell.asked << " as " << cell.answered;
 
   // Without a lesson: every exercise, and none of the six lessons' answers.
-  const ExerciseAnswers all = HistoryQueries(path()).exerciseAnswers(filter());
+  const ExerciseAnswers all = exerciseAnswers(HistoryConnection(path()).database(), filter());
   ASSERT_EQ(all.items.size(), 3u);
   EXPECT_EQ(all.items[0].item, "5");
   EXPECT_EQ(all.count("5", "5"), 1);

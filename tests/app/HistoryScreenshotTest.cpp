@@ -118,6 +118,7 @@ TEST(HistoryScreenshots, TheStatisticsWindowShowsTwoWeeksOfPractice) {
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window.waiting(); }, 5000));
   window.repaint();
   QCoreApplication::processEvents();
   QTest::qWait(50);

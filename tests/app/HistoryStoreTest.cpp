@@ -1,9 +1,12 @@
 #include <QDir>
 #include <QFileInfo>
+#include <QTest>
 #include <QTimeZone>
 #include <cmath>
+#include <optional>
 
 #include "history/HistoryPaths.h"
+#include "history/HistoryQueries.h"
 #include "history/HistorySchema.h"
 #include "tests/app/HistoryFixture.h"
 #include "tests/app/WindowFixture.h"
@@ -371,6 +374,49 @@ TEST_F(HistoryTest, TheChangedNoticeFollowsWrittenAnswers) {
   s.recordAnswer(answer(noon(0), 60, 'c', true));
   settle();
   EXPECT_GE(changes, 1);
+}
+
+// A question asked of the store is answered on its own thread, after everything handed to the
+// writer before it, without a flush; an answer for a receiver that has gone is dropped.
+TEST_F(HistoryTest, AQuestionSeesEveryAnswerRecordedBeforeIt) {
+  struct Case {
+    const char* name;
+    int before;  // answers recorded before the question
+    bool clear;  // and the history cleared after them
+    int after;   // answers recorded after the clear
+    int counted;
+  };
+  const std::vector<Case> cases = {
+      {"none", 0, false, 0, 0},
+      {"a few", 3, false, 0, 3},
+      {"a batch being written", 400, false, 0, 400},
+      {"cleared", 5, true, 0, 0},
+      {"cleared and answered again", 5, true, 2, 2},
+  };
+  HistoryStore& s = openStore();
+  HistoryFilter all;
+  all.now = now();
+  for (const Case& c : cases) {
+    for (int i = 0; i < c.before; ++i) s.recordAnswer(answer(noon(0) + i, 60, 'c', true));
+    if (c.clear) s.clearHistory();
+    for (int i = 0; i < c.after; ++i) s.recordAnswer(answer(noon(0) + i, 62, 'd', true));
+    std::optional<int> counted;
+    s.ask(
+        &s, [&](const QSqlDatabase& db) { return noteAnswers(db, all).asked(); },
+        [&](int asked) { counted = asked; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counted.has_value(); }, 5000)) << c.name;
+    EXPECT_EQ(counted.value_or(-1), c.counted) << c.name;
+    s.clearHistory();
+  }
+
+  auto receiver = std::make_unique<QObject>();
+  bool told = false;
+  s.ask(
+      receiver.get(), [](const QSqlDatabase&) { return 1; }, [&](int) { told = true; });
+  s.flush();  // answered, the answer posted
+  receiver.reset();
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(told) << "the receiver had gone";
 }
 
 TEST(HistoryPaths, TheFileLivesUnderAnAbsoluteDataHomeOrHomeOnly) {

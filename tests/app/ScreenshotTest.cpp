@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/ExerciseView.h"
 #include "app/CoachingTexts.h"
+#include "app/ExerciseView.h"
 #include "app/NoticeLine.h"
 #include "display/NotePanelLayout.h"
 #include "tests/app/ScreenshotDisplay.h"
@@ -354,6 +354,8 @@ TEST_F(Screenshots, EachExerciseShowsItsTaskItsMarksAndItsAnswers) {
       EXPECT_TRUE(exercises.choiceButtons().front()->isVisible());
     }
   }
+}
+
 // The singing page: a note held 35 cents flat is told in the coaching line, which the window
 // adds below the note panel without taking anything from the panels above it or the status bar.
 TEST_F(Screenshots, TheCoachingLineTellsAnOffTuneNoteBelowThePanels) {

@@ -138,11 +138,12 @@ TEST_F(SingingQueriesTest, TheBestTakeOfANoteIsTheMostTimeWithin10OfThoseHeldToT
 }
 
 TEST_F(SingingQueriesTest, AFileThatCannotBeReadShowsNothing) {
-  const HistoryQueries queries(dir.path() + QStringLiteral("/none/history.sqlite"));
-  EXPECT_FALSE(queries.bestLongTone(64).has_value());
-  EXPECT_TRUE(queries.tuningByDay(filter()).empty());
-  EXPECT_TRUE(queries.longToneTakes(filter()).empty());
-  EXPECT_EQ(queries.sungIntonation(filter())[0].count, 0);
+  const HistoryConnection none(dir.path() + QStringLiteral("/none/history.sqlite"));
+  const QSqlDatabase db = none.database();
+  EXPECT_FALSE(bestLongTone(db, 64).has_value());
+  EXPECT_TRUE(tuningByDay(db, filter()).empty());
+  EXPECT_TRUE(longToneTakes(db, filter()).empty());
+  EXPECT_EQ(sungIntonation(db, filter())[0].count, 0);
 }
 
 }  // namespace

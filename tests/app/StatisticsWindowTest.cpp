@@ -5,7 +5,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <functional>
+#include <optional>
+#include <thread>
 
 #include "app/HistoryFeature.h"
 #include "engine/Coaching.h"
@@ -43,6 +47,10 @@ class StatisticsWindowTest : public HistoryTest {
     closeStore();
   }
   static std::int64_t nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+  // Every chart's value has come from the history's thread.
+  static bool countedIn(const StatisticsWindow& w) {
+    return QTest::qWaitFor([&] { return !w.waiting(); }, 5000);
+  }
 
   // Answers the next modal dialog by `press`, once it shows.
   static void whenDialogShows(std::function<void(QMessageBox&)> press) {
@@ -118,6 +126,7 @@ TEST_F(StatisticsWindowTest, RangeAndLessonChooseWhatTheSummaryCounts) {
   for (const Case& c : cases) {
     w.setRange(c.range);
     w.setLesson(c.lesson);
+    ASSERT_TRUE(countedIn(w));
     EXPECT_EQ(w.summary(), c.summary);
   }
 }
@@ -141,10 +150,12 @@ TEST_F(StatisticsWindowTest, EachSingingChartSaysWhatItRestsOn) {
   HistoryFeature& f = addFeature(path());
   f.showStatistics();
   StatisticsWindow& w = *f.statisticsWindow();
+  ASSERT_TRUE(countedIn(w));
   EXPECT_EQ(w.intonationChart().basis(), "2 sung notes");
   EXPECT_EQ(w.tuningChart().basis(), "2 sung notes");
   EXPECT_EQ(w.longToneChart().basis(), "1 take");
   w.setLesson(LessonMode::Identify);
+  ASSERT_TRUE(countedIn(w));
   EXPECT_EQ(w.intonationChart().basis(), "0 sung notes");
   EXPECT_EQ(w.longToneChart().basis(), "0 takes");
 }
@@ -152,6 +163,7 @@ TEST_F(StatisticsWindowTest, EachSingingChartSaysWhatItRestsOn) {
 TEST_F(StatisticsWindowTest, NewAnswersAppearWhileTheWindowIsOpen) {
   HistoryFeature& f = addFeature(path());
   f.showStatistics();
+  ASSERT_TRUE(countedIn(*f.statisticsWindow()));
   EXPECT_EQ(f.statisticsWindow()->summary(), "No answers");
   f.recorder().recordAnswer(answer(nowMs(), 60, 'c', true));
   EXPECT_TRUE(QTest::qWaitFor(
@@ -169,8 +181,8 @@ TEST_F(StatisticsWindowTest, ClearingAsksFirstAndCancelIsTheDefault) {
     QTest::keyClick(&box, Qt::Key_Return);
   });
   w.clearHistory();
-  f.store().flush();
   w.refresh();
+  ASSERT_TRUE(countedIn(w));
   EXPECT_EQ(w.summary(), "3 answers, 67% correct") << "Return keeps the history";
 
   whenDialogShows([](QMessageBox& box) {
@@ -178,9 +190,130 @@ TEST_F(StatisticsWindowTest, ClearingAsksFirstAndCancelIsTheDefault) {
       if (box.buttonRole(b) == QMessageBox::DestructiveRole) b->click();
   });
   w.clearHistory();
-  f.store().flush();
   w.refresh();
+  ASSERT_TRUE(countedIn(w));
   EXPECT_EQ(w.summary(), "No answers");
+}
+
+int waitingCharts(const StatisticsWindow& w) {
+  const auto charts = w.charts();
+  return static_cast<int>(
+      std::count_if(charts.begin(), charts.end(), [](ChartView* c) { return c->waiting(); }));
+}
+
+// However long the count, the window shows at once: each chart says it waits, then draws.
+TEST_F(StatisticsWindowTest, TheWindowShowsAtOnceAndEachChartDrawsWhenCounted) {
+  recordSome();
+  HistoryFeature& f = addFeature(path());
+  HistoryThreadHold hold(f.store());
+  f.showStatistics();
+  StatisticsWindow& w = *f.statisticsWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  EXPECT_EQ(waitingCharts(w), 7);
+  EXPECT_EQ(w.summary(), kChartWaitingText);
+  EXPECT_TRUE(w.waiting());
+
+  hold.release();
+  ASSERT_TRUE(countedIn(w));
+  EXPECT_EQ(waitingCharts(w), 0);
+  EXPECT_EQ(w.summary(), "3 answers, 67% correct");
+}
+
+// The count for a range that is no longer chosen arrives after the choice changed: it is not
+// shown, and the charts wait on for the new choice.
+TEST_F(StatisticsWindowTest, ACountForAnEarlierChoiceIsDropped) {
+  recordSome();
+  HistoryFeature& f = addFeature(path());
+  f.showStatistics();
+  StatisticsWindow& w = *f.statisticsWindow();
+  f.store().flush();  // the counts for All are posted, not yet delivered
+  HistoryThreadHold hold(f.store());
+  // Session has none of the answers; its counts wait behind the hold.
+  w.setRange(HistoryRange::Session);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(w.summary(), kChartWaitingText);
+  EXPECT_EQ(waitingCharts(w), 7);
+
+  hold.release();
+  ASSERT_TRUE(countedIn(w));
+  EXPECT_EQ(w.summary(), "No answers");
+}
+
+// Answers come while a large history is being counted: the charts fill in with that count, and
+// the new answers are counted after it, however often they come.
+TEST_F(StatisticsWindowTest, NewAnswersWhileCountingNeverKeepTheChartsWaiting) {
+  recordSome();
+  HistoryFeature& f = addFeature(path());
+  auto first = std::make_unique<HistoryThreadHold>(f.store());
+  f.showStatistics();
+  StatisticsWindow& w = *f.statisticsWindow();
+  HistoryThreadHold second(f.store());
+  f.recorder().recordAnswer(answer(nowMs(), 60, 'c', true));
+  for (int i = 0; i < 3; ++i) w.refresh();  // as the window does for new answers
+  first->release();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return waitingCharts(w) == 0; }, 3000))
+      << "the first count is drawn while the next waits";
+
+  second.release();
+  ASSERT_TRUE(countedIn(w));
+  EXPECT_EQ(w.summary(), "4 answers, 75% correct");
+}
+
+// The window, or the whole program, closes while the history's thread is still counting.
+TEST_F(StatisticsWindowTest, ClosingWhileCountingNeitherHangsNorCrashes) {
+  recordSome();
+  for (const bool program : {false, true}) {
+    SCOPED_TRACE(program ? "the program" : "the window");
+    HistoryFeature& f = addFeature(path());
+    auto hold = std::make_unique<HistoryThreadHold>(f.store());
+    f.showStatistics();
+    f.statisticsWindow()->setRange(HistoryRange::Today);
+    if (program) {
+      // The count ends a moment after the program has begun to close.
+      std::thread later([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        hold->release();
+      });
+      feature.reset();
+      later.join();
+      QCoreApplication::processEvents();
+      continue;
+    }
+    f.closeStatistics();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(f.statisticsWindow(), nullptr);
+    hold->release();
+    f.store().flush();
+    QCoreApplication::processEvents();
+    // And a new window counts as before.
+    f.showStatistics();
+    ASSERT_TRUE(countedIn(*f.statisticsWindow()));
+    EXPECT_EQ(f.statisticsWindow()->summary(), "3 answers, 67% correct");
+    feature.reset();
+  }
+}
+
+// The export runs on the history's thread, after the answers recorded before it.
+TEST_F(StatisticsWindowTest, ExportWritesWhatWasJustRecordedAndTellsAFailure) {
+  HistoryFeature& f = addFeature(path());
+  for (int i = 0; i < 3; ++i) f.recorder().recordAnswer(answer(nowMs(), 60 + i, 'c', i == 0));
+  struct Case {
+    QString file;
+    bool written;
+  };
+  const std::vector<Case> cases = {{dir.path() + QStringLiteral("/out.csv"), true},
+                                   {dir.path() + QStringLiteral("/missing/out.csv"), false}};
+  for (const Case& c : cases) {
+    std::optional<bool> told;
+    exportHistoryTo(f.store(), c.file, &window, [&](bool written) { told = written; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told.has_value(); }, 5000)) << c.file.toStdString();
+    EXPECT_EQ(*told, c.written) << c.file.toStdString();
+    QFile csv(c.file);
+    EXPECT_EQ(csv.open(QIODevice::ReadOnly), c.written);
+    if (c.written) {
+      EXPECT_EQ(csv.readAll().count('\n'), 4) << "a header and three answers";
+    }
+  }
 }
 
 // From the smallest map to a large one, with letter and solfege names: no two names of the
@@ -226,8 +359,8 @@ TEST_F(StatisticsWindowTest, AnExerciseShowsItsItemsAndWhatEachWasTakenFor) {
   openStore();
   for (const auto& [item, answered, cents] :
        {std::tuple{"M3", "M3", 12.0}, std::tuple{"M3", "m3", -40.0}, std::tuple{"P5", "P5", 2.0}}) {
-    AnswerRecord a = answer(nowMs(), 64, 'e', std::string_view(item) == answered,
-                            LessonMode::Intervals);
+    AnswerRecord a =
+        answer(nowMs(), 64, 'e', std::string_view(item) == answered, LessonMode::Intervals);
     a.item = item;
     a.answeredItem = answered;
     a.direction = "sing";
@@ -245,6 +378,7 @@ TEST_F(StatisticsWindowTest, AnExerciseShowsItsItemsAndWhatEachWasTakenFor) {
   EXPECT_FALSE(exercises->isVisible()) << "all lessons: the note charts";
 
   statistics->setLesson(LessonMode::Intervals);
+  ASSERT_TRUE(countedIn(*statistics));
   EXPECT_TRUE(exercises->isVisible());
   QTableWidget* items = exercises->items();
   ASSERT_EQ(items->rowCount(), 2);

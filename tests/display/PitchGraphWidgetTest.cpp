@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QScreen>
 #include <cmath>
+#include <functional>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "display/PitchGraph.h"
@@ -122,6 +126,49 @@ TEST_F(PitchGraphWidgetTest, SungLineLiesAtItsPitchBreaksAtGapsAndLeapsAndEndsOn
   EXPECT_FALSE(anyIn(image, columnOf(103), 0, columnOf(117), kHeight, isSungLine));
   const int leap = (columnOf(149) + columnOf(150)) / 2;
   EXPECT_FALSE(anyIn(image, leap, rowOf(layout, 66.0), leap + 1, rowOf(layout, 61.5), isSungLine));
+}
+
+// Each frame repaints only what changed. Shown on screen frame by frame, through glides, leaps,
+// gaps, a change of range and a change of question, the window must hold the very picture a
+// full paint gives: no piece of an earlier line or deviation may stay behind.
+TEST_F(PitchGraphWidgetTest, TheScreenAfterEachFrameIsTheWholePicture) {
+  graph.resize(765, 150);
+  graph.show();
+  QApplication::processEvents();
+  const auto onScreen = [&] {
+    return graph.screen()
+        ->grabWindow(graph.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+  };
+  struct Phase {
+    const char* name;
+    int frames;
+    std::function<std::optional<double>(int)> pitch;
+  };
+  const std::vector<Phase> phases = {
+      {"vibrato", 200, [](int i) { return 60.0 + 0.3 * std::sin(i * 0.7); }},
+      {"glide up", 60, [](int i) { return 60.0 + i * 0.1; }},
+      {"gap", 15, [](int) { return std::nullopt; }},
+      {"leaps", 60, [](int i) { return i % 20 < 10 ? 57.0 : 64.5; }},
+      {"far above: the range moves", 80, [](int i) { return 79.0 + 0.2 * std::sin(i * 0.3); }},
+      {"back down", 120, [](int i) { return 62.0 - i * 0.02; }},
+  };
+  for (const Phase& phase : phases) {
+    for (int i = 0; i < phase.frames; ++i) {
+      const std::optional<double> pitch = phase.pitch(i);
+      graph.addFrame(pitch ? std::optional(sungPitchAt(*pitch)) : std::nullopt);
+      QApplication::processEvents();
+      if (i % 10 != 9) continue;
+      ASSERT_EQ(onScreen(), picture()) << phase.name << ", frame " << i;
+    }
+    if (std::string_view(phase.name) == "leaps") {
+      const std::vector<int> question = {57, 64};
+      graph.setQuestionNotes(question);
+      QApplication::processEvents();
+      ASSERT_EQ(onScreen(), picture()) << "a new question";
+    }
+  }
 }
 
 TEST_F(PitchGraphWidgetTest, NamesSitOnTheirRowsAndQuestionNamesAreRed) {
