@@ -181,28 +181,34 @@ TEST_F(HistoryTest, AVersion1FileKeepsEveryRowAndGainsTheSungNoteTables) {
   EXPECT_TRUE(notices.empty());
 }
 
-// A file as the second schema left it: the first one's tables with two rows, and the sung-note
-// tables with one.
+// A file as the second schema left it, with two answers and a held note.
 void writeVersion2File(const QString& path) {
-  writeVersion1File(path);
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  {
+    // The steps are what the earlier versions wrote; they are never edited.
+    QSqlDatabase db =
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("version2"));
+    db.setDatabaseName(path);
+    QSqlError error;
+    ASSERT_TRUE(db.open() && migrateHistory(db, 0, &error, 2)) << error.text().toStdString();
+    db.close();
+  }
+  QSqlDatabase::removeDatabase(QStringLiteral("version2"));
   const HistoryFile file(path);
   const char* statements[] = {
-      "CREATE TABLE sung_notes (id INTEGER PRIMARY KEY, session INTEGER NOT NULL REFERENCES "
-      "sessions(id), at TEXT NOT NULL, day TEXT NOT NULL, lesson TEXT NOT NULL, level INTEGER NOT "
-      "NULL, question TEXT NOT NULL, note INTEGER NOT NULL, pitch_class INTEGER NOT NULL, cents "
-      "REAL NOT NULL, spread REAL NOT NULL, frames INTEGER NOT NULL, duration_ms INTEGER NOT NULL,"
-      " accepted INTEGER NOT NULL, judged TEXT NOT NULL)",
-      "CREATE TABLE long_tones (id INTEGER PRIMARY KEY, session INTEGER NOT NULL REFERENCES "
-      "sessions(id), at TEXT NOT NULL, day TEXT NOT NULL, note INTEGER NOT NULL, target_ms "
-      "INTEGER NOT NULL, heard_ms INTEGER NOT NULL, within10 REAL NOT NULL, within25 REAL NOT "
-      "NULL, drift REAL NOT NULL, wobble REAL NOT NULL, completed INTEGER NOT NULL)",
+      "INSERT INTO sessions(started) VALUES ('2024-06-01T08:00:00.000Z')",
+      "INSERT INTO answers(session, at, day, lesson, level, question, position, answer, source,"
+      " correct, response_ms, cents, octave, detected_note, offset_step, expected, answered)"
+      " VALUES (1, '2024-06-01T08:01:00.000Z', '2024-06-01', 'identify', 3, '60 64', 1, 'e',"
+      " 'typed', 1, 800, NULL, NULL, NULL, NULL, 4, 4), (1, '2024-06-01T08:02:00.000Z',"
+      " '2024-06-01', 'mimic', 1, '62', 0, 'd', 'sung', 1, 1500, -14.9, 5, 41, 5, 2, 2)",
       "INSERT INTO sung_notes(session, at, day, lesson, level, question, note, pitch_class, cents,"
-      " spread, frames, duration_ms, accepted, judged) VALUES (2, '2024-06-02T08:02:00.000Z',"
-      " '2024-06-02', 'mimic', 1, '62', 62, 2, -14.9, 3.2, 40, 900, 1, 'right')",
-      "PRAGMA user_version = 2",
+      " spread, frames, duration_ms, accepted, judged) VALUES (1, '2024-06-01T08:02:00.000Z',"
+      " '2024-06-01', 'mimic', 1, '62', 62, 2, -14.9, 3.2, 40, 900, 1, 'right')",
   };
   for (const char* statement : statements)
     ASSERT_TRUE(file.exec(QString::fromLatin1(statement))) << statement;
+  ASSERT_EQ(file.value(QStringLiteral("PRAGMA user_version")).toInt(), 2);
 }
 
 TEST_F(HistoryTest, AVersion2FileKeepsEveryRowAndGainsTheExerciseColumns) {
@@ -218,7 +224,7 @@ TEST_F(HistoryTest, AVersion2FileKeepsEveryRowAndGainsTheExerciseColumns) {
     answersBefore = file.rows(answers);
     notesBefore = file.rows(notes);
   }
-  ASSERT_EQ(answersBefore.size(), 3u);
+  ASSERT_EQ(answersBefore.size(), 2u);
   ASSERT_EQ(notesBefore.size(), 1u);
 
   openStore();
@@ -230,7 +236,7 @@ TEST_F(HistoryTest, AVersion2FileKeepsEveryRowAndGainsTheExerciseColumns) {
   EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM answers WHERE item IS NULL AND"
                                       " answered_item IS NULL AND direction IS NULL"))
                 .toInt(),
-            3)
+            2)
       << "the rows kept are no exercise's";
   EXPECT_TRUE(notices.empty()) << notices.front().toStdString();
 }
