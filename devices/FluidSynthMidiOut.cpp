@@ -1,6 +1,6 @@
 #include "devices/FluidSynthMidiOut.h"
 
-#include <fluidsynth.h>
+#include <dlfcn.h>
 #include <malloc.h>
 
 #include <algorithm>
@@ -9,12 +9,14 @@
 #include <chrono>
 #include <filesystem>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "devices/AudioDevices.h"
 #include "devices/DoneDeadline.h"
 #include "devices/LowLatencyOutput.h"
 #include "devices/StreamTiming.h"
+#include "devices/SynthModule.h"
 
 namespace auralis::platform {
 
@@ -41,10 +43,34 @@ constexpr std::chrono::milliseconds kStoppingWait{200};
 // A question sounds three notes at most; the rest leave room for releases.
 constexpr int kPolyphony = 64;
 
-// FluidSynth reports to stderr by default; the program logs nothing.
-void silenceFluidSynth() {
-  for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
-    fluid_set_log_function(level, nullptr, nullptr);
+// The synthesiser's module, loaded once for the whole run: the entry point, or why there is
+// none. It is never unloaded, as the libraries it brings keep threads and handlers of their own.
+struct LoadedModule {
+  MakeSynthVoicesFn make = nullptr;
+  std::string error;
+};
+
+LoadedModule loadModule(const std::string& path) {
+  LoadedModule loaded;
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* why = dlerror();
+    loaded.error =
+        "The built-in synthesiser could not be loaded: " + std::string(why != nullptr ? why : path);
+    return loaded;
+  }
+  loaded.make = reinterpret_cast<MakeSynthVoicesFn>(dlsym(handle, kMakeSynthVoicesSymbol));
+  if (loaded.make == nullptr)
+    loaded.error = "The built-in synthesiser could not be loaded: " + path + " has no " +
+                   kMakeSynthVoicesSymbol;
+  return loaded;
+}
+
+// The folder of the running program, from which the installed module is found.
+std::filesystem::path programFolder() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path() : program.parent_path();
 }
 
 // One message of a queued phrase, or its end (header set).
@@ -71,11 +97,11 @@ struct QueuedEvent {
 // the other, so a phrase never waits in a stream that has stopped.
 class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
  public:
-  explicit Engine(std::vector<std::string> soundFonts)
+  Engine(std::vector<std::string> soundFonts, std::string modulePath)
       : soundFonts_(std::move(soundFonts)),
+        modulePath_(std::move(modulePath)),
         deadline_(
             [this](std::uint64_t serial, MidiStreamHeader* header) { giveDone(serial, header); }) {
-    silenceFluidSynth();
     closer_ = std::thread([this] { closeWhenQuiet(); });
   }
 
@@ -93,6 +119,12 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     closeLocked();
     onDone_ = std::move(onDone);
     onLost_ = std::move(onLost);
+    if (!makeVoices_) {
+      const LoadedModule loaded = loadModule(modulePath_);
+      makeVoices_ = loaded.make;
+      openError_ = loaded.error;
+      if (!makeVoices_) return kMidiError;
+    }
     const int result = startOn(openAudioService(AudioDirection::Output));
     // A stream that failed as it started may still come back where its service was found.
     reconnectable_ = api_ != RtAudio::UNSPECIFIED;
@@ -203,7 +235,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     closedForQuiet_ = false;
     stopping_.store(false);
     // With the audio thread gone, nothing the stopped phrase struck may sound on at the next open.
-    if (synth_ != nullptr) fluid_synth_all_sounds_off(synth_, -1);
+    if (voices_) voices_->allSoundsOff();
   }
 
   void setTicksPerQuarter(int ticks) { ticksPerQuarter_ = ticks; }
@@ -247,7 +279,12 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     cancelledThrough_.store(lastSerial_, std::memory_order_release);
   }
 
-  bool soundFontLoaded() const { return synth_ != nullptr; }
+  bool soundFontLoaded() const { return voices_ != nullptr; }
+
+  std::string openError() const {
+    const std::lock_guard lock(streamMutex_);
+    return openError_;
+  }
 
   bool outputOpen() const {
     const std::lock_guard lock(streamMutex_);
@@ -285,7 +322,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     const bool quiet =
         head_.load(std::memory_order_relaxed) == tail_.load(std::memory_order_acquire) &&
         armedSerial_.load(std::memory_order_acquire) == 0 &&
-        (synth_ == nullptr || fluid_synth_get_active_voice_count(synth_) == 0);
+        (!voices_ || voices_->activeVoices() == 0);
     quietFrames_ = quiet ? quietFrames_ + frames : 0;
     if (quietFrames_ < sampleRate_ * kQuietBeforeClosing.count()) return false;
     stopping_.store(true);
@@ -337,7 +374,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     const std::uint64_t cancelled = cancelledThrough_.load(std::memory_order_acquire);
     if (cancelled != seenCancelled_) {
       seenCancelled_ = cancelled;
-      if (synth_ != nullptr) fluid_synth_all_notes_off(synth_, -1);
+      if (voices_) voices_->allNotesOff();
     }
     std::int64_t position = 0;
     std::size_t head = head_.load(std::memory_order_relaxed);
@@ -368,17 +405,17 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   // The synthesiser renders stereo; a mono output gets the mean of both sides.
   void synthesise(float* samples, std::int64_t frames) {
     if (frames <= 0) return;
-    if (synth_ == nullptr) {
+    if (!voices_) {
       std::fill_n(samples, frames * outputChannels_, 0.0f);
       return;
     }
     if (outputChannels_ == 2) {
-      fluid_synth_write_float(synth_, static_cast<int>(frames), samples, 0, 2, samples, 1, 2);
+      voices_->write(static_cast<int>(frames), samples, 0, 2, samples, 1, 2);
       return;
     }
     while (frames > 0) {
       const int part = static_cast<int>(std::min<std::int64_t>(frames, kScratchFrames));
-      fluid_synth_write_float(synth_, part, left_.data(), 0, 1, right_.data(), 0, 1);
+      voices_->write(part, left_.data(), 0, 1, right_.data(), 0, 1);
       for (int i = 0; i < part; ++i) *samples++ = 0.5f * (left_[i] + right_[i]);
       frames -= part;
     }
@@ -386,13 +423,13 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
 
   // Phrases hold only note-ons and note-offs; nothing else reaches the synthesiser.
   void apply(std::uint32_t message) {
-    if (synth_ == nullptr) return;
+    if (!voices_) return;
     const int channel = static_cast<int>(message & 0x0F);
     const int note = static_cast<int>((message >> 8) & 0x7F);
     if (isNoteOn(message))
-      fluid_synth_noteon(synth_, channel, note, static_cast<int>((message >> 16) & 0x7F));
+      voices_->noteOn(channel, note, static_cast<int>((message >> 16) & 0x7F));
     else if (isNoteOff(message))
-      fluid_synth_noteoff(synth_, channel, note);
+      voices_->noteOff(channel, note);
   }
 
   // Audio thread, once the output has failed: nothing more will play, so the phrase that is
@@ -426,41 +463,23 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   // A synthesiser at the stream's rate, kept across opens at the same rate. Without a SoundFont
   // there is none and the stream renders silence.
   void prepareSynth() {
-    if (synth_ != nullptr && synthRate_ == sampleRate_) return;
+    if (voices_ && synthRate_ == sampleRate_) return;
     freeSynth();
-    settings_ = new_fluid_settings();
-    fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate_);
-    fluid_settings_setnum(settings_, "synth.gain", kSynthGain);
-    // A dry sound: the notes end when they are released, and a stop silences at once.
-    fluid_settings_setint(settings_, "synth.reverb.active", 0);
-    fluid_settings_setint(settings_, "synth.chorus.active", 0);
-    // Only the audio thread plays the synthesiser once the stream runs.
-    fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
-    // Only the samples of the presets in use are read (the piano and the drum kit of a General
-    // MIDI start), and they are not locked into memory: most of the SoundFont is never heard.
-    fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
-    fluid_settings_setint(settings_, "synth.lock-memory", 0);
-    fluid_settings_setint(settings_, "synth.polyphony", kPolyphony);
-    synth_ = new_fluid_synth(settings_);
     const auto found = std::find_if(soundFonts_.begin(), soundFonts_.end(), [](const auto& path) {
       std::error_code error;
       return std::filesystem::is_regular_file(path, error);
     });
-    if (synth_ == nullptr || found == soundFonts_.end() ||
-        fluid_synth_sfload(synth_, found->c_str(), 1) == FLUID_FAILED) {
-      freeSynth();
-      return;
-    }
+    if (found == soundFonts_.end()) return;
+    const SynthSetup setup{sampleRate_, kSynthGain, kPolyphony};
+    voices_.reset(makeVoices_(&setup, found->c_str()));
+    if (!voices_) return;
     synthRate_ = sampleRate_;
     // Reading the SoundFont leaves MiBs free in this thread's heap, which would stay there.
     malloc_trim(0);
   }
 
   void freeSynth() {
-    if (synth_ != nullptr) delete_fluid_synth(synth_);
-    if (settings_ != nullptr) delete_fluid_settings(settings_);
-    synth_ = nullptr;
-    settings_ = nullptr;
+    voices_.reset();
     synthRate_ = 0;
   }
 
@@ -470,8 +489,10 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   }
 
   std::vector<std::string> soundFonts_;
-  fluid_settings_t* settings_ = nullptr;
-  fluid_synth_t* synth_ = nullptr;
+  std::string modulePath_;
+  MakeSynthVoicesFn makeVoices_ = nullptr;  // once the module is loaded
+  std::string openError_;                   // with streamMutex_
+  std::unique_ptr<SynthVoices> voices_;
   int synthRate_ = 0;
   // Held by every thread but the stream's own that opens, starts or closes the stream.
   mutable std::mutex streamMutex_;
@@ -517,8 +538,20 @@ std::vector<std::string> FluidSynthMidiOut::standardSoundFonts() {
   return {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2"};
 }
 
-FluidSynthMidiOut::FluidSynthMidiOut(std::vector<std::string> soundFonts)
-    : engine_(std::make_unique<Engine>(std::move(soundFonts))) {}
+std::string FluidSynthMidiOut::standardModulePath() {
+  // Installed, the module lies at a fixed place beside the program's folder; run from its build
+  // folder, the program, the tests and the tools find it where it was built.
+  const std::filesystem::path folder = programFolder();
+  if (!folder.empty()) {
+    const std::filesystem::path installed = folder / AURALIS_SYNTH_MODULE_FROM_PROGRAM;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(installed, error)) return installed.lexically_normal();
+  }
+  return AURALIS_SYNTH_MODULE_BUILT;
+}
+
+FluidSynthMidiOut::FluidSynthMidiOut(std::vector<std::string> soundFonts, std::string modulePath)
+    : engine_(std::make_unique<Engine>(std::move(soundFonts), std::move(modulePath))) {}
 
 FluidSynthMidiOut::~FluidSynthMidiOut() = default;
 
@@ -557,6 +590,10 @@ int FluidSynthMidiOut::close() {
 
 bool FluidSynthMidiOut::soundFontLoaded() const {
   return engine_->soundFontLoaded();
+}
+
+std::string FluidSynthMidiOut::openError() const {
+  return engine_->openError();
 }
 
 bool FluidSynthMidiOut::outputOpen() const {

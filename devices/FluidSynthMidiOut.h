@@ -26,12 +26,20 @@ namespace auralis::platform {
 //
 // After two seconds in which nothing has sounded the output stream is closed, and the next phrase
 // opens it again, so that a program that only listens costs the audio server nothing.
+//
+// FluidSynth itself lives in a module of its own, loaded at the first open, on the thread that
+// opens: the many libraries it needs are not loaded while the program starts. Should the module
+// not load, open fails and openError() says why.
 class FluidSynthMidiOut final : public MidiOutStream {
  public:
   // The General MIDI SoundFonts tried in order: the small TimGM6mb, then FluidR3.
   static std::vector<std::string> standardSoundFonts();
 
-  explicit FluidSynthMidiOut(std::vector<std::string> soundFonts = standardSoundFonts());
+  // The synthesiser's module: beside the installed program, or where it was built.
+  static std::string standardModulePath();
+
+  explicit FluidSynthMidiOut(std::vector<std::string> soundFonts = standardSoundFonts(),
+                             std::string modulePath = standardModulePath());
   ~FluidSynthMidiOut() override;
   FluidSynthMidiOut(const FluidSynthMidiOut&) = delete;
   FluidSynthMidiOut& operator=(const FluidSynthMidiOut&) = delete;
@@ -51,6 +59,8 @@ class FluidSynthMidiOut final : public MidiOutStream {
 
   // After an open: whether a SoundFont was found, that is, whether anything will sound.
   bool soundFontLoaded() const;
+  // Why the last open failed for want of the synthesiser's module; empty once it loaded.
+  std::string openError() const;
   // Whether the output stream is open now; it is closed while quiet.
   bool outputOpen() const;
 

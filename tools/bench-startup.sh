@@ -23,6 +23,13 @@ else
   echo "(lingot is not installed: no peer beside)"
 fi
 
+# What the dynamic linker does before main, which no load on the machine changes: the libraries
+# loaded and the relocations bound. The program is stopped at once after main by a display that
+# does not exist.
+relocations="$(DISPLAY=:nonexistent LD_DEBUG=statistics build/release/app/auralis 2>&1 >/dev/null |
+  awk '/ number of relocations:/ { print $NF; exit }')" || true
+echo "Auralis loads $(ldd build/release/app/auralis | wc -l) shared libraries at start," \
+  "${relocations:-?} relocations before main"
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 # The microphone gets silence as a sound card delivers it, so that no start waits on it.
 tools/with-services.sh bash -c '

@@ -61,6 +61,15 @@ check_window() {
   done
   [ "$colours" -ge 64 ] || die "the window stays blank ($colours colours): $work/window.png"
 
+  # The built-in synthesiser, the MIDI output of fresh settings, opens once the window is up and
+  # loads its module from the installed place.
+  for _ in $(seq 50); do
+    grep -q " /usr/lib/auralis/auralis-synth.so$" "/proc/$pid/maps" && break
+    sleep 0.2
+  done
+  grep -q " /usr/lib/auralis/auralis-synth.so$" "/proc/$pid/maps" ||
+    die "the installed program did not load /usr/lib/auralis/auralis-synth.so"
+
   # The Help button is the fifth of six visible 84-pixel buttons with 20-pixel gaps (Statistics
   # follows it), which the tool bar centres in the window: its middle is 156 pixels right of the
   # window's.
@@ -179,9 +188,16 @@ files="$(dpkg -L auralis)"
 installed_depends="$(dpkg-query -W -f='${Depends}' auralis)"
 [[ ", $installed_depends," == *", libqt6sql6-sqlite"[\ ,]* ]] ||
   die "the installed package does not depend on libqt6sql6-sqlite: $installed_depends"
-for file in /usr/share/doc/auralis/copyright /usr/share/doc/auralis/changelog.gz; do
+for file in /usr/share/doc/auralis/copyright /usr/share/doc/auralis/changelog.gz \
+  /usr/lib/auralis/auralis-synth.so; do
   grep -qx "$file" <<<"$files" && [ -s "$file" ] || die "$file is not installed"
 done
+# The built-in synthesiser's module, where the installed program looks for it from its own
+# folder, with its entry point; the program itself starts without FluidSynth.
+module="$(readlink -f /usr/bin/../lib/auralis/auralis-synth.so)"
+nm -D --defined-only "$module" | grep -qw auralis_make_synth_voices ||
+  die "$module lacks the synthesiser's entry point"
+! readelf -d /usr/bin/auralis | grep -qi fluidsynth || die "/usr/bin/auralis links FluidSynth"
 "$root/tools/with-services.sh" "$root/tools/package-test.sh" --window "$work/window"
 mkdir -p build/release
 cp "$work/window/window.png" build/release/package-test-window.png

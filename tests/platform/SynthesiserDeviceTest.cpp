@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "DeviceServices.h"
 #include "devices/FluidSynthMidiOut.h"
@@ -215,6 +218,47 @@ TEST_F(SynthesiserDeviceTest, WithoutAnyAudioOutputOpenFailsCleanly) {
     EXPECT_NE(synthesiser.out(&header), kMidiOk);
     EXPECT_EQ(synthesiser.close(), kMidiOk);
   });
+}
+
+// Without its module the synthesiser cannot play: open fails, says why, and nothing plays, as
+// when there is no audio output at all.
+TEST_F(SynthesiserDeviceTest, WithoutItsModuleOpenFailsAndSaysWhy) {
+  struct Case {
+    std::string module;
+    std::string said;
+  };
+  const std::vector<Case> cases = {
+      {"/nonexistent/auralis-synth.so", "/nonexistent/auralis-synth.so"},
+      // A library that loads but is no synthesiser.
+      {"libm.so.6", "has no auralis_make_synth_voices"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.module);
+    FluidSynthMidiOut synthesiser(FluidSynthMidiOut::standardSoundFonts(), c.module);
+    EXPECT_NE(synthesiser.open(kDefaultMidiDevice, [](MidiStreamHeader*) {}), kMidiOk);
+    const std::string said = synthesiser.openError();
+    EXPECT_TRUE(said.starts_with("The built-in synthesiser could not be loaded: ")) << said;
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    EXPECT_FALSE(synthesiser.outputOpen());
+    MidiEventList phrase;
+    PushNote(phrase, 60, 0, 0, 100, 30);
+    MidiStreamHeader header = headerOf(phrase);
+    EXPECT_NE(synthesiser.out(&header), kMidiOk);
+    EXPECT_NE(synthesiser.reconnect(), kMidiOk);
+    EXPECT_EQ(synthesiser.close(), kMidiOk);
+  }
+}
+
+// The module is found where it was built and beside the installed program alike; found, it
+// leaves no error behind.
+TEST_F(SynthesiserDeviceTest, TheStandardModuleLoadsAndLeavesNoError) {
+  const std::string module = FluidSynthMidiOut::standardModulePath();
+  EXPECT_TRUE(std::filesystem::is_regular_file(module)) << module;
+  FluidSynthMidiOut synthesiser;
+  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, [](MidiStreamHeader*) {}), kMidiOk);
+  EXPECT_TRUE(synthesiser.soundFontLoaded());
+  EXPECT_EQ(synthesiser.openError(), "");
+  EXPECT_EQ(synthesiser.close(), kMidiOk);
 }
 
 }  // namespace
