@@ -229,7 +229,7 @@ TEST_F(HistoryTest, AVersion2FileKeepsEveryRowAndGainsTheExerciseColumns) {
     answersBefore = file.rows(answers);
     notesBefore = file.rows(notes);
   }
-  ASSERT_EQ(answersBefore.size(), 2u);
+  ASSERT_EQ(answersBefore.size(), 3u);
   ASSERT_EQ(notesBefore.size(), 1u);
 
   openStore();
@@ -241,7 +241,7 @@ TEST_F(HistoryTest, AVersion2FileKeepsEveryRowAndGainsTheExerciseColumns) {
   EXPECT_EQ(file.value(QStringLiteral("SELECT COUNT(*) FROM answers WHERE item IS NULL AND"
                                       " answered_item IS NULL AND direction IS NULL"))
                 .toInt(),
-            2)
+            3)
       << "the rows kept are no exercise's";
   EXPECT_TRUE(notices.empty()) << notices.front().toStdString();
 }

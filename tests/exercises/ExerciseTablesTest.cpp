@@ -89,7 +89,7 @@ TEST(ExerciseTables, LevelsGrowHarderAndTheirChoicesHaveOneKeyEach) {
       EXPECT_GE(choices.size(), 2u);
       std::set<char> keys;
       for (const ExerciseChoice& choice : choices) {
-        EXPECT_TRUE(std::string("1234567890-=").find(choice.key) != std::string::npos)
+        EXPECT_TRUE(std::string("1234567890-=[").find(choice.key) != std::string::npos)
             << choice.key;
         keys.insert(choice.key);
       }
