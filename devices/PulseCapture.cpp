@@ -169,13 +169,16 @@ std::optional<std::string> pulseSourceNamed(const std::string& libraryName,
                                             std::chrono::milliseconds answerTime) {
   const std::optional<PulseServerDevices> server = listPulseDevices(answerTime);
   if (!server) return std::nullopt;
-  std::optional<std::string> found;
+  // A pointer into the list, not an optional string: the optimiser's uninitialised-use check
+  // misreads the latter.
+  const PulseDevice* found = nullptr;
   for (const PulseDevice& device : server->sources) {
     if (device.libraryName != libraryName) continue;
-    if (found || !device.name) return std::nullopt;
-    found = device.name;
+    if (found != nullptr || !device.name) return std::nullopt;
+    found = &device;
   }
-  return found;
+  if (found == nullptr) return std::nullopt;
+  return found->name;
 }
 
 }  // namespace auralis::platform
