@@ -8,9 +8,9 @@
 namespace auralis::platform {
 
 // An output that must sound as soon as it is asked: the audio server queues only a few short
-// blocks ahead of the ear (4 x 128 frames, 11.6 ms at 44100 Hz), where its default queue holds
+// blocks ahead of the ear (4 x 256 frames, 23.2 ms at 44100 Hz), where its default queue holds
 // up to two seconds. A phrase or sound that starts on a running stream waits behind that queue.
-inline constexpr unsigned int kLowLatencyBlockFrames = 128;
+inline constexpr unsigned int kLowLatencyBlockFrames = 256;
 inline constexpr unsigned int kLowLatencyBlocks = 4;
 
 // The options for such a stream: the short queue and the smallest periods ALSA allows.
