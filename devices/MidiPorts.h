@@ -6,10 +6,12 @@
 #include <jack/jack.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devices/MidiPortLister.h"
@@ -89,16 +91,23 @@ void keepUnclosed(const void* port);
 
 // Closes the port. One whose JACK server has gone is kept unclosed for the rest of the run
 // instead: its client may already be freed. That costs a few kilobytes per port and server loss.
+// Longer than a JACK cycle at any period a desktop server uses.
+inline constexpr std::chrono::milliseconds kJackCycleWait{50};
+
 template <class Service>
 void closeWatchedPort(std::unique_ptr<Service> port, std::unique_ptr<JackServerWatch>& watch) {
   if (port && serverGone(watch)) {
     keepUnclosed(port.release());
   } else if (port) {
+    const bool jack = port->getCurrentApi() == RtMidi::UNIX_JACK;
     try {
       port->closePort();
     } catch (const std::exception&) {
       // The port is gone with its service.
     }
+    // libjack's process thread may be inside a cycle that saw the port still open; the service
+    // frees the buffer that cycle reads, so it goes only once such a cycle has ended.
+    if (jack) std::this_thread::sleep_for(kJackCycleWait);
     port.reset();
   }
   watch.reset();
