@@ -103,6 +103,21 @@ void FifoWriter::setSource(std::function<std::int16_t(std::int64_t)> sample) {
   sample_ = std::move(sample);
 }
 
+namespace {
+
+// Throws away what the FIFO holds. PipeWire's pipe source stops reading while nobody records
+// from it, so sound written then would otherwise reach whoever records next, as if sung now.
+void discardUnread(const std::string& fifo) {
+  const int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  if (fd < 0) return;
+  char buffer[4096];
+  while (::read(fd, buffer, sizeof buffer) > 0) {
+  }
+  ::close(fd);
+}
+
+}  // namespace
+
 void FifoWriter::run(std::string fifo, std::size_t blockSamples) {
   // Never blocking: a FIFO without its reader would hold the writer for ever at the open, and a
   // pipe source that nobody records from stops reading. Sound that finds the pipe full goes by
@@ -110,6 +125,7 @@ void FifoWriter::run(std::string fifo, std::size_t blockSamples) {
   // whole or not at all.
   const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
   if (fd < 0) return;
+  discardUnread(fifo);
   std::vector<std::int16_t> chunk(blockSamples);
   std::int64_t index = 0;
   const auto start = std::chrono::steady_clock::now();
@@ -128,6 +144,8 @@ void FifoWriter::run(std::string fifo, std::size_t blockSamples) {
                                          1'000'000'000 / kRate));
   }
   ::close(fd);
+  // A singer who has stopped is heard no more.
+  discardUnread(fifo);
 }
 
 PrivatePulseServer::PrivatePulseServer() {

@@ -67,7 +67,8 @@ std::function<std::int16_t(std::int64_t)> harmonicTone(double frequency, double 
 std::function<std::int16_t(std::int64_t)> sungTone(double frequency, double amplitude = 6000);
 
 // Writes samples into a pipe source's FIFO in real time, 10 ms at a time, until destroyed or
-// until the server that reads it goes away.
+// until the server that reads it goes away. What the FIFO holds unread when it starts and when
+// it stops is thrown away.
 class FifoWriter {
  public:
   // Writes blockSamples at a time, each block at its due time: 10 ms blocks by default, or a
