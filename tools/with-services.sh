@@ -65,6 +65,10 @@ start_pulse() {
   wait_for 100 timeout 5 pactl info || die "PulseAudio did not start: $(cat "$runtime/pulse.log")"
   export AURALIS_TEST_MIC_FIFO="$folder/mic.fifo"
   export AURALIS_TEST_SINK_MONITOR="auralis_sink.monitor"
+  # No session bus here. Without an address, the D-Bus library starts one by forking the test
+  # process, and in the sanitizer build such a child of a threaded process can deadlock before
+  # it runs anything; an address where no bus answers fails at once instead.
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/no-session-bus"
 }
 
 start_pipewire() {
