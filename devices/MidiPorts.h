@@ -89,11 +89,11 @@ inline bool serverGone(const std::unique_ptr<JackServerWatch>& watch) {
 // Keeps the RtMidi object of a port whose JACK server has gone for the rest of the run.
 void keepUnclosed(const void* port);
 
-// Closes the port. One whose JACK server has gone is kept unclosed for the rest of the run
-// instead: its client may already be freed. That costs a few kilobytes per port and server loss.
 // Longer than a JACK cycle at any period a desktop server uses.
 inline constexpr std::chrono::milliseconds kJackCycleWait{50};
 
+// Closes the port. One whose JACK server has gone is kept unclosed for the rest of the run
+// instead: its client may already be freed. That costs a few kilobytes per port and server loss.
 template <class Service>
 void closeWatchedPort(std::unique_ptr<Service> port, std::unique_ptr<JackServerWatch>& watch) {
   if (port && serverGone(watch)) {
