@@ -106,7 +106,8 @@ struct PulseCapture::Connection {
 std::unique_ptr<PulseCapture> PulseCapture::open(const std::string& source,
                                                  std::size_t fragmentSamples, SamplesFn onSamples,
                                                  FailedFn onFailed,
-                                                 std::chrono::milliseconds answerTime) {
+                                                 std::chrono::milliseconds answerTime,
+                                                 SourceLatency latency) {
   const Clock::time_point deadline = Clock::now() + answerTime;
   auto connection = std::make_unique<Connection>();
   connection->onSamples = std::move(onSamples);
@@ -140,8 +141,9 @@ std::unique_ptr<PulseCapture> PulseCapture::open(const std::string& source,
     attributes.fragsize = static_cast<std::uint32_t>(fragmentSamples * sizeof(std::int16_t));
     // The server keeps the source's latency to the fragment, so that a card is read once a
     // fragment and no sooner.
-    const auto flags =
-        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
+    const auto flags = static_cast<pa_stream_flags_t>(
+        (latency == SourceLatency::OneFragment ? PA_STREAM_ADJUST_LATENCY : 0) |
+        PA_STREAM_START_CORKED);
     ready =
         pa_stream_connect_record(connection->stream, source.c_str(), &attributes, flags) == 0 &&
         connection->waitFor(

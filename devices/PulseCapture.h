@@ -27,10 +27,13 @@ class PulseCapture {
   // Connects to the server that PULSE_SERVER (or the user's configuration) names and opens a
   // paused recording of `source` at 44100 Hz, mono, 16 bits, asking the server for fragments of
   // `fragmentSamples`. Nothing when the server or the source does not answer within answerTime.
-  // Never starts a server.
+  // Never starts a server. The source's latency is kept to the fragment, unless it is to be left
+  // as it is: a recorder that watches a sink's monitor must not change how the sink runs.
+  enum class SourceLatency { OneFragment, AsItIs };
   static std::unique_ptr<PulseCapture> open(const std::string& source, std::size_t fragmentSamples,
                                             SamplesFn onSamples, FailedFn onFailed,
-                                            std::chrono::milliseconds answerTime);
+                                            std::chrono::milliseconds answerTime,
+                                            SourceLatency latency = SourceLatency::OneFragment);
 
   // Stops recording and disconnects; no callback runs once it has returned.
   ~PulseCapture();

@@ -4,10 +4,10 @@
 // output is still busy with the last one, and long, after a stretch of quiet.
 //
 // The monitor delivers at the pace of real time only while something plays into the sink with a
-// short buffer, so a stream of silence plays throughout, with the synthesiser's buffering. A thread
-// of its own records the monitor and notes when each buffer arrives; the moment a question is heard
-// is the arrival of the buffer that holds its first 10 ms of sound. The monitor hands over what the
-// sink mixes in buffers of 23 ms, so the figures hold up to one such buffer beyond the ear's.
+// short buffer, so a stream of silence plays throughout, with the synthesiser's buffering. The
+// monitor is recorded in small fragments, each stamped as it arrives; the moment a question is
+// heard is the arrival of the fragment that holds its first sample above the level of its first 10
+// ms of sound.
 //
 // The feedback sounds are measured the same way, from the call that plays one to hearing it.
 //
@@ -21,11 +21,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
 #include "LiveWindow.h"
 #include "app/FeedbackSounds.h"
+#include "devices/PulseCapture.h"
 #include "devices/RtAudioFeedbackSoundPlayer.h"
 #include "devices/RtAudioSoundInput.h"
 #include "devices/RtMidiInput.h"
@@ -45,31 +48,30 @@ constexpr double kOnsetLevel = 300;              // RMS of a 16-bit signal
 constexpr std::size_t kGapSpan = kRate / 1000;   // 1 ms of exact zeros
 constexpr std::size_t kGapSearch = kRate * 120 / 1000;
 
-// Records the monitor on a thread of its own and finds the first sound after a mark.
+// Records the monitor through libpulse in fragments of 64 samples (1.5 ms), each stamped as it
+// arrives, and finds the first sound after a mark: a recorder with the program's 1024-sample
+// buffers would add up to 23 ms of its own to every figure.
 class MonitorWatch {
  public:
-  MonitorWatch() : recorder_(input_) {}
-  ~MonitorWatch() {
-    quit_.store(true);
-    if (thread_.joinable()) thread_.join();
-    recorder_.stop();
-  }
+  MonitorWatch() = default;
   MonitorWatch(const MonitorWatch&) = delete;
   MonitorWatch& operator=(const MonitorWatch&) = delete;
 
   bool start() {
-    const int monitor = platform::testing::inputDeviceNamed(input_, "Monitor of");
-    if (monitor < 0 || !recorder_.open(monitor)) return false;
-    recorder_.start();
-    if (!recorder_.settle(8s)) return false;
-    thread_ = std::thread([this] { record(); });
-    return true;
+    capture_ = platform::PulseCapture::open(
+        "@DEFAULT_MONITOR@", kFragment,
+        [this](const std::int16_t* samples, std::size_t count) { arrived(samples, count); }, [] {},
+        3s, platform::PulseCapture::SourceLatency::AsItIs);
+    if (!capture_) return false;
+    capture_->start();
+    return settle(8s);
   }
 
-  // Looks for sound in the buffers that arrive from now on.
+  // Looks for sound in the fragments that arrive from now on.
   void mark() {
     std::lock_guard lock(mutex_);
-    markPending_ = true;
+    from_ = samples_.size();
+    looking_ = true;
     heard_.reset();
   }
   std::optional<Clock::time_point> heard() {
@@ -83,35 +85,55 @@ class MonitorWatch {
   }
 
  private:
-  void record() {
-    constexpr std::size_t kSamples = platform::testing::CaptureRecorder::kSamples;
-    std::size_t from = 0;
-    bool looking = false;
-    std::size_t onset = 0;
-    bool searching = false;  // onset's sound for gaps
-    while (!quit_.load()) {
-      if (recorder_.pump(1, 50ms) == 0) continue;
-      const std::vector<std::int16_t>& samples = recorder_.samples;
+  static constexpr std::size_t kFragment = 64;
+
+  // A null sink's monitor stalls for a while after its first stream starts, then delivers a
+  // burst: true once half a second of samples has come in about half a second.
+  bool settle(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+      std::size_t before = 0;
+      {
+        std::lock_guard lock(mutex_);
+        before = samples_.size();
+      }
+      std::this_thread::sleep_for(500ms);
       std::lock_guard lock(mutex_);
-      if (markPending_) {
-        markPending_ = false;
-        looking = true;
-        // The buffer just handed over is the first to arrive since the mark.
-        from = samples.size() - kSamples;
-      }
-      for (; looking && from + kOnsetSpan <= samples.size(); from += kOnsetSpan / 4) {
-        if (platform::testing::rootMeanSquare(samples.data() + from, kOnsetSpan) < kOnsetLevel)
-          continue;
-        heard_ = recorder_.arrivals[from / kSamples];
-        looking = false;
-        onset = from;
-        searching = true;
-      }
-      if (searching && onset + kGapSearch <= samples.size()) {
-        gaps_ += silentRuns(samples.data() + onset, kGapSearch);
-        searching = false;
-      }
+      const double seconds = static_cast<double>(samples_.size() - before) / kRate;
+      if (seconds > 0.45 && seconds < 0.55) return true;
     }
+    return false;
+  }
+
+  // On libpulse's thread.
+  void arrived(const std::int16_t* samples, std::size_t count) {
+    const Clock::time_point now = Clock::now();
+    std::lock_guard lock(mutex_);
+    samples_.insert(samples_.end(), samples, samples + count);
+    arrivals_.push_back({samples_.size(), now});
+    for (; looking_ && from_ + kOnsetSpan <= samples_.size(); from_ += kOnsetSpan / 4) {
+      if (platform::testing::rootMeanSquare(samples_.data() + from_, kOnsetSpan) < kOnsetLevel)
+        continue;
+      // The sound begins at its first sample above the level in the first window loud enough.
+      std::size_t first = from_;
+      while (std::abs(samples_[first]) < kOnsetLevel) ++first;
+      heard_ = arrivalOf(first);
+      looking_ = false;
+      onset_ = first;
+      searching_ = true;
+    }
+    if (searching_ && onset_ + kGapSearch <= samples_.size()) {
+      gaps_ += silentRuns(samples_.data() + onset_, kGapSearch);
+      searching_ = false;
+    }
+  }
+
+  // When the fragment holding the sample arrived.
+  Clock::time_point arrivalOf(std::size_t sample) const {
+    const auto holding = std::upper_bound(
+        arrivals_.begin(), arrivals_.end(), sample,
+        [](std::size_t value, const Arrival& arrival) { return value < arrival.end; });
+    return holding == arrivals_.end() ? arrivals_.back().at : holding->at;
   }
 
   // Runs of kGapSpan zeros or more with sound on both sides: the search starts a little before
@@ -132,14 +154,22 @@ class MonitorWatch {
     return runs;
   }
 
-  platform::RtAudioSoundInput input_;
-  platform::testing::CaptureRecorder recorder_;
-  std::thread thread_;
-  std::atomic<bool> quit_{false};
+  struct Arrival {
+    std::size_t end;  // samples_.size() after the fragment
+    Clock::time_point at;
+  };
+
   std::mutex mutex_;
-  bool markPending_ = false;
+  std::vector<std::int16_t> samples_;
+  std::vector<Arrival> arrivals_;
+  std::size_t from_ = 0;
+  bool looking_ = false;
+  std::size_t onset_ = 0;
+  bool searching_ = false;
   std::optional<Clock::time_point> heard_;
   int gaps_ = 0;
+  // Last, so that no fragment arrives while the rest is torn down.
+  std::unique_ptr<platform::PulseCapture> capture_;
 };
 
 // The monitor records, with a stream of silence playing so that it delivers at the pace of real
