@@ -6,7 +6,8 @@
 # feeds silence into the pipe-source microphone as a sound card does (1024 samples every 23.2 ms;
 # MIC_BLOCK=2205 gives 50 ms blocks), waits until the program captures
 # and has settled, and measures over SECONDS. Prints each run, then the medians; lingot, when
-# installed, is measured the same way and printed beside.
+# installed, is measured the same way and printed beside, and so is a bare recorder (parec), the
+# least any recording costs the server.
 #
 #   tools/measure-idle.sh [RUNS [SECONDS]]     (3 runs of 20 s by default)
 #   AURALIS_PROGRAM=path tools/measure-idle.sh  (otherwise the release build, built first)
@@ -164,4 +165,9 @@ if command -v lingot >/dev/null; then
   measure_program lingot lingot
 else
   echo "lingot is not installed; apt-get install lingot measures it beside"
+fi
+# The floor: PulseAudio's own recorder taking the same microphone in the same fragments, writing
+# nothing. What the server spends for it, any program that records spends.
+if command -v parec >/dev/null; then
+  measure_program parec parec --channels=1 --latency=2048 --raw /dev/null
 fi
