@@ -110,6 +110,20 @@ class PrivatePulseServer {
   pid_t pid_ = -1;
 };
 
+// A device test whose audio libraries talk to a PulseAudio server of its own, which it may kill.
+class PrivatePulseServerTest : public DeviceTest {
+ protected:
+  void SetUp() override {
+    DeviceTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(server.start()) << "a private PulseAudio server";
+    pulse.emplace("PULSE_SERVER", server.address());
+  }
+
+  PrivatePulseServer server;
+  std::optional<ScopedEnvironment> pulse;
+};
+
 // A JACK server of the test's own on the dummy driver, started by tools/jack-server.sh, that the
 // test may kill and start again under the same name. Its name comes from the pool of test server
 // names that tools/with-services.sh takes its own from, so that a slot in JACK's registry of

@@ -19,15 +19,8 @@ constexpr std::size_t kFragment = 1024;
 const std::string kMicrophone = "auralis_mic";  // the pipe source of tools/pulse-server.sh
 
 // Records through libpulse from the test's own server, which the test may kill.
-class PulseCaptureDeviceTest : public DeviceTest {
+class PulseCaptureDeviceTest : public PrivatePulseServerTest {
  protected:
-  void SetUp() override {
-    DeviceTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_TRUE(server.start()) << "a private PulseAudio server";
-    pulse.emplace("PULSE_SERVER", server.address());
-  }
-
   std::unique_ptr<PulseCapture> open(const std::string& source) {
     return PulseCapture::open(
         source, kFragment,
@@ -43,8 +36,6 @@ class PulseCaptureDeviceTest : public DeviceTest {
     return heard.size();
   }
 
-  PrivatePulseServer server;
-  std::optional<ScopedEnvironment> pulse;
   std::mutex mutex;
   std::vector<std::int16_t> heard;
   Signal failures;

@@ -16,18 +16,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 // Each test talks to a PulseAudio server of its own, so that it may kill it.
-class ServerLossDeviceTest : public DeviceTest {
- protected:
-  void SetUp() override {
-    DeviceTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_TRUE(server.start()) << "a private PulseAudio server";
-    pulse.emplace("PULSE_SERVER", server.address());
-  }
-
-  PrivatePulseServer server;
-  std::optional<ScopedEnvironment> pulse;
-};
+using ServerLossDeviceTest = PrivatePulseServerTest;
 
 // Capture from the default input of the test's own server, told when the device is lost.
 class CaptureLossTest : public ServerLossDeviceTest {
