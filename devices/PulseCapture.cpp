@@ -2,7 +2,6 @@
 
 #include <pulse/pulseaudio.h>
 
-#include <array>
 #include <thread>
 #include <utility>
 
@@ -15,7 +14,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kStateLookInterval{5};
-constexpr std::array<std::int16_t, 1024> kSilence{};
 
 bool gone(pa_context_state_t state) {
   return state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED;
@@ -78,13 +76,10 @@ struct PulseCapture::Connection {
     const void* data = nullptr;
     std::size_t bytes = 0;
     while (pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
-      std::size_t samples = bytes / sizeof(std::int16_t);
-      if (data != nullptr) {
-        connection->onSamples(static_cast<const std::int16_t*>(data), samples);
-      } else {
-        for (; samples > 0; samples -= std::min(samples, kSilence.size()))
-          connection->onSamples(kSilence.data(), std::min(samples, kSilence.size()));
-      }
+      // A hole is skipped, as the audio library's recording skips it: the server leaves one
+      // where a sink's monitor went back over sound it had already delivered.
+      if (data != nullptr)
+        connection->onSamples(static_cast<const std::int16_t*>(data), bytes / sizeof(std::int16_t));
       pa_stream_drop(stream);
     }
   }

@@ -18,8 +18,8 @@ namespace auralis::platform {
 
 class PulseCapture {
  public:
-  // On libpulse's thread, for every fragment in the order recorded; a gap the server reports
-  // comes as silence of its length.
+  // On libpulse's thread, for every fragment in the order recorded; a hole the server reports is
+  // skipped.
   using SamplesFn = std::function<void(const std::int16_t* samples, std::size_t count)>;
   // On libpulse's thread, once, when the server or the source goes while recording.
   using FailedFn = std::function<void()>;
