@@ -51,7 +51,6 @@ void FakeSoundInput::unprepare(CaptureHeader* header) {
 
 void FakeSoundInput::addBuffer(CaptureHeader* header) {
   calls.push_back("add");
-  addThreads.push_back(std::this_thread::get_id());
   if (!open_) {
     misuses.push_back("add while closed");
     return;
