@@ -118,8 +118,8 @@ std::unique_ptr<PulseCapture> PulseCapture::open(const std::string& source,
   const bool connected = connection->waitFor(
       [&] { return pa_context_get_state(connection->context) == PA_CONTEXT_READY; }, deadline);
   if (connected) {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 1};
-    connection->stream = pa_stream_new(connection->context, "Microphone", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_S16LE, 44100, 1};
+    connection->stream = pa_stream_new(connection->context, "Microphone", &format, nullptr);
   }
   bool ready = false;
   if (connection->stream != nullptr) {
