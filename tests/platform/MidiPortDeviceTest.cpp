@@ -16,7 +16,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The messages an input hands on, as they come on libjack's thread.
+// The messages an input hands on, as they come on libjack's thread. Declared before the input,
+// so that it outlives the input's callbacks.
 struct MessageLog {
   std::mutex mutex;
   std::condition_variable changed;
@@ -81,10 +82,11 @@ class MidiReceiver {
     receiver->changed_.notify_all();
   }
 
-  RtMidiIn port_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Received> received_;
+  // Last, so that it closes first: its callback runs on libjack's thread until then.
+  RtMidiIn port_;
 };
 
 // A JACK MIDI client of the test's own that plays a keyboard on port "keyboard:out".
@@ -115,10 +117,10 @@ class MidiPortDeviceTest : public DeviceTest {};
 
 TEST_F(MidiPortDeviceTest, APhraseReachesAnExternalPortWithItsEventsAndTiming) {
   MidiReceiver receiver;
+  DoneLog done;
   RtMidiOutStream stream;
   const int device = deviceNamed(stream, MidiReceiver::kPortName);
   ASSERT_NE(device, -1) << "the receiving port is listed";
-  DoneLog done;
   ASSERT_EQ(stream.open(device, done.fn()), kMidiOk);
   ASSERT_EQ(stream.setTimeDivision(96), kMidiOk);
 
@@ -151,10 +153,10 @@ TEST_F(MidiPortDeviceTest, APhraseReachesAnExternalPortWithItsEventsAndTiming) {
 
 TEST_F(MidiPortDeviceTest, StoppingOrChangingDeviceDuringAPhraseLeavesNoNoteSounding) {
   MidiReceiver receiver;
+  DoneLog done;
   SystemMidiOut midiOut;
   const int device = deviceNamed(midiOut, MidiReceiver::kPortName);
   ASSERT_NE(device, -1);
-  DoneLog done;
   ASSERT_EQ(midiOut.open(device, done.fn()), kMidiOk);
   midiOut.setTimeDivision(96);
 
@@ -192,12 +194,12 @@ TEST_F(MidiPortDeviceTest, StoppingOrChangingDeviceDuringAPhraseLeavesNoNoteSoun
 
 TEST_F(MidiPortDeviceTest, KeysFromAJackKeyboardArriveInOrderWhileStarted) {
   MidiKeyboard keyboard;
+  MessageLog log;
   RtMidiInput input;
   const std::vector<std::string> names = input.deviceNames();
   const auto found = std::find(names.begin(), names.end(), MidiKeyboard::kPortName);
   ASSERT_NE(found, names.end()) << "the keyboard's port is listed";
 
-  MessageLog log;
   ASSERT_EQ(input.open(static_cast<int>(found - names.begin()), log.fn()), 0);
   EXPECT_TRUE(input.isOpen());
 
@@ -273,13 +275,13 @@ class JackLossDeviceTest : public DeviceTest {
 
 TEST_F(JackLossDeviceTest, AnInputLostWithItsServerIsToldAndFindsItsPortAgainOnceItIsBack) {
   auto keyboard = std::make_unique<MidiKeyboard>();
-  RtMidiInput input;
+  MessageLog log;
   Signal lost;
+  RtMidiInput input;
   input.setDeviceLostFn([&lost] { lost.raise(); });
   const std::vector<std::string> names = input.deviceNames();
   const auto found = std::find(names.begin(), names.end(), MidiKeyboard::kPortName);
   ASSERT_NE(found, names.end());
-  MessageLog log;
   ASSERT_EQ(input.open(static_cast<int>(found - names.begin()), log.fn()), 0);
   ASSERT_EQ(input.start(), 0);
   EXPECT_EQ(input.reconnect(), 0) << "an input never lost needs nothing";
@@ -327,12 +329,12 @@ TEST_F(JackLossDeviceTest, AnInputLostWithItsServerIsToldAndFindsItsPortAgainOnc
 
 TEST_F(JackLossDeviceTest, AnOutputLostWithItsServerRefusesPhrasesUntilItsPortIsBack) {
   auto receiver = std::make_unique<MidiReceiver>();
-  SystemMidiOut midiOut;
   Signal lost;
+  DoneLog done;
+  SystemMidiOut midiOut;
   midiOut.setDeviceLostFn([&lost] { lost.raise(); });
   const int device = deviceNamed(midiOut, MidiReceiver::kPortName);
   ASSERT_NE(device, -1);
-  DoneLog done;
   ASSERT_EQ(midiOut.open(device, done.fn()), kMidiOk);
   midiOut.setTimeDivision(96);
   MidiEventList phrase;

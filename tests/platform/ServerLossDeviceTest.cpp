@@ -136,9 +136,9 @@ TEST_F(CaptureLossTest, ALostDeviceReconnectsWithItsQueueOnceTheServerIsBack) {
 }
 
 TEST_F(ServerLossDeviceTest, TheSynthesiserToldOfItsLossPlaysAgainAfterReconnect) {
-  FluidSynthMidiOut synthesiser;
   Signal lost;
   DoneLog done;
+  FluidSynthMidiOut synthesiser;
   synthesiser.setDeviceLostFn([&lost] { lost.raise(); });
   ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
   EXPECT_EQ(synthesiser.reconnect(), kMidiOk) << "an output never lost needs nothing";
@@ -163,9 +163,9 @@ TEST_F(ServerLossDeviceTest, TheSynthesiserToldOfItsLossPlaysAgainAfterReconnect
 }
 
 TEST_F(ServerLossDeviceTest, AnOutputClosedForQuietFindsTheServerGoneAtTheNextPhrase) {
-  FluidSynthMidiOut synthesiser;
   Signal lost;
   DoneLog done;
+  FluidSynthMidiOut synthesiser;
   synthesiser.setDeviceLostFn([&lost] { lost.raise(); });
   ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
   const auto deadline = Clock::now() + 5s;
