@@ -5,6 +5,8 @@
 #include <thread>
 #include <utility>
 
+#include "devices/PulseDevices.h"
+
 namespace auralis::platform {
 
 namespace {
@@ -74,7 +76,8 @@ struct PulseCapture::Connection {
     const void* data = nullptr;
     std::size_t bytes = 0;
     while (pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
-      // A hole the server reports is skipped, as the audio library's recording skips it.
+      // A hole is skipped, as the audio library's recording skips it: the server leaves one
+      // where a sink's monitor went back over sound it had already delivered.
       if (data != nullptr)
         connection->onSamples(static_cast<const std::int16_t*>(data), bytes / sizeof(std::int16_t));
       pa_stream_drop(stream);
@@ -157,6 +160,22 @@ void PulseCapture::start() {
   if (pa_operation* uncork = pa_stream_cork(connection_->stream, 0, nullptr, nullptr))
     pa_operation_unref(uncork);
   pa_threaded_mainloop_unlock(connection_->loop);
+}
+
+std::optional<std::string> pulseSourceNamed(const std::string& libraryName,
+                                            std::chrono::milliseconds answerTime) {
+  const std::optional<PulseServerDevices> server = listPulseDevices(answerTime);
+  if (!server) return std::nullopt;
+  // A pointer into the list, not an optional string: the optimiser's uninitialised-use check
+  // misreads the latter.
+  const PulseDevice* found = nullptr;
+  for (const PulseDevice& device : server->sources) {
+    if (device.libraryName != libraryName) continue;
+    if (found != nullptr || !device.name) return std::nullopt;
+    found = &device;
+  }
+  if (found == nullptr) return std::nullopt;
+  return found->name;
 }
 
 }  // namespace auralis::platform

@@ -1,15 +1,17 @@
 #pragma once
 
-// Recording from one PulseAudio (or PipeWire) source through libpulse's own threaded main loop,
-// each fragment handed over on libpulse's thread in the callback that received it. The latency
-// benchmark watches the null sink's monitor with it, in fragments far smaller than the audio
-// library's; the program records through the audio library.
+// Recording from one PulseAudio (or PipeWire) source through libpulse's own threaded main loop.
+// The audio library's PulseAudio input reads through a blocking "simple" stream: for every
+// fragment the server sends, libpulse's thread wakes the library's thread, which wakes again to
+// take the data, so each buffer costs several wake-ups of two threads. Here the fragment is
+// handed over on libpulse's thread, in the callback that received it: one wake-up per fragment.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace auralis::platform {
@@ -46,5 +48,10 @@ class PulseCapture {
   explicit PulseCapture(std::unique_ptr<Connection> connection);
   std::unique_ptr<Connection> connection_;
 };
+
+// The server's name for the input device the audio library names `libraryName`; nothing when no
+// server answers within answerTime, or when the name is not one source's alone.
+std::optional<std::string> pulseSourceNamed(const std::string& libraryName,
+                                            std::chrono::milliseconds answerTime);
 
 }  // namespace auralis::platform

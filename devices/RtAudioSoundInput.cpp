@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <optional>
+#include <string>
 
 #include "devices/AudioDevices.h"
+#include "devices/PulseCapture.h"
 
 namespace auralis::platform {
 
@@ -14,6 +17,7 @@ namespace {
 
 constexpr unsigned int kBufferFrames = 1024;
 constexpr std::size_t kQueuePlaces = 16;
+constexpr std::chrono::seconds kPulseAnswerTime{2};
 
 bool isWantedFormat(const WaveFormat& format) {
   const WaveFormat wanted;
@@ -26,6 +30,20 @@ struct InputDevice {
   std::unique_ptr<RtAudio> service;
   unsigned int id = 0;
 };
+
+// On PulseAudio, the server's own name for the device, so that it is recorded from through
+// libpulse directly; nothing elsewhere, or when the name is not one device's alone.
+std::optional<std::string> pulseSourceOf(RtAudio& service, unsigned int id) {
+  if (service.getCurrentApi() != RtAudio::LINUX_PULSE) return std::nullopt;
+  std::string libraryName;
+  try {
+    const auto lock = lockAudioDevices();
+    libraryName = service.getDeviceInfo(id).name;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  return pulseSourceNamed(libraryName, kPulseAnswerTime);
+}
 
 // Nothing when there is no input service or the device is not among its inputs.
 std::optional<InputDevice> findInput(int device) {
@@ -41,7 +59,8 @@ std::optional<InputDevice> findInput(int device) {
 
 // One open input stream and its queue of buffers. The interface thread adds at the tail; the
 // stream's thread fills and returns at the head. While the stream is stopped only the interface
-// thread touches either end.
+// thread touches either end. A PulseAudio source is recorded from through libpulse itself
+// (PulseCapture), every other device through the audio library's stream.
 class RtAudioSoundInput::Stream final : public AudioStreamOwner {
  public:
   Stream(std::unique_ptr<RtAudio> service, DataFn onData, LostFn onLost)
@@ -60,6 +79,7 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
   // Tries the device once; the connection itself is only held while capturing.
   bool open(unsigned int device) {
     device_ = device;
+    pulseSource_ = pulseSourceOf(*service_, device);
     const bool opened = connect();
     disconnect();
     return opened;
@@ -79,6 +99,11 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
     if (!connect()) {
       // The device went while capture was off.
       streamFailed();
+      return;
+    }
+    if (pulse_) {
+      pulse_->start();
+      running_ = true;
       return;
     }
     try {
@@ -128,6 +153,16 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
   }
 
   bool connect() {
+    if (pulseSource_) {
+      if (!pulse_)
+        pulse_ = PulseCapture::open(
+            *pulseSource_, kBufferFrames,
+            [this](const std::int16_t* samples, std::size_t count) {
+              if (!lost_.load(std::memory_order_acquire)) fill(samples, count);
+            },
+            [this] { streamFailed(); }, kPulseAnswerTime);
+      return pulse_ != nullptr;
+    }
     if (service_->isStreamOpen()) return true;
     RtAudio::StreamParameters input;
     input.deviceId = device_;
@@ -145,10 +180,19 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
 
   // A connection left open while capture is off would never hear of its server going, and
   // closing it afterwards can block for ever inside the audio library.
-  void disconnect() { closeStreamOf(*service_); }
+  void disconnect() {
+    pulse_.reset();
+    closeStreamOf(*service_);
+  }
 
   void halt() {
     if (!running_) return;
+    if (pulse_) {
+      // No samples arrive once it is gone.
+      pulse_.reset();
+      running_ = false;
+      return;
+    }
     try {
       if (service_->isStreamRunning()) service_->stopStream();
     } catch (const std::exception&) {
@@ -185,6 +229,8 @@ class RtAudioSoundInput::Stream final : public AudioStreamOwner {
 
   std::unique_ptr<RtAudio> service_;
   unsigned int device_ = 0;
+  std::optional<std::string> pulseSource_;
+  std::unique_ptr<PulseCapture> pulse_;
   DataFn onData_;
   LostFn onLost_;
   std::array<CaptureHeader*, kQueuePlaces> queue_{};

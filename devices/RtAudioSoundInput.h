@@ -38,6 +38,8 @@ class RtAudioSoundInput final : public SoundInput {
   void setDeviceLostFn(LostFn onLost) override;
   // Reaches the device again; capture stays off until the next start.
   bool reconnect() override;
+  // The queue's tail is the caller's, its head the stream's.
+  bool requeuesWithoutBlocking() const override { return true; }
 
  private:
   class Stream;

@@ -168,10 +168,17 @@ bool MicrophoneCapture::RecycleCaptureBuffer() {
   const int previous = (nextIndex_ + kCaptureBuffers - 1) % kCaptureBuffers;
   const int index = nextIndex_;
   nextIndex_ = (nextIndex_ + 1) % kCaptureBuffers;
-  worker_.run([this, index, previous] {
+  auto requeue = [this, index, previous] {
     input_.unprepare(&headers_[index]);
     queueBuffer(previous);
-  });
+  };
+  // A wake-up of the device's thread for every buffer costs more than the analysis of it. The
+  // requeue itself never blocks on such a device; only a call still on its way (a stop, a
+  // close) must hand the buffers back first, and only this thread gives the worker calls.
+  if (input_.requeuesWithoutBlocking() && worker_.idle())
+    requeue();
+  else
+    worker_.run(std::move(requeue));
   currentIndex_ = index;
   return true;
 }

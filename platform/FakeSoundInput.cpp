@@ -51,6 +51,7 @@ void FakeSoundInput::unprepare(CaptureHeader* header) {
 
 void FakeSoundInput::addBuffer(CaptureHeader* header) {
   calls.push_back("add");
+  addThreads.push_back(std::this_thread::get_id());
   if (!open_) {
     misuses.push_back("add while closed");
     return;

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -28,6 +29,10 @@ class FakeSoundInput final : public SoundInput {
   bool stayGone = false;
   // The calls are treated as calls that may block: the program makes them on a device thread.
   const bool onDeviceThread;
+  // With onDeviceThread: buffers may still be requeued on any thread, as a real device's may.
+  bool requeueAtOnce = false;
+  // The thread of every addBuffer call, in order.
+  std::vector<std::thread::id> addThreads;
   // Runs as open, start, stop and close begin, and as the devices are listed ("list"), with the
   // call's name: a test may hold the call there, as a device that stalls would.
   std::function<void(const std::string& call)> onCall;
@@ -56,6 +61,7 @@ class FakeSoundInput final : public SoundInput {
   void setDeviceLostFn(LostFn onLost) override { onLost_ = std::move(onLost); }
   bool reconnect() override;
   bool callsMayBlock() const override { return onDeviceThread; }
+  bool requeuesWithoutBlocking() const override { return !onDeviceThread || requeueAtOnce; }
 
   // The samples the microphone will hear from now on, from their start.
   void setSamples(std::vector<std::int16_t> samples);

@@ -59,6 +59,10 @@ class SoundInput {
   virtual bool reconnect() { return isOpen(); }
   // Whether a call may block, so that it must run away from the interface thread.
   virtual bool callsMayBlock() const { return true; }
+  // Whether prepare, unprepare and addBuffer never block and may be called on another thread
+  // than the other calls while the device runs. A returned buffer can then go back to the device
+  // at once, without a hand-over to the device's thread, whenever no other call is on its way.
+  virtual bool requeuesWithoutBlocking() const { return !callsMayBlock(); }
 };
 
 }  // namespace auralis::platform

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "tests/input/LiveRig.h"
@@ -279,6 +281,42 @@ TEST(CaptureTest, AStalledDeviceHoldsUpNeitherTheInterfaceNorTheOrderOfItsCalls)
       << "every buffer came back from the old device before the new one opened";
   EXPECT_EQ(calls.back(), "start");
   rig.expectCapturing();
+}
+
+// A device whose buffers may be requeued from any thread gets each returned buffer back at once,
+// on the interface thread; but while an earlier call is still on its way (a stop that stalls),
+// the requeue waits behind it, so that the buffers come back from the stop first.
+TEST(CaptureTest, ABufferGoesBackAtOnceUnlessAnEarlierCallIsOnItsWay) {
+  CaptureRig rig(kDefaultSoundInput, true);
+  rig.microphone.requeueAtOnce = true;
+  rig.capture.StartMicrophone();
+  EXPECT_EQ(rig.deliverBuffers(3), 3);
+  rig.microphone.addThreads.clear();
+  ASSERT_TRUE(rig.microphone.deliverBuffer());
+  rig.pump();
+  ASSERT_EQ(rig.microphone.addThreads.size(), 1u);
+  EXPECT_EQ(rig.microphone.addThreads.back(), std::this_thread::get_id());
+  EXPECT_EQ(rig.queuedIndices().size(), static_cast<std::size_t>(kQueuedCaptureBuffers));
+
+  auto gate = std::make_shared<platform::testing::Gate>();
+  rig.microphone.onCall = [gate](const std::string& call) {
+    if (call == "stop") gate->pass();
+  };
+  ASSERT_TRUE(rig.microphone.deliverBuffer());
+  rig.capture.StopMicrophone();
+  ASSERT_TRUE(gate->waitUntilEntered());
+  rig.microphone.calls.clear();
+  rig.microphone.addThreads.clear();
+  // The notice of the buffer returned before the stop is handled while the stop stalls.
+  while (const std::optional<Notice> notice = rig.window.take()) rig.core.UtilityWndProc(*notice);
+  EXPECT_TRUE(rig.microphone.addThreads.empty()) << "no requeue ahead of the stop";
+  gate->open();
+  rig.pump();
+  EXPECT_EQ(rig.microphone.calls,
+            (std::vector<std::string>{"stop", "unprepare", "prepare", "add"}));
+  ASSERT_EQ(rig.microphone.addThreads.size(), 1u);
+  EXPECT_NE(rig.microphone.addThreads.back(), std::this_thread::get_id());
+  EXPECT_TRUE(rig.microphone.misuses.empty());
 }
 
 TEST(CaptureTest, OnlyTheFirstStartShowsInitializingMicrophone) {
