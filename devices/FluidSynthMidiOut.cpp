@@ -244,15 +244,19 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     const std::lock_guard lock(streamMutex_);
     if (!service_ || lost_.load(std::memory_order_acquire) || armedSerial_.load() != 0)
       return kMidiError;
-    if (closedForQuiet_) {
-      closedForQuiet_ = false;
-      // Failing here, the server went while the output was closed.
-      if (!openOutput() || !startOutput()) return failedToWake();
-    }
     const TimedPhrase phrase = timedPhrase(*header);
     const std::size_t tail = tail_.load(std::memory_order_relaxed);
     const std::size_t used = tail - head_.load(std::memory_order_acquire);
     if (used + phrase.messages.size() + 1 > kQueuePlaces) return kMidiError;
+    // An output closed for quiet is opened, given the phrase, and only then started: started
+    // first, it renders its first blocks before the phrase is queued, and the phrase then waits
+    // behind up to a whole queue of silence.
+    const bool waking = closedForQuiet_;
+    if (waking) {
+      closedForQuiet_ = false;
+      // Failing here, the server went while the output was closed.
+      if (!openOutput()) return failedToWake();
+    }
 
     const std::uint64_t serial = ++lastSerial_;
     std::size_t at = tail;
@@ -262,7 +266,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     queue_[at++ % kQueuePlaces] = {serial, endFrame, 0, header};
     armedSerial_.store(serial, std::memory_order_release);
     tail_.store(at);
-    if (stopping_.load() && !restartStopping()) {
+    if (waking ? !startOutput() : stopping_.load() && !restartStopping()) {
       stop();
       return failedToWake();
     }
