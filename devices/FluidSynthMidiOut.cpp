@@ -40,6 +40,13 @@ constexpr std::chrono::seconds kStallMargin{2};
 constexpr std::chrono::seconds kQuietBeforeClosing{2};
 // How long a phrase waits for a stream that is stopping itself to have stopped.
 constexpr std::chrono::milliseconds kStoppingWait{200};
+// How long a phrase waits for a running stream to drop the silence it has queued: a block's time
+// on any server, and more on a busy machine.
+constexpr std::chrono::milliseconds kDroppingWait{50};
+constexpr std::chrono::microseconds kDroppingLook{200};
+// Silence for longer than the whole queue, and a block more: everything queued is silent.
+constexpr std::int64_t kSilentQueueFrames =
+    std::int64_t{kLowLatencyBlocks + 1} * kLowLatencyBlockFrames;
 // A question sounds three notes at most; the rest leave room for releases.
 constexpr int kPolyphony = 64;
 
@@ -174,6 +181,9 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     }
     // A JACK client runs with its server's period whether it plays or not.
     closesWhenQuiet_ = api_ != RtAudio::UNIX_JACK;
+    // Stopped and started again, a PulseAudio stream drops what it has queued at once; other
+    // outputs queue little anyway.
+    dropsQueuedSilence_ = api_ == RtAudio::LINUX_PULSE;
     if (!openOutput()) return endWith(kMidiError);
     lost_.store(false);
     closing_.store(false);
@@ -257,6 +267,9 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
       // Failing here, the server went while the output was closed.
       if (!openOutput()) return failedToWake();
     }
+    // Likewise a running stream that has queued nothing but silence drops it, so that the phrase
+    // is not heard only once that silence has played.
+    const bool restarting = !waking && dropQueuedSilence();
 
     const std::uint64_t serial = ++lastSerial_;
     std::size_t at = tail;
@@ -266,7 +279,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     queue_[at++ % kQueuePlaces] = {serial, endFrame, 0, header};
     armedSerial_.store(serial, std::memory_order_release);
     tail_.store(at);
-    if (waking ? !startOutput() : stopping_.load() && !restartStopping()) {
+    if (waking || restarting ? !startOutput() : stopping_.load() && !restartStopping()) {
       stop();
       return failedToWake();
     }
@@ -315,20 +328,49 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
       engine->endAfterFailure();
       return 2;
     }
+    // Stopping drops the silence queued at the server; the phrase asking for it starts the
+    // stream again.
+    if (engine->dropAsked_.exchange(false, std::memory_order_acq_rel)) {
+      std::fill_n(samples, values, 0.0f);
+      return 2;
+    }
     engine->render(samples, frames);
     return engine->stopIfQuiet(frames) ? 2 : 0;
+  }
+
+  // With the stream lock held, before a phrase is queued: when the running stream has queued
+  // only silence, has its thread stop the stream at its next block and waits until it has. True
+  // when the stream has stopped and must be started again; false, with the stream running on,
+  // when there was more than silence queued or its thread did not come in time.
+  bool dropQueuedSilence() {
+    if (!dropsQueuedSilence_ || stopping_.load() || !silentQueue_.load(std::memory_order_acquire) ||
+        !service_->isStreamRunning())
+      return false;
+    dropAsked_.store(true, std::memory_order_release);
+    const auto asked = std::chrono::steady_clock::now();
+    while (service_->isStreamRunning()) {
+      const auto waited = std::chrono::steady_clock::now() - asked;
+      // Not yet taken by the stream's thread: it plays on as it was.
+      if (waited >= kDroppingWait && dropAsked_.exchange(false)) return false;
+      // Taken, and the stream still runs: starting it again does no harm.
+      if (waited >= kStoppingWait) break;
+      std::this_thread::sleep_for(kDroppingLook);
+    }
+    // The stream may have stopped for quiet instead; started again, it must not stop for this.
+    dropAsked_.store(false, std::memory_order_release);
+    return true;
   }
 
   // Audio thread, after each block: true when the stream is to stop itself for quiet. Nothing is
   // queued, no phrase waits for its done notice and no voice sounds, and has not for a while.
   bool stopIfQuiet(unsigned int frames) {
-    if (!closesWhenQuiet_) return false;
     const bool quiet =
         head_.load(std::memory_order_relaxed) == tail_.load(std::memory_order_acquire) &&
         armedSerial_.load(std::memory_order_acquire) == 0 &&
         (!voices_ || voices_->activeVoices() == 0);
     quietFrames_ = quiet ? quietFrames_ + frames : 0;
-    if (quietFrames_ < sampleRate_ * kQuietBeforeClosing.count()) return false;
+    silentQueue_.store(quietFrames_ >= kSilentQueueFrames, std::memory_order_release);
+    if (!closesWhenQuiet_ || quietFrames_ < sampleRate_ * kQuietBeforeClosing.count()) return false;
     stopping_.store(true);
     if (tail_.load() != head_.load(std::memory_order_relaxed)) {
       // A phrase came after all: it plays.
@@ -522,6 +564,10 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   std::atomic<bool> lost_{false};
   std::atomic<bool> closing_{false};
   bool closesWhenQuiet_ = false;
+  bool dropsQueuedSilence_ = false;
+  // Set by the stream's thread: everything it has queued is silence.
+  std::atomic<bool> silentQueue_{false};
+  std::atomic<bool> dropAsked_{false};
   bool closedForQuiet_ = false;        // with streamMutex_
   std::atomic<bool> stopping_{false};  // the stream stops itself for quiet
   std::atomic<bool> closeAsked_{false};

@@ -163,6 +163,48 @@ TEST_F(SynthesiserDeviceTest, AfterQuietTheOutputClosesAndTheNextPhraseOpensItAn
   }
 }
 
+TEST_F(SynthesiserDeviceTest, APhraseAfterTheLastHasDiedAwaySoundsWholeOnTheRunningOutput) {
+  SilentPlayback others;
+  ASSERT_TRUE(others.playing()) << "the monitor needs something playing throughout";
+  FluidSynthMidiOut synthesiser;
+  DoneLog done;
+  ASSERT_EQ(synthesiser.open(kDefaultMidiDevice, done.fn()), kMidiOk);
+  ASSERT_EQ(synthesiser.setTimeDivision(96), kMidiOk);
+  RtAudioSoundInput input;
+  CaptureRecorder recorder(input);
+  ASSERT_TRUE(listenSettled(recorder, input));
+
+  MidiEventList first;
+  PushNote(first, 60, 0, 0, 100, 24);
+  MidiStreamHeader firstHeader = headerOf(first);
+  ASSERT_EQ(synthesiser.out(&firstHeader), kMidiOk);
+  ASSERT_TRUE(recordUntilDone(recorder, done, 1, 3s));
+  // Long enough for the release to die away, too short for the output to close: the output
+  // drops the silence it has queued and starts again at the phrase.
+  const auto until = Clock::now() + 1200ms;
+  while (Clock::now() < until) recorder.pump(1, 20ms);
+  ASSERT_TRUE(synthesiser.outputOpen());
+
+  // A4, then E5 a second after A4 began.
+  MidiEventList phrase;
+  PushNote(phrase, 69, 0, 0, 100, 96);
+  PushNote(phrase, 76, 0, 96, 100, 96);
+  MidiStreamHeader header = headerOf(phrase);
+  const std::size_t before = recorder.samples.size();
+  ASSERT_EQ(synthesiser.out(&header), kMidiOk);
+  ASSERT_TRUE(recordUntilDone(recorder, done, 2, 3s));
+  EXPECT_EQ(done.headers[1], &header);
+  recorder.pump(40, 2s);
+
+  const auto a = onset(recorder.samples, before);
+  ASSERT_TRUE(a) << "nothing reached the null sink";
+  const auto e = onset(recorder.samples, *a + kRate * 3 / 4);
+  ASSERT_TRUE(e);
+  EXPECT_NEAR(static_cast<double>(*e - *a), 44100, 0.01 * kRate);
+  EXPECT_EQ(detectedNote(recorder.samples.data() + *a + kRate / 10), 69) << "A4";
+  EXPECT_EQ(detectedNote(recorder.samples.data() + *e + kRate / 10), 76) << "E5";
+}
+
 TEST_F(SynthesiserDeviceTest, PhrasesQueuedAsTheOutputClosesForQuietAllPlayToTheirEnd) {
   FluidSynthMidiOut synthesiser;
   DoneLog done;
