@@ -47,6 +47,27 @@ std::optional<std::size_t> onset(const std::vector<std::int16_t>& samples, std::
   return std::nullopt;
 }
 
+// A4 for 96 ticks, then E5 192 ticks (one second) after A4 began.
+MidiEventList aThenE() {
+  MidiEventList phrase;
+  PushNote(phrase, 69, 0, 0, 100, 96);
+  PushNote(phrase, 76, 0, 96, 100, 96);
+  return phrase;
+}
+
+// The phrase of aThenE() as recorded from `before` on: each note at its pitch, a second apart.
+void expectAThenE(const std::vector<std::int16_t>& samples, std::size_t before) {
+  const auto first = onset(samples, before);
+  ASSERT_TRUE(first) << "nothing reached the null sink";
+  const auto second = onset(samples, *first + kRate * 3 / 4);
+  ASSERT_TRUE(second);
+  // Rendered at exact sample positions: 192 ticks are 44100 frames, give or take the attack.
+  EXPECT_NEAR(static_cast<double>(*second - *first), 44100, 0.01 * kRate);
+  // The program's own detector hears the notes played, a tenth of a second into each.
+  EXPECT_EQ(detectedNote(samples.data() + *first + kRate / 10), 69) << "A4";
+  EXPECT_EQ(detectedNote(samples.data() + *second + kRate / 10), 76) << "E5";
+}
+
 TEST_F(SynthesiserDeviceTest, NotesSoundAtTheirPitchAndTheirExactTimesThenTheDoneNoticeComes) {
   FluidSynthMidiOut synthesiser;
   DoneLog done;
@@ -60,10 +81,7 @@ TEST_F(SynthesiserDeviceTest, NotesSoundAtTheirPitchAndTheirExactTimesThenTheDon
   ASSERT_TRUE(listenSettled(recorder, input))
       << "the monitor delivers while the stream plays silence";
 
-  // A4 for 96 ticks, then E5 192 ticks (one second) after A4 began.
-  MidiEventList phrase;
-  PushNote(phrase, 69, 0, 0, 100, 96);
-  PushNote(phrase, 76, 0, 96, 100, 96);
+  const MidiEventList phrase = aThenE();
   MidiStreamHeader header = headerOf(phrase);
   const std::size_t before = recorder.samples.size();
   const Clock::time_point queued = Clock::now();
@@ -76,16 +94,7 @@ TEST_F(SynthesiserDeviceTest, NotesSoundAtTheirPitchAndTheirExactTimesThenTheDon
   EXPECT_GE(done.times[0] - queued, 1500ms);
   EXPECT_LT(done.times[0] - queued, 2500ms);
   recorder.pump(40, 2s);
-
-  const auto first = onset(recorder.samples, before);
-  ASSERT_TRUE(first) << "nothing reached the null sink";
-  const auto second = onset(recorder.samples, *first + kRate * 3 / 4);
-  ASSERT_TRUE(second);
-  // Rendered at exact sample positions: 192 ticks are 44100 frames, give or take the attack.
-  EXPECT_NEAR(static_cast<double>(*second - *first), 44100, 0.01 * kRate);
-  // The program's own detector hears the notes played, a tenth of a second into each.
-  EXPECT_EQ(detectedNote(recorder.samples.data() + *first + kRate / 10), 69) << "A4";
-  EXPECT_EQ(detectedNote(recorder.samples.data() + *second + kRate / 10), 76) << "E5";
+  expectAThenE(recorder.samples, before);
   EXPECT_EQ(synthesiser.stop(), kMidiOk);
 }
 
@@ -185,24 +194,14 @@ TEST_F(SynthesiserDeviceTest, APhraseAfterTheLastHasDiedAwaySoundsWholeOnTheRunn
   while (Clock::now() < until) recorder.pump(1, 20ms);
   ASSERT_TRUE(synthesiser.outputOpen());
 
-  // A4, then E5 a second after A4 began.
-  MidiEventList phrase;
-  PushNote(phrase, 69, 0, 0, 100, 96);
-  PushNote(phrase, 76, 0, 96, 100, 96);
+  const MidiEventList phrase = aThenE();
   MidiStreamHeader header = headerOf(phrase);
   const std::size_t before = recorder.samples.size();
   ASSERT_EQ(synthesiser.out(&header), kMidiOk);
   ASSERT_TRUE(recordUntilDone(recorder, done, 2, 3s));
   EXPECT_EQ(done.headers[1], &header);
   recorder.pump(40, 2s);
-
-  const auto a = onset(recorder.samples, before);
-  ASSERT_TRUE(a) << "nothing reached the null sink";
-  const auto e = onset(recorder.samples, *a + kRate * 3 / 4);
-  ASSERT_TRUE(e);
-  EXPECT_NEAR(static_cast<double>(*e - *a), 44100, 0.01 * kRate);
-  EXPECT_EQ(detectedNote(recorder.samples.data() + *a + kRate / 10), 69) << "A4";
-  EXPECT_EQ(detectedNote(recorder.samples.data() + *e + kRate / 10), 76) << "E5";
+  expectAThenE(recorder.samples, before);
 }
 
 TEST_F(SynthesiserDeviceTest, PhrasesQueuedAsTheOutputClosesForQuietAllPlayToTheirEnd) {
