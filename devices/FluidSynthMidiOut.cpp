@@ -43,7 +43,6 @@ constexpr std::chrono::milliseconds kStoppingWait{200};
 // How long a phrase waits for a running stream to drop the silence it has queued: a block's time
 // on any server, and more on a busy machine.
 constexpr std::chrono::milliseconds kDroppingWait{50};
-constexpr std::chrono::microseconds kDroppingLook{200};
 // Silence for longer than the whole queue, and a block more: everything queued is silent.
 constexpr std::int64_t kSilentQueueFrames =
     std::int64_t{kLowLatencyBlocks + 1} * kLowLatencyBlockFrames;
@@ -181,9 +180,6 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     }
     // A JACK client runs with its server's period whether it plays or not.
     closesWhenQuiet_ = api_ != RtAudio::UNIX_JACK;
-    // Stopped and started again, a PulseAudio stream drops what it has queued at once; other
-    // outputs queue little anyway.
-    dropsQueuedSilence_ = api_ == RtAudio::LINUX_PULSE;
     if (!openOutput()) return endWith(kMidiError);
     lost_.store(false);
     closing_.store(false);
@@ -343,20 +339,16 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   // when the stream has stopped and must be started again; false, with the stream running on,
   // when there was more than silence queued or its thread did not come in time.
   bool dropQueuedSilence() {
-    if (!dropsQueuedSilence_ || stopping_.load() || !silentQueue_.load(std::memory_order_acquire) ||
+    // Stopped and started again, a PulseAudio stream drops what it has queued at once; other
+    // outputs queue little anyway.
+    if (api_ != RtAudio::LINUX_PULSE || stopping_.load() ||
+        quietFrames_.load(std::memory_order_relaxed) < kSilentQueueFrames ||
         !service_->isStreamRunning())
       return false;
     dropAsked_.store(true, std::memory_order_release);
-    const auto asked = std::chrono::steady_clock::now();
-    while (service_->isStreamRunning()) {
-      const auto waited = std::chrono::steady_clock::now() - asked;
-      // Not yet taken by the stream's thread: it plays on as it was.
-      if (waited >= kDroppingWait && dropAsked_.exchange(false)) return false;
-      // Taken, and the stream still runs: starting it again does no harm.
-      if (waited >= kStoppingWait) break;
-      std::this_thread::sleep_for(kDroppingLook);
-    }
-    // The stream may have stopped for quiet instead; started again, it must not stop for this.
+    // Not yet taken by the stream's thread: it plays on as it was.
+    if (!waitUntilStopped(kDroppingWait) && dropAsked_.exchange(false)) return false;
+    // Taken, or the stream stopped for quiet instead; started again, it must not stop for this.
     dropAsked_.store(false, std::memory_order_release);
     return true;
   }
@@ -364,20 +356,22 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   // Audio thread, after each block: true when the stream is to stop itself for quiet. Nothing is
   // queued, no phrase waits for its done notice and no voice sounds, and has not for a while.
   bool stopIfQuiet(unsigned int frames) {
+    if (!closesWhenQuiet_) return false;
     const bool quiet =
         head_.load(std::memory_order_relaxed) == tail_.load(std::memory_order_acquire) &&
         armedSerial_.load(std::memory_order_acquire) == 0 &&
         (!voices_ || voices_->activeVoices() == 0);
-    quietFrames_ = quiet ? quietFrames_ + frames : 0;
-    silentQueue_.store(quietFrames_ >= kSilentQueueFrames, std::memory_order_release);
-    if (!closesWhenQuiet_ || quietFrames_ < sampleRate_ * kQuietBeforeClosing.count()) return false;
+    const std::int64_t quietFrames =
+        quiet ? quietFrames_.load(std::memory_order_relaxed) + frames : 0;
+    quietFrames_.store(quietFrames, std::memory_order_relaxed);
+    if (quietFrames < sampleRate_ * kQuietBeforeClosing.count()) return false;
     stopping_.store(true);
     if (tail_.load() != head_.load(std::memory_order_relaxed)) {
       // A phrase came after all: it plays.
       stopping_.store(false);
       return false;
     }
-    quietFrames_ = 0;
+    quietFrames_.store(0, std::memory_order_relaxed);
     closeAsked_.store(true);
     closeAsked_.notify_one();
     return true;
@@ -564,10 +558,10 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   std::atomic<bool> lost_{false};
   std::atomic<bool> closing_{false};
   bool closesWhenQuiet_ = false;
-  bool dropsQueuedSilence_ = false;
-  // Set by the stream's thread: everything it has queued is silence.
-  std::atomic<bool> silentQueue_{false};
   std::atomic<bool> dropAsked_{false};
+  // Frames rendered in silence since the last sound, written by the stream's thread: past the
+  // queue's length, everything queued is silence.
+  std::atomic<std::int64_t> quietFrames_{0};
   bool closedForQuiet_ = false;        // with streamMutex_
   std::atomic<bool> stopping_{false};  // the stream stops itself for quiet
   std::atomic<bool> closeAsked_{false};
@@ -578,7 +572,6 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   std::uint64_t playingSerial_ = 0;
   std::int64_t phraseStart_ = 0;
   std::int64_t blockStart_ = 0;
-  std::int64_t quietFrames_ = 0;
 
   DoneDeadline deadline_;
   std::thread closer_;
