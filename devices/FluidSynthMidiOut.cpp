@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -43,6 +44,10 @@ constexpr std::chrono::milliseconds kStoppingWait{200};
 // How long a phrase waits for a running stream to drop the silence it has queued: a block's time
 // on any server, and more on a busy machine.
 constexpr std::chrono::milliseconds kDroppingWait{50};
+// Below this peak a sample is treated as silent: 60 dB under full scale, and about 50 dB under a
+// question's notes, where a piano's release has faded from hearing, though FluidSynth keeps its
+// voice for a second more. Cut there, its step is no louder, under the next phrase's first note.
+constexpr float kInaudiblePeak = 0.001f;
 // Silence for longer than the whole queue, and a block more: everything queued is silent.
 constexpr std::int64_t kSilentQueueFrames =
     std::int64_t{kLowLatencyBlocks + 1} * kLowLatencyBlockFrames;
@@ -331,6 +336,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
       return 2;
     }
     engine->render(samples, frames);
+    engine->countInaudible(samples, values, frames);
     return engine->stopIfQuiet(frames) ? 2 : 0;
   }
 
@@ -342,7 +348,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     // Stopped and started again, a PulseAudio stream drops what it has queued at once; other
     // outputs queue little anyway.
     if (api_ != RtAudio::LINUX_PULSE || stopping_.load() ||
-        quietFrames_.load(std::memory_order_relaxed) < kSilentQueueFrames ||
+        inaudibleFrames_.load(std::memory_order_relaxed) < kSilentQueueFrames ||
         !service_->isStreamRunning())
       return false;
     dropAsked_.store(true, std::memory_order_release);
@@ -351,6 +357,18 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
     // Taken, or the stream stopped for quiet instead; started again, it must not stop for this.
     dropAsked_.store(false, std::memory_order_release);
     return true;
+  }
+
+  // Audio thread, after each block, where queued silence is dropped: how long nothing audible has
+  // been rendered. A release still sounding faintly counts as silence, so that a question asked
+  // as the last one's notes fade is not heard only after the queue.
+  void countInaudible(const float* samples, std::size_t values, unsigned int frames) {
+    if (api_ != RtAudio::LINUX_PULSE) return;
+    float peak = 0.0f;
+    for (std::size_t i = 0; i < values; ++i) peak = std::max(peak, std::abs(samples[i]));
+    inaudibleFrames_.store(
+        peak > kInaudiblePeak ? 0 : inaudibleFrames_.load(std::memory_order_relaxed) + frames,
+        std::memory_order_relaxed);
   }
 
   // Audio thread, after each block: true when the stream is to stop itself for quiet. Nothing is
@@ -559,8 +577,10 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   std::atomic<bool> closing_{false};
   bool closesWhenQuiet_ = false;
   std::atomic<bool> dropAsked_{false};
-  // Frames rendered in silence since the last sound, written by the stream's thread: past the
-  // queue's length, everything queued is silence.
+  // Frames rendered with nothing to hear since the last sound, written by the stream's thread:
+  // past the queue's length, everything queued is silence.
+  std::atomic<std::int64_t> inaudibleFrames_{0};
+  // Frames rendered with nothing queued or sounding, for closing the output.
   std::atomic<std::int64_t> quietFrames_{0};
   bool closedForQuiet_ = false;        // with streamMutex_
   std::atomic<bool> stopping_{false};  // the stream stops itself for quiet

@@ -26,8 +26,9 @@ namespace auralis::platform {
 //
 // After two seconds in which nothing has sounded the output stream is closed, and the next phrase
 // opens it again, so that a program that only listens costs the audio server nothing. On
-// PulseAudio and PipeWire a phrase that comes sooner, once the stream has queued only silence,
-// has the stream drop that silence and start again at the phrase, which is then heard at once.
+// PulseAudio and PipeWire a phrase that comes sooner, once the stream has queued nothing that can
+// be heard (silence, or a release 60 dB under full scale), has the stream drop it and start again
+// at the phrase, which is then heard at once.
 //
 // FluidSynth itself lives in a module of its own, loaded at the first open, on the thread that
 // opens: the many libraries it needs are not loaded while the program starts. Should the module

@@ -1,8 +1,8 @@
 // From asking for a new question to hearing it: the real window in Identify on the built-in
 // synthesiser, the sound recorded from the null sink's monitor. The question is asked after a
 // gap of the given milliseconds since the previous one ended (the argument): short, while the
-// last one's notes still ring; a second, once they have died away and the output plays silence;
-// and long, after a stretch of quiet that closed the output.
+// last one's release still sounds, faintly; a second, once it has died away and the output plays
+// silence; and long, after a stretch of quiet that closed the output.
 //
 // The monitor delivers at the pace of real time only while something plays into the sink with a
 // short buffer, so a stream of silence plays throughout, with the synthesiser's buffering. The
