@@ -352,8 +352,13 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
         !service_->isStreamRunning())
       return false;
     dropAsked_.store(true, std::memory_order_release);
-    // Not yet taken by the stream's thread: it plays on as it was.
-    if (!waitUntilStopped(kDroppingWait) && dropAsked_.exchange(false)) return false;
+    if (!waitUntilStopped(kDroppingWait)) {
+      // Not yet taken by the stream's thread: it plays on as it was.
+      if (dropAsked_.exchange(false)) return false;
+      // Taken just now, and the stream still stopping: started before it has stopped, it would
+      // stop after all and leave the phrase unheard.
+      waitUntilStopped(kStoppingWait);
+    }
     // Taken, or the stream stopped for quiet instead; started again, it must not stop for this.
     dropAsked_.store(false, std::memory_order_release);
     return true;
