@@ -176,9 +176,13 @@ void TForm1::FormCreate() {
   lesson().ResetLevelScores();
   lesson().UpdateTexts();
 
-  // Last, so that the window can be shown before the audio and MIDI services have answered.
-  deviceMenus_.listDevices([this] {
-    if (std::exchange(lessonWaitsForDevices_, false)) startFirstLesson();
+  // Asked once the event loop runs, after the window has been shown: the services' answers keep
+  // both cores busy for a while (a copy of the program lists the MIDI ports), which would hold
+  // back the building and showing of the window. Nothing is opened before the lists are in.
+  QTimer::singleShot(0, this, [this] {
+    deviceMenus_.listDevices([this] {
+      if (std::exchange(lessonWaitsForDevices_, false)) startFirstLesson();
+    });
   });
 }
 

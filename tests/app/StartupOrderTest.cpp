@@ -1,5 +1,6 @@
-// The window comes up before the audio and MIDI services have listed their devices; the devices
-// and the first lesson follow once the lists are in.
+// The window comes up before the audio and MIDI services are asked for their devices; the lists
+// are asked for once the event loop runs, and the devices and the first lesson follow once they
+// are in.
 
 #include <array>
 #include <memory>
@@ -42,6 +43,10 @@ class StartupOrder : public WindowTest {
     form->FormActivate();
     return *form;
   }
+  // The event loop runs, and the microphone's service is asked for its list.
+  bool listAsked() {
+    return QTest::qWaitFor([this] { return gate->entered(); }, 5000);
+  }
   // The held list is handed back and its reply reaches the window.
   void letTheListCome() {
     gate->open();
@@ -56,7 +61,9 @@ TEST_F(StartupOrder, TheWindowIsUpBeforeTheListsAndTheDevicesAndLessonFollowInTh
   midiInput.devices = {"Keys"};
   storeValue("Microphone", QStringLiteral("Webcam"));
   TForm1& window = openSlowly();
-  ASSERT_TRUE(gate->waitUntilEntered());
+  // Shown, and nothing asked of the services while the event loop has not run.
+  EXPECT_FALSE(gate->waitUntilEntered(std::chrono::milliseconds(200)));
+  ASSERT_TRUE(listAsked());
 
   // Shown, with its texts, while the microphone's service has not answered.
   EXPECT_TRUE(window.isVisible());
@@ -92,7 +99,7 @@ TEST_F(StartupOrder, QuittingBeforeTheListsAreInKeepsTheChosenDevices) {
   storeValue("MIDIOut", QStringLiteral("Fake Synth"));
   storeValue("N501", 1);
   openSlowly();
-  ASSERT_TRUE(gate->waitUntilEntered());
+  ASSERT_TRUE(listAsked());
   // The list is back on the device's side, but the window has not taken it when it quits.
   gate->open();
   closeWindow();
@@ -105,7 +112,7 @@ TEST_F(StartupOrder, QuittingBeforeTheListsAreInKeepsTheChosenDevices) {
 TEST_F(StartupOrder, AListThatNeverComesLeavesItsMenuEmptyAndTheOthersWork) {
   storeValue("Microphone", QStringLiteral("Webcam"));
   openSlowly();
-  ASSERT_TRUE(gate->waitUntilEntered());
+  ASSERT_TRUE(listAsked());
   ASSERT_TRUE(QTest::qWaitFor([this] { return form->devicesListed(); },
                               static_cast<int>((kDeviceListingWait * 2).count())));
 
@@ -138,7 +145,7 @@ TEST_F(StartupOrder, ALessonChosenBeforeTheListsAreInIsKeptAndListensOnlyWhenItC
       if (call == "list") gate->pass();
     };
     openSlowly();
-    ASSERT_TRUE(gate->waitUntilEntered()) << c.name;
+    ASSERT_TRUE(listAsked()) << c.name;
     form->toolBar().lessonButton(c.item)->click();
     EXPECT_NE(panel(1), QStringLiteral("Mic ON")) << c.name << ": no device is open yet";
 
@@ -162,7 +169,7 @@ TEST_F(StartupOrder, ALessonChosenBeforeTheListsAreInIsKeptAndListensOnlyWhenItC
 TEST_F(StartupOrder, AListThatComesAfterTheWaitIsTakenThenAndItsStoredDeviceOpens) {
   storeValue("Microphone", QStringLiteral("Webcam"));
   openSlowly();
-  ASSERT_TRUE(gate->waitUntilEntered());
+  ASSERT_TRUE(listAsked());
   ASSERT_TRUE(QTest::qWaitFor([this] { return form->devicesListed(); },
                               static_cast<int>((kDeviceListingWait * 2).count())));
   ASSERT_TRUE(lesson().micWanted);

@@ -158,6 +158,9 @@ class WindowTest : public ::testing::Test {
                    if (onPause) onPause();
                  },
                  [] { ADD_FAILURE() << "a device was still busy when the window closed"; }});
+    // As the program's event loop does first: the device lists are asked for, and these fakes
+    // answer at once.
+    QCoreApplication::processEvents();
     return *form;
   }
   // Ends the run as quitting does: the settings are saved.

@@ -21,10 +21,14 @@ class Gate {
     open_ = true;
     changed_.notify_all();
   }
-  // False when no call reached the gate within five seconds.
-  bool waitUntilEntered() {
+  // False when no call reached the gate within the wait.
+  bool waitUntilEntered(std::chrono::milliseconds wait = std::chrono::seconds(5)) {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(5), [this] { return entered_; });
+    return changed_.wait_for(lock, wait, [this] { return entered_; });
+  }
+  bool entered() {
+    std::lock_guard lock(mutex_);
+    return entered_;
   }
 
  private:
