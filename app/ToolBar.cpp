@@ -7,6 +7,7 @@
 
 #include "app/Menus.h"
 #include "app/Resources.h"
+#include "app/ToolPictures.h"
 
 namespace auralis {
 
@@ -14,10 +15,10 @@ namespace {
 
 // The normal picture, and the highlighted one shown under the mouse.
 QIcon pictureOf(const char* name) {
-  const QString normal = QStringLiteral(":/pictures/") + QString::fromLatin1(name);
+  const QString normal = QString::fromLatin1(name);
   QIcon icon;
-  icon.addPixmap(QPixmap(normal), QIcon::Normal);
-  icon.addPixmap(QPixmap(normal + QStringLiteral("-hot")), QIcon::Active);
+  icon.addPixmap(QPixmap::fromImage(toolPicture(normal)), QIcon::Normal);
+  icon.addPixmap(QPixmap::fromImage(toolPicture(normal + QStringLiteral("-hot"))), QIcon::Active);
   return icon;
 }
 

@@ -12,6 +12,7 @@
 #include "app/Main.h"
 #include "app/ProblemReport.h"
 #include "app/SingleInstance.h"
+#include "app/ToolPictures.h"
 #include "devices/RtAudioFeedbackSoundPlayer.h"
 #include "devices/RtAudioSoundInput.h"
 #include "devices/RtMidiInput.h"
@@ -55,6 +56,7 @@ int main(int argc, char* argv[]) {
   const std::jthread fonts([] { FcInit(); });
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(auralis::kApplicationTitle));
+  auralis::decodeToolPicturesAhead();
   // A signal to end ends the program as Quit does, settings saved. Installed before the single
   // instance listens, so that whoever can reach the program can also end it.
   const auralis::ExitSignals exitSignals([](int) { QCoreApplication::quit(); });

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+namespace auralis {
+
+// Reading the tool bar's pictures is the run's first picture read, which also loads every image
+// plugin of the system. Begun once the application object exists, it runs on a thread of its own
+// beside the building of the window.
+void decodeToolPicturesAhead();
+
+// A tool bar picture by its name under ":/pictures/": from the reading begun ahead, waiting for
+// it if need be, or read here when none was begun.
+QImage toolPicture(const QString& name);
+
+}  // namespace auralis
