@@ -36,9 +36,15 @@ Pictures waiting;
 
 }  // namespace
 
-void decodeToolPicturesAhead() {
+ToolPicturesReadAhead::ToolPicturesReadAhead() {
   loadResources();
   ahead = std::async(std::launch::async, readAll);
+}
+
+ToolPicturesReadAhead::~ToolPicturesReadAhead() {
+  if (ahead.valid()) ahead.wait();
+  ahead = {};
+  waiting.clear();
 }
 
 QImage toolPicture(const QString& name) {

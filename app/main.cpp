@@ -53,7 +53,7 @@ int main(int argc, char* argv[]) {
   const std::jthread fonts([] { FcInit(); });
   QApplication application(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(auralis::kApplicationTitle));
-  auralis::decodeToolPicturesAhead();
+  const auralis::ToolPicturesReadAhead toolPictures;
   // A signal to end ends the program as Quit does, settings saved. Installed before the single
   // instance listens, so that whoever can reach the program can also end it.
   const auralis::ExitSignals exitSignals([](int) { QCoreApplication::quit(); });

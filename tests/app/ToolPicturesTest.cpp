@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -57,12 +58,20 @@ QImage pictureFile(const QString& name) {
 }
 
 // Read here, read ahead on their own thread, and read again for a second tool bar once those
-// read ahead are taken: each button shows its own picture and its own highlight.
+// read ahead are taken; and after a reading ahead whose pictures were never taken has been
+// dropped, as by a start that hands over and ends: each button shows its own picture and its own
+// highlight.
 TEST(ToolPictures, EachButtonShowsItsOwnPicturesHoweverTheyWereRead) {
   loadResources();
-  const std::array<const char*, 3> ways = {"read here", "read ahead", "read again"};
+  std::optional<ToolPicturesReadAhead> ahead;
+  const std::array<const char*, 4> ways = {"read here", "read ahead", "read again",
+                                           "read after a reading ahead was dropped"};
   for (const char* way : ways) {
-    if (std::string_view(way) == "read ahead") decodeToolPicturesAhead();
+    if (std::string_view(way) == "read ahead") ahead.emplace();
+    if (std::string_view(way) == "read after a reading ahead was dropped") {
+      ahead.reset();
+      ToolPicturesReadAhead dropped;
+    }
     for (const Shown& button : shownPictures()) {
       const QString name = QString::fromLatin1(button.name);
       ASSERT_FALSE(button.normal.isNull()) << way << ": " << button.name;
