@@ -13,10 +13,7 @@
 #include "app/ProblemReport.h"
 #include "app/SingleInstance.h"
 #include "app/ToolPictures.h"
-#include "devices/RtAudioFeedbackSoundPlayer.h"
-#include "devices/RtAudioSoundInput.h"
-#include "devices/RtMidiInput.h"
-#include "devices/SystemMidiOut.h"
+#include "devices/ModuleDevices.h"
 
 namespace auralis {
 namespace {
@@ -80,10 +77,10 @@ int main(int argc, char* argv[]) {
               .arg(auralis::kAnswerPatience.count() / 1000));
   }
   try {
-    auralis::platform::SystemMidiOut midiOut;
-    auralis::platform::RtAudioSoundInput soundInput;
-    auralis::platform::RtMidiInput midiInput;
-    auralis::platform::RtAudioFeedbackSoundPlayer feedbackSounds;
+    auralis::platform::ModuleMidiOut midiOut;
+    auralis::platform::ModuleSoundInput soundInput;
+    auralis::platform::ModuleMidiInput midiInput;
+    auralis::platform::ModuleFeedbackSoundPlayer feedbackSounds;
     auralis::DesktopDocumentOpener documents;
     auralis::TForm1 Form1(
         {midiOut, soundInput, midiInput, feedbackSounds, documents, auralis::blockingPause});

@@ -54,4 +54,8 @@ ApartResult listMidiPortsApart(MidiDirection direction, std::chrono::millisecond
 using ApartLister = ApartListing (*)(MidiDirection direction);
 void listAndEndIfAsked(ApartLister list);
 
+// listAndEndIfAsked() with the JACK lister of MidiPorts.cpp. Every program that links that file
+// checks before main(); a program that loads it in a module calls this once the module is loaded.
+void listJackPortsAndEndIfAsked();
+
 }  // namespace auralis::platform

@@ -131,6 +131,10 @@ ApartListing listJackPorts(MidiDirection direction) {
 
 }  // namespace
 
+void listJackPortsAndEndIfAsked() {
+  listAndEndIfAsked(&listJackPorts);
+}
+
 std::vector<std::string> listMidiPorts(MidiDirection direction) {
   silenceSoundLibraries();
   constexpr std::size_t kAlsa = 0;

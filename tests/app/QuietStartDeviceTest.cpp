@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "DeviceServices.h"
+#include "devices/MidiPortLister.h"
 
 namespace auralis::testing {
 namespace {
@@ -63,6 +64,33 @@ ProgramRun runProgram(const QProcessEnvironment& environment) {
   const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
   run.errorLines = errors.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   return run;
+}
+
+// The program started as the copy that lists the JACK MIDI ports answers, and ends, although
+// what lists them is loaded only after it has started; with no server to ask as well.
+TEST_F(QuietStartDeviceTest, TheProgramItselfAnswersAsTheCopyThatListsTheMidiPorts) {
+  struct Case {
+    const char* what;
+    const char* server;  // the JACK server the copy asks; null for the services' own
+    bool serverRuns;
+  };
+  const std::array cases = {Case{"with the JACK server", nullptr, true},
+                            Case{"without a JACK server", "auralis-none", false}};
+  const QByteArray servicesServer = qgetenv("JACK_DEFAULT_SERVER");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // The copy takes this process's environment.
+    qputenv("JACK_DEFAULT_SERVER", c.server != nullptr ? QByteArray(c.server) : servicesServer);
+    for (const platform::MidiDirection direction :
+         {platform::MidiDirection::Input, platform::MidiDirection::Output}) {
+      const platform::ApartResult result =
+          platform::listMidiPortsApart(direction, std::chrono::seconds(10), AURALIS_PROGRAM);
+      EXPECT_EQ(result.outcome, platform::ApartOutcome::Listed)
+          << (direction == platform::MidiDirection::Input ? "input" : "output");
+      EXPECT_EQ(result.listing.serverRuns, c.serverRuns);
+    }
+  }
+  qputenv("JACK_DEFAULT_SERVER", servicesServer);
 }
 
 TEST_F(QuietStartDeviceTest, TheProgramSaysOnceInOneLineWhichMidiServiceIsMissing) {

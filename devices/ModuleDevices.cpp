@@ -1,0 +1,230 @@
+#include "devices/ModuleDevices.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "devices/MidiPortLister.h"
+
+namespace auralis::platform {
+
+namespace {
+
+// Installed, the module lies at a fixed place beside the program's folder; run from its build
+// folder, the program finds it where it was built.
+std::string modulePath() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const std::filesystem::path installed =
+        program.parent_path() / AURALIS_DEVICE_MODULE_FROM_PROGRAM;
+    if (std::filesystem::is_regular_file(installed, error)) return installed.lexically_normal();
+  }
+  return AURALIS_DEVICE_MODULE_BUILT;
+}
+
+struct LoadedModule {
+  MakeSystemDeviceFn make = nullptr;
+  ListMidiPortsFn listMidiPorts = nullptr;
+};
+
+// Loaded once for the whole run, and never unloaded: the libraries it brings keep threads and
+// handlers of their own.
+LoadedModule loadModule() {
+  const std::string path = modulePath();
+  LoadedModule loaded;
+  if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    loaded.make = reinterpret_cast<MakeSystemDeviceFn>(dlsym(handle, kMakeSystemDeviceSymbol));
+    loaded.listMidiPorts = reinterpret_cast<ListMidiPortsFn>(dlsym(handle, kListMidiPortsSymbol));
+  }
+  if (loaded.make == nullptr || loaded.listMidiPorts == nullptr) {
+    const char* why = dlerror();
+    std::fprintf(stderr, "auralis: the audio and MIDI devices could not be loaded: %s\n",
+                 why != nullptr ? why : path.c_str());
+    loaded = {};
+  }
+  return loaded;
+}
+
+const LoadedModule& deviceModule() {
+  static const LoadedModule loaded = loadModule();
+  return loaded;
+}
+
+// A copy of the program started to list the MIDI ports does so once the module is loaded, and
+// ends. The module's own check, made while it loads, must not see the request: a JACK client
+// opened inside dlopen() waits for ever on the loader's lock.
+[[maybe_unused]] const bool listerLoaded = [] {
+  const char* asked = std::getenv(kMidiListerVariable);
+  if (asked == nullptr) return false;
+  const std::string direction = asked;
+  unsetenv(kMidiListerVariable);
+  const LoadedModule& module = deviceModule();
+  setenv(kMidiListerVariable, direction.c_str(), 1);
+  if (module.listMidiPorts != nullptr) module.listMidiPorts();
+  return true;
+}();
+
+}  // namespace
+
+template <typename Device>
+Device* ModuleDevice<Device>::get() const {
+  std::call_once(made_, [this] {
+    if (const MakeSystemDeviceFn make = deviceModule().make)
+      device_.reset(static_cast<Device*>(make(static_cast<int>(kind_))));
+  });
+  return device_.get();
+}
+
+int ModuleMidiOut::deviceCount() {
+  MidiOutStream* d = device_.get();
+  return d != nullptr ? d->deviceCount() : 0;
+}
+
+std::string ModuleMidiOut::deviceName(int device) {
+  MidiOutStream* d = device_.get();
+  return d != nullptr ? d->deviceName(device) : std::string();
+}
+
+int ModuleMidiOut::open(int device, DoneFn onDone) {
+  MidiOutStream* d = device_.get();
+  return d != nullptr ? d->open(device, std::move(onDone)) : kMidiError;
+}
+
+int ModuleMidiOut::setTimeDivision(int ticksPerQuarterNote) {
+  MidiOutStream* d = device_.get();
+  return d != nullptr ? d->setTimeDivision(ticksPerQuarterNote) : kMidiError;
+}
+
+int ModuleMidiOut::out(MidiStreamHeader* header) {
+  MidiOutStream* d = device_.get();
+  return d != nullptr ? d->out(header) : kMidiError;
+}
+
+int ModuleMidiOut::stop() {
+  MidiOutStream* d = device_.get();
+  return d != nullptr ? d->stop() : kMidiError;
+}
+
+int ModuleMidiOut::close() {
+  MidiOutStream* d = device_.get();
+  return d != nullptr ? d->close() : kMidiError;
+}
+
+void ModuleMidiOut::setDeviceLostFn(LostFn onLost) {
+  if (MidiOutStream* d = device_.get()) d->setDeviceLostFn(std::move(onLost));
+}
+
+int ModuleMidiOut::reconnect() {
+  MidiOutStream* d = device_.get();
+  return d != nullptr ? d->reconnect() : kMidiError;
+}
+
+std::vector<std::string> ModuleSoundInput::deviceNames() {
+  SoundInput* d = device_.get();
+  return d != nullptr ? d->deviceNames() : std::vector<std::string>();
+}
+
+bool ModuleSoundInput::supportsFormat(int device, const WaveFormat& format) {
+  SoundInput* d = device_.get();
+  return d != nullptr && d->supportsFormat(device, format);
+}
+
+bool ModuleSoundInput::open(int device, const WaveFormat& format, DataFn onData) {
+  SoundInput* d = device_.get();
+  return d != nullptr && d->open(device, format, std::move(onData));
+}
+
+void ModuleSoundInput::prepare(CaptureHeader* header) {
+  if (SoundInput* d = device_.get()) d->prepare(header);
+}
+
+void ModuleSoundInput::unprepare(CaptureHeader* header) {
+  if (SoundInput* d = device_.get()) d->unprepare(header);
+}
+
+void ModuleSoundInput::addBuffer(CaptureHeader* header) {
+  if (SoundInput* d = device_.get()) d->addBuffer(header);
+}
+
+void ModuleSoundInput::start() {
+  if (SoundInput* d = device_.get()) d->start();
+}
+
+void ModuleSoundInput::stop() {
+  if (SoundInput* d = device_.get()) d->stop();
+}
+
+void ModuleSoundInput::close() {
+  if (SoundInput* d = device_.get()) d->close();
+}
+
+bool ModuleSoundInput::isOpen() const {
+  const SoundInput* d = device_.get();
+  return d != nullptr && d->isOpen();
+}
+
+void ModuleSoundInput::setDeviceLostFn(LostFn onLost) {
+  if (SoundInput* d = device_.get()) d->setDeviceLostFn(std::move(onLost));
+}
+
+bool ModuleSoundInput::reconnect() {
+  SoundInput* d = device_.get();
+  return d != nullptr && d->reconnect();
+}
+
+bool ModuleSoundInput::requeuesWithoutBlocking() const {
+  const SoundInput* d = device_.get();
+  return d != nullptr && d->requeuesWithoutBlocking();
+}
+
+std::vector<std::string> ModuleMidiInput::deviceNames() {
+  MidiInput* d = device_.get();
+  return d != nullptr ? d->deviceNames() : std::vector<std::string>();
+}
+
+int ModuleMidiInput::open(int device, MessageFn onMessage) {
+  MidiInput* d = device_.get();
+  return d != nullptr ? d->open(device, std::move(onMessage)) : kMidiError;
+}
+
+int ModuleMidiInput::start() {
+  MidiInput* d = device_.get();
+  return d != nullptr ? d->start() : kMidiError;
+}
+
+void ModuleMidiInput::stop() {
+  if (MidiInput* d = device_.get()) d->stop();
+}
+
+void ModuleMidiInput::close() {
+  if (MidiInput* d = device_.get()) d->close();
+}
+
+bool ModuleMidiInput::isOpen() const {
+  const MidiInput* d = device_.get();
+  return d != nullptr && d->isOpen();
+}
+
+void ModuleMidiInput::setDeviceLostFn(LostFn onLost) {
+  if (MidiInput* d = device_.get()) d->setDeviceLostFn(std::move(onLost));
+}
+
+int ModuleMidiInput::reconnect() {
+  MidiInput* d = device_.get();
+  return d != nullptr ? d->reconnect() : kMidiError;
+}
+
+void ModuleFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t bytes) {
+  if (FeedbackSoundPlayer* d = device_.get()) d->playSync(wave, bytes);
+}
+
+template class ModuleDevice<MidiOutStream>;
+template class ModuleDevice<SoundInput>;
+template class ModuleDevice<MidiInput>;
+template class ModuleDevice<FeedbackSoundPlayer>;
+
+}  // namespace auralis::platform
