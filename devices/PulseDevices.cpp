@@ -1,6 +1,5 @@
 #include "devices/PulseDevices.h"
 
-#include <dlfcn.h>
 #include <pulse/context.h>
 #include <pulse/introspect.h>
 #include <pulse/mainloop.h>
@@ -9,23 +8,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-
-// The audio library reads each device's description with pa_proplist_gets() and copies the result
-// as a C string. Where PipeWire leaves the property out, this answers with the name PipeWire
-// describes the device by instead of nothing; every other question gets libpulse's own answer.
-// Defined here, in the program, the dynamic linker hands this to the library in place of
-// libpulse's.
-extern "C" const char* pa_proplist_gets(const pa_proplist* properties, const char* key) {
-  using Gets = const char* (*)(const pa_proplist*, const char*);
-  static const auto libpulseGets = reinterpret_cast<Gets>(::dlsym(RTLD_NEXT, "pa_proplist_gets"));
-  if (libpulseGets == nullptr) return nullptr;
-  const char* value = libpulseGets(properties, key);
-  if (value != nullptr || key == nullptr || std::strcmp(key, PA_PROP_DEVICE_DESCRIPTION) != 0)
-    return value;
-  for (const char* fallback : {"node.description", "node.nick", "node.name"})
-    if (const char* described = libpulseGets(properties, fallback)) return described;
-  return "";
-}
 
 namespace auralis::platform {
 
