@@ -101,6 +101,8 @@ check_window() {
   kill "$feeder" 2>/dev/null || true
   trap - EXIT
   [ -s "$XDG_CONFIG_HOME/Auralis/Auralis.ini" ] || die "no settings were saved at exit"
+  # The installed program finds the module that makes its audio and MIDI devices.
+  ! grep -q "could not be loaded" "$work/auralis.log" || die "$(cat "$work/auralis.log")"
   # The answer history opens at start, through Qt's SQLite driver.
   head -c 15 "$work/data/Auralis/history.sqlite" 2>/dev/null | grep -q "SQLite format 3" ||
     die "no answer history was kept: $(cat "$work/auralis.log")"
