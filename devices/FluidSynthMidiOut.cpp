@@ -18,6 +18,7 @@
 #include "devices/LowLatencyOutput.h"
 #include "devices/StreamTiming.h"
 #include "devices/SynthModule.h"
+#include "platform/ProgramModule.h"
 
 namespace auralis::platform {
 
@@ -75,13 +76,6 @@ LoadedModule loadModule(const std::string& path) {
     loaded.error = "The built-in synthesiser could not be loaded: " + path + " has no " +
                    kMakeSynthVoicesSymbol;
   return loaded;
-}
-
-// The folder of the running program, from which the installed module is found.
-std::filesystem::path programFolder() {
-  std::error_code error;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::path() : program.parent_path();
 }
 
 // One message of a queued phrase, or its end (header set).
@@ -384,17 +378,15 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
         head_.load(std::memory_order_relaxed) == tail_.load(std::memory_order_acquire) &&
         armedSerial_.load(std::memory_order_acquire) == 0 &&
         (!voices_ || voices_->activeVoices() == 0);
-    const std::int64_t quietFrames =
-        quiet ? quietFrames_.load(std::memory_order_relaxed) + frames : 0;
-    quietFrames_.store(quietFrames, std::memory_order_relaxed);
-    if (quietFrames < sampleRate_ * kQuietBeforeClosing.count()) return false;
+    quietFrames_ = quiet ? quietFrames_ + frames : 0;
+    if (quietFrames_ < sampleRate_ * kQuietBeforeClosing.count()) return false;
     stopping_.store(true);
     if (tail_.load() != head_.load(std::memory_order_relaxed)) {
       // A phrase came after all: it plays.
       stopping_.store(false);
       return false;
     }
-    quietFrames_.store(0, std::memory_order_relaxed);
+    quietFrames_ = 0;
     closeAsked_.store(true);
     closeAsked_.notify_one();
     return true;
@@ -585,8 +577,6 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   // Frames rendered with nothing to hear since the last sound, written by the stream's thread:
   // past the queue's length, everything queued is silence.
   std::atomic<std::int64_t> inaudibleFrames_{0};
-  // Frames rendered with nothing queued or sounding, for closing the output.
-  std::atomic<std::int64_t> quietFrames_{0};
   bool closedForQuiet_ = false;        // with streamMutex_
   std::atomic<bool> stopping_{false};  // the stream stops itself for quiet
   std::atomic<bool> closeAsked_{false};
@@ -597,6 +587,7 @@ class FluidSynthMidiOut::Engine final : public AudioStreamOwner {
   std::uint64_t playingSerial_ = 0;
   std::int64_t phraseStart_ = 0;
   std::int64_t blockStart_ = 0;
+  std::int64_t quietFrames_ = 0;
 
   DoneDeadline deadline_;
   std::thread closer_;
@@ -607,15 +598,7 @@ std::vector<std::string> FluidSynthMidiOut::standardSoundFonts() {
 }
 
 std::string FluidSynthMidiOut::standardModulePath() {
-  // Installed, the module lies at a fixed place beside the program's folder; run from its build
-  // folder, the program, the tests and the tools find it where it was built.
-  const std::filesystem::path folder = programFolder();
-  if (!folder.empty()) {
-    const std::filesystem::path installed = folder / AURALIS_SYNTH_MODULE_FROM_PROGRAM;
-    std::error_code error;
-    if (std::filesystem::is_regular_file(installed, error)) return installed.lexically_normal();
-  }
-  return AURALIS_SYNTH_MODULE_BUILT;
+  return programModulePath(AURALIS_SYNTH_MODULE_FROM_PROGRAM, AURALIS_SYNTH_MODULE_BUILT);
 }
 
 FluidSynthMidiOut::FluidSynthMidiOut(std::vector<std::string> soundFonts, std::string modulePath)

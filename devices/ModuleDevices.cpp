@@ -4,27 +4,13 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 #include "devices/MidiPortLister.h"
+#include "platform/ProgramModule.h"
 
 namespace auralis::platform {
 
 namespace {
-
-// Installed, the module lies at a fixed place beside the program's folder; run from its build
-// folder, the program finds it where it was built.
-std::string modulePath() {
-  std::error_code error;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) {
-    const std::filesystem::path installed =
-        program.parent_path() / AURALIS_DEVICE_MODULE_FROM_PROGRAM;
-    if (std::filesystem::is_regular_file(installed, error)) return installed.lexically_normal();
-  }
-  return AURALIS_DEVICE_MODULE_BUILT;
-}
 
 struct LoadedModule {
   MakeSystemDeviceFn make = nullptr;
@@ -34,7 +20,8 @@ struct LoadedModule {
 // Loaded once for the whole run, and never unloaded: the libraries it brings keep threads and
 // handlers of their own.
 LoadedModule loadModule() {
-  const std::string path = modulePath();
+  const std::string path =
+      programModulePath(AURALIS_DEVICE_MODULE_FROM_PROGRAM, AURALIS_DEVICE_MODULE_BUILT);
   LoadedModule loaded;
   if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
     loaded.make = reinterpret_cast<MakeSystemDeviceFn>(dlsym(handle, kMakeSystemDeviceSymbol));
