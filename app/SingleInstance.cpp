@@ -1,6 +1,9 @@
 #include "app/SingleInstance.h"
 
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -8,12 +11,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalSocket>
+#include <QScopeGuard>
+#include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
 #include <utility>
 
 #include "app/ProblemReport.h"
@@ -68,6 +76,63 @@ void makePrivateFolder(const QString& folder) {
   QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+// The socket's address, or nothing when the path is too long for one.
+std::optional<sockaddr_un> addressOf(const QString& path) {
+  const QByteArray name = QFile::encodeName(path);
+  sockaddr_un address{};
+  if (name.size() >= static_cast<qsizetype>(sizeof address.sun_path)) return std::nullopt;
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+  return address;
+}
+
+int unixSocket() {
+  return ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+}
+
+// A connected socket, or -1 when nobody listens at the path. A pipe or a folder there refuses
+// the connection unopened.
+int connectTo(const QString& path) {
+  const std::optional<sockaddr_un> address = addressOf(path);
+  if (!address) return -1;
+  const QDeadlineTimer patience(kConnectMilliseconds);
+  for (;;) {
+    const int socket = unixSocket();
+    if (socket < 0) return -1;
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0)
+      return socket;
+    const int error = errno;
+    ::close(socket);
+    // A full queue of starts waiting to be taken: the running program is busy for a moment.
+    if ((error != EAGAIN && error != EINTR) || patience.hasExpired()) return -1;
+    QThread::msleep(10);
+  }
+}
+
+// Listens at the path with a socket that only this user can reach. It is made in a private
+// folder and then moved into place, so that nobody else can connect while it is being set up.
+int listenAt(const QString& path, QString& problem) {
+  const auto failed = [&problem](const QString& why) {
+    problem = why;
+    return -1;
+  };
+  QTemporaryDir setUp(QFileInfo(path).absolutePath() + QStringLiteral("/.XXXXXX"));
+  if (!setUp.isValid()) return failed(setUp.errorString());
+  const QString inSetUp = setUp.filePath(QStringLiteral("s"));
+  const std::optional<sockaddr_un> address = addressOf(inSetUp);
+  if (!address || !addressOf(path)) return failed(QStringLiteral("the socket's path is too long"));
+  const int listener = unixSocket();
+  if (listener < 0) return failed(QString::fromLocal8Bit(std::strerror(errno)));
+  if (::bind(listener, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0 ||
+      ::listen(listener, SOMAXCONN) != 0 || ::chmod(address->sun_path, S_IRWXU) != 0 ||
+      ::rename(address->sun_path, QFile::encodeName(path).constData()) != 0) {
+    const int error = errno;
+    ::close(listener);
+    return failed(QString::fromLocal8Bit(std::strerror(error)));
+  }
+  return listener;
+}
+
 QString cannotBeCreated(const QStringList& lockFiles) {
   if (lockFiles.size() == 1) return QStringLiteral("%1 cannot be created").arg(lockFiles[0]);
   return QStringLiteral("neither %1 can be created").arg(lockFiles.join(QStringLiteral(" nor ")));
@@ -92,9 +157,12 @@ QStringList lockFolders() {
 SingleInstance::SingleInstance(QStringList folders, std::chrono::milliseconds patience)
     : folders_(std::move(folders)), patience_(patience) {
   useFolder(folders_.value(0));
-  QObject::connect(&server_, &QLocalServer::newConnection, [this] {
-    while (QLocalSocket* start = server_.nextPendingConnection()) answer(start);
-  });
+}
+
+SingleInstance::~SingleInstance() {
+  stopAnswering();
+  // A later start still waiting sees the connection close, and waits for the lock.
+  for (const int start : unanswered_) ::close(start);
 }
 
 SingleInstance::SingleInstance(const QString& folder, std::chrono::milliseconds patience)
@@ -160,45 +228,76 @@ bool SingleInstance::takeLock() {
 }
 
 SingleInstance::Reply SingleInstance::askRunning(const QDeadlineTimer& deadline) const {
-  // A pipe or a folder there refuses the connection; nothing at that path is ever opened.
-  QLocalSocket socket;
-  socket.connectToServer(socketName());
-  if (!socket.waitForConnected(kConnectMilliseconds)) return Reply::Absent;
+  const int socket = connectTo(socketName());
+  if (socket < 0) return Reply::Absent;
+  const auto closing = qScopeGuard([socket] { ::close(socket); });
   // The connection alone proves nothing: a program that is ending may still have its socket
   // open while it no longer handles any event.
-  while (!socket.canReadLine() && socket.state() == QLocalSocket::ConnectedState &&
-         !deadline.hasExpired())
-    socket.waitForReadyRead(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)));
-  if (socket.canReadLine()) return socket.readLine() == kShown ? Reply::Front : Reply::Ending;
-  return socket.state() == QLocalSocket::ConnectedState ? Reply::Silent : Reply::Ending;
+  QByteArray received;
+  for (;;) {
+    const qsizetype end = received.indexOf('\n');
+    if (end >= 0) return received.left(end + 1) == kShown ? Reply::Front : Reply::Ending;
+    if (deadline.hasExpired()) return Reply::Silent;
+    pollfd wait{socket, POLLIN, 0};
+    if (::poll(&wait, 1, static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1))) <= 0)
+      continue;
+    char buffer[64];
+    const ssize_t got = ::read(socket, buffer, sizeof buffer);
+    if (got == 0) return Reply::Ending;  // closed without a word
+    if (got > 0)
+      received.append(buffer, got);
+    else if (errno != EAGAIN && errno != EINTR)
+      return Reply::Ending;
+  }
 }
 
 void SingleInstance::listen() {
   // Whatever is there was left by a program that died, or put there by mistake: the lock is ours.
   clearSocketPath(socketName());
-  server_.setSocketOptions(QLocalServer::UserAccessOption);
-  if (!server_.listen(socketName()))
-    printProblem(QStringLiteral("Another start of Auralis cannot reach this one: %1")
-                     .arg(server_.errorString()));
-  answering_ = server_.isListening();
-  QObject::connect(qApp, &QCoreApplication::aboutToQuit, &server_, [this] { stopAnswering(); });
+  QString problem;
+  listener_ = listenAt(socketName(), problem);
+  if (listener_ < 0) {
+    printProblem(QStringLiteral("Another start of Auralis cannot reach this one: %1").arg(problem));
+    return;
+  }
+  answering_ = true;
+  accepting_ = std::make_unique<QSocketNotifier>(listener_, QSocketNotifier::Read);
+  QObject::connect(accepting_.get(), &QSocketNotifier::activated, &context_,
+                   [this] { acceptStarts(); });
+  QObject::connect(qApp, &QCoreApplication::aboutToQuit, &context_, [this] { stopAnswering(); });
 }
 
-void SingleInstance::answer(QLocalSocket* start) {
-  QObject::connect(start, &QLocalSocket::disconnected, start, &QObject::deleteLater);
+void SingleInstance::acceptStarts() {
+  for (;;) {
+    const int start = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (start >= 0)
+      answer(start);
+    else if (errno != EINTR && errno != ECONNABORTED)
+      return;
+  }
+}
+
+void SingleInstance::answer(int start) {
+  unanswered_.push_back(start);
   // Decided a turn of the event loop later: a quit asked for meanwhile ends the loop first, and
   // the later start then sees the connection close and waits for the lock.
-  QTimer::singleShot(0, start, [this, start] {
+  QTimer::singleShot(0, &context_, [this, start] {
     const bool shown = answering_ && (!onAnotherStart_ || onAnotherStart_());
-    start->write(shown ? kShown : kEnding);
-    start->disconnectFromServer();
+    const QByteArray& reply = shown ? kShown : kEnding;
+    // A later start that has given up and gone must not take this program with it.
+    (void)::send(start, reply.constData(), static_cast<size_t>(reply.size()), MSG_NOSIGNAL);
+    std::erase(unanswered_, start);
+    ::close(start);
     if (!shown) stopAnswering();
   });
 }
 
 void SingleInstance::stopAnswering() {
   answering_ = false;
-  server_.close();
+  if (listener_ < 0) return;
+  accepting_.reset();
+  ::close(std::exchange(listener_, -1));
+  if (kindAt(socketName()) == S_IFSOCK) ::unlink(QFile::encodeName(socketName()).constData());
 }
 
 void SingleInstance::setOnAnotherStart(std::function<bool()> onAnotherStart) {

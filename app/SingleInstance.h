@@ -1,15 +1,16 @@
 #pragma once
 
 #include <QDeadlineTimer>
-#include <QLocalServer>
 #include <QLockFile>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
-class QLocalSocket;
+class QSocketNotifier;
 class QWidget;
 
 namespace auralis {
@@ -50,6 +51,7 @@ class SingleInstance {
                           std::chrono::milliseconds patience = kAnswerPatience);
   explicit SingleInstance(const QString& folder,
                           std::chrono::milliseconds patience = kAnswerPatience);
+  ~SingleInstance();
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;
 
@@ -75,13 +77,19 @@ class SingleInstance {
   bool takeLock();
   Reply askRunning(const QDeadlineTimer& deadline) const;
   void listen();
-  void answer(QLocalSocket* start);
+  void acceptStarts();
+  void answer(int start);
 
   QStringList folders_;
   std::chrono::milliseconds patience_;
   QString folder_;
   std::unique_ptr<QLockFile> lock_;
-  QLocalServer server_;
+  // The socket is a plain one, not Qt Network's: that library and the ten it brings cost a few
+  // milliseconds of every start, for a socket that carries one line.
+  int listener_ = -1;
+  std::unique_ptr<QSocketNotifier> accepting_;
+  std::vector<int> unanswered_;
+  QObject context_;  // what the answers queued on the event loop belong to
   bool answering_ = false;
   std::function<bool()> onAnotherStart_;
   QString problem_;

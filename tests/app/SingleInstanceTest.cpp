@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QApplication>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -83,6 +85,35 @@ TEST(SingleInstance, ALaterStartHandsOverAndTheRunningWindowComesToTheFront) {
   EXPECT_FALSE(window.isMinimized());
   EXPECT_TRUE(window.isVisible());
   heartbeat.report("bringing_to_front_gap_ms");
+}
+
+// Later starts that connect and leave before their answer, however many at once, neither end
+// the running program (writing to a socket nobody reads raises a signal that would) nor keep it
+// from answering the next start. Only its user can reach it.
+TEST(SingleInstance, StartsThatLeaveBeforeTheirAnswerDoNotDisturbTheRunningProgram) {
+  QTemporaryDir folder;
+  SingleInstance running(folder.path());
+  ASSERT_EQ(running.claim(), SingleInstance::Start::First);
+  int asked = 0;
+  running.setOnAnotherStart([&asked] {
+    ++asked;
+    return true;
+  });
+  struct stat socketStatus {};
+  ASSERT_EQ(::lstat(QFile::encodeName(running.socketName()).constData(), &socketStatus), 0);
+  EXPECT_TRUE(S_ISSOCK(socketStatus.st_mode));
+  EXPECT_EQ(socketStatus.st_mode & (S_IRWXG | S_IRWXO), 0U) << "reachable by other users";
+
+  for (int i = 0; i < 40; ++i) {
+    QLocalSocket gone;
+    gone.connectToServer(running.socketName());
+    ASSERT_TRUE(gone.waitForConnected(1000)) << i;
+    gone.abort();
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&asked] { return asked == 40; })) << asked;
+  const std::optional<LaterStart> later = claimFromAnotherThread(folder.path(), kAnswerPatience);
+  ASSERT_TRUE(later);
+  EXPECT_EQ(later->start, SingleInstance::Start::HandedOver);
 }
 
 TEST(SingleInstance, ALockWhoseProgramIsGoneIsTakenOver) {
