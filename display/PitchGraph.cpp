@@ -90,11 +90,6 @@ PitchGraph::PitchGraph(QWidget* parent) : QWidget(parent) {
   sungNameFont_ = deviationFont_;
   sungNameFont_.setPixelSize(kSungNamePixels);
   captionFont_ = deviationFont_;
-  deviationWidth_ =
-      QFontMetrics(deviationFont_).horizontalAdvance(QStringLiteral("-50 cents")) + 2 * kPadding;
-  deviationHeight_ =
-      QFontMetrics(sungNameFont_).height() + QFontMetrics(deviationFont_).height() + 2 * kPadding;
-  setView(view_);
 }
 
 void PitchGraph::addFrame(std::optional<SungPitch> pitch) {
@@ -116,10 +111,23 @@ void PitchGraph::setQuestionNotes(std::span<const int> notes) {
 
 void PitchGraph::setView(display::NoteView view) {
   view_ = view;
+  textStale_ = true;
+  gridRange_.reset();  // the names are part of the grid
+  pictureStale_ = true;
+  update();
+}
+
+void PitchGraph::prepareText() const {
+  if (!textStale_) return;
+  textStale_ = false;
+  deviationWidth_ =
+      QFontMetrics(deviationFont_).horizontalAdvance(QStringLiteral("-50 cents")) + 2 * kPadding;
+  deviationHeight_ =
+      QFontMetrics(sungNameFont_).height() + QFontMetrics(deviationFont_).height() + 2 * kPadding;
   const QFontMetrics metrics(nameFont_);
   int widest = 0;
   for (int pitchClass = 0; pitchClass < 12; ++pitchClass) {
-    const QString name = latin1(display::graphNameOf(view, pitchClass));
+    const QString name = latin1(display::graphNameOf(view_, pitchClass));
     names_[pitchClass].setText(name);
     names_[pitchClass].prepare(QTransform(), nameFont_);
     sungNames_[pitchClass].setText(name);
@@ -127,9 +135,6 @@ void PitchGraph::setView(display::NoteView view) {
     widest = std::max(widest, metrics.horizontalAdvance(name));
   }
   gutterWidth_ = widest + 2 * kPadding;
-  gridRange_.reset();  // the names are part of the grid
-  pictureStale_ = true;
-  update();
 }
 
 std::span<const int> PitchGraph::questionNotes() const {
@@ -137,6 +142,7 @@ std::span<const int> PitchGraph::questionNotes() const {
 }
 
 display::PitchGraphLayout PitchGraph::graphLayout() const {
+  prepareText();
   return display::pitchGraphLayoutFor(width(), height(), gutterWidth_, deviationWidth_,
                                       follower_.range());
 }
@@ -161,6 +167,12 @@ void PitchGraph::paintEvent(QPaintEvent* event) {
 
 void PitchGraph::setCaption(const QString& text, const QColor& colour) {
   if (text == caption_ && colour == captionColour_) return;
+  // A hidden graph is painted whole when shown: nothing needs measuring before then.
+  if (!isVisible()) {
+    caption_ = text;
+    captionColour_ = colour;
+    return;
+  }
   const PitchGraphLayout layout = graphLayout();
   const QRect before = captionArea(layout);
   caption_ = text;

@@ -54,6 +54,9 @@ class PitchGraph : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // Measures the fonts and lays out the names, once per view. Left until the graph is first laid
+  // out: the graph starts hidden, and loading its three fonts would hold back the window's start.
+  void prepareText() const;
   std::span<const int> questionNotes() const;
   std::optional<int> keptNote() const;
   // Brings the picture up to date and returns the area that changed.
@@ -88,12 +91,13 @@ class PitchGraph : public QWidget {
   QFont captionFont_;
   QString caption_;
   QColor captionColour_;
-  int gutterWidth_ = 0;
-  int deviationWidth_ = 0;
-  int deviationHeight_ = 0;
-  // Laid out once per view or value instead of on every paint.
-  std::array<QStaticText, 12> names_;
-  std::array<QStaticText, 12> sungNames_;
+  // What prepareText() measures and lays out, once per view instead of on every paint.
+  mutable bool textStale_ = true;
+  mutable int gutterWidth_ = 0;
+  mutable int deviationWidth_ = 0;
+  mutable int deviationHeight_ = 0;
+  mutable std::array<QStaticText, 12> names_;
+  mutable std::array<QStaticText, 12> sungNames_;
   std::array<QStaticText, 101> centsTexts_;  // -50 to +50, each laid out when first shown
   // The deviation's lines as drawn over the grid of `area`, each when first shown: the names by
   // pitch class, out of tune and in tune; the cents from -50 to +50.

@@ -206,6 +206,26 @@ TEST_F(PitchGraphWidgetTest, ChangingTheViewRenamesTheRows) {
   EXPECT_EQ(picture(), solfege);
 }
 
+// The graph starts hidden and measures its text only when first laid out: what it was given while
+// hidden shows once it is shown, as on a graph that was shown all along.
+TEST_F(PitchGraphWidgetTest, WhatAHiddenGraphWasGivenShowsOnceItIsShown) {
+  PitchGraph shownAllAlong;
+  shownAllAlong.resize(kWidth, kHeight);
+  shownAllAlong.show();
+  for (PitchGraph* each : {&graph, &shownAllAlong}) {
+    each->setView(display::NoteView::NoteNames);
+    each->setCaption(QStringLiteral("Sing higher"), QColor(200, 0, 0));
+  }
+  graph.show();
+  QApplication::processEvents();
+  EXPECT_EQ(graph.graphLayout().plotLeft, shownAllAlong.graphLayout().plotLeft);
+  const QImage image = picture();
+  EXPECT_EQ(image, shownAllAlong.grab().toImage().convertToFormat(QImage::Format_RGB32));
+  const PitchGraphLayout layout = graph.graphLayout();
+  EXPECT_TRUE(anyIn(image, layout.plotLeft, 0, layout.plotLeft + 150, 30, isReddish))
+      << "the caption";
+}
+
 TEST_F(PitchGraphWidgetTest, DeviationIsGreenInTuneAndRedOutOfTune) {
   const auto deviationArea = [&](const QImage& image, auto test) {
     const PitchGraphLayout layout = graph.graphLayout();
