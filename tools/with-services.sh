@@ -13,15 +13,23 @@
 set -euo pipefail
 
 tools=$(cd "$(dirname "$0")" && pwd)
-runtime=$(mktemp -d /tmp/auralis-test.XXXXXX)
+# On a desktop the runtime folder is a tmpfs (/run/user/UID): the program's lock and socket and
+# the servers' sockets live there, so that a lock's sync to disk costs nothing. Home and settings
+# stay on disk, as they are on a desktop.
+if [ "$(stat -f -c %T /dev/shm 2>/dev/null)" = tmpfs ] && [ -w /dev/shm ]; then
+  runtime=$(mktemp -d /dev/shm/auralis-test.XXXXXX)
+else
+  runtime=$(mktemp -d /tmp/auralis-test.XXXXXX)
+fi
 chmod 700 "$runtime"
+home=$(mktemp -d /tmp/auralis-home.XXXXXX)
 pids=()
 command_pid=""
 cleanup() {
   [ -z "$command_pid" ] || kill "$command_pid" 2>/dev/null || true
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$runtime"
+  rm -rf "$runtime" "$home"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
@@ -44,8 +52,8 @@ wait_for() {
 }
 
 export XDG_RUNTIME_DIR="$runtime"
-export XDG_CONFIG_HOME="$runtime/config"
-export HOME="$runtime/home"
+export XDG_CONFIG_HOME="$home/config"
+export HOME="$home/home"
 mkdir -p "$XDG_CONFIG_HOME" "$HOME"
 
 start_display() {
