@@ -14,12 +14,12 @@
 #include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -112,23 +112,26 @@ int connectTo(const QString& path) {
 // Listens at the path with a socket that only this user can reach. It is made in a private
 // folder and then moved into place, so that nobody else can connect while it is being set up.
 int listenAt(const QString& path, QString& problem) {
-  const auto failed = [&problem](const QString& why) {
-    problem = why;
+  const auto failed = [&problem](int error) {
+    problem = QString::fromLocal8Bit(std::strerror(error));
     return -1;
   };
-  QTemporaryDir setUp(QFileInfo(path).absolutePath() + QStringLiteral("/.XXXXXX"));
-  if (!setUp.isValid()) return failed(setUp.errorString());
-  const QString inSetUp = setUp.filePath(QStringLiteral("s"));
-  const std::optional<sockaddr_un> address = addressOf(inSetUp);
-  if (!address || !addressOf(path)) return failed(QStringLiteral("the socket's path is too long"));
+  // mkdtemp rather than QTemporaryDir, whose name costs the start the seeding of Qt's random
+  // generator.
+  QByteArray setUp = QFile::encodeName(QFileInfo(path).absolutePath()) + "/.XXXXXX";
+  if (::mkdtemp(setUp.data()) == nullptr) return failed(errno);
+  const auto removing = qScopeGuard([&setUp] { ::rmdir(setUp.constData()); });
+  const std::optional<sockaddr_un> address = addressOf(QFile::decodeName(setUp + "/s"));
+  if (!address || !addressOf(path)) return failed(ENAMETOOLONG);
   const int listener = unixSocket();
-  if (listener < 0) return failed(QString::fromLocal8Bit(std::strerror(errno)));
+  if (listener < 0) return failed(errno);
   if (::bind(listener, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0 ||
       ::listen(listener, SOMAXCONN) != 0 || ::chmod(address->sun_path, S_IRWXU) != 0 ||
       ::rename(address->sun_path, QFile::encodeName(path).constData()) != 0) {
     const int error = errno;
     ::close(listener);
-    return failed(QString::fromLocal8Bit(std::strerror(error)));
+    ::unlink(address->sun_path);
+    return failed(error);
   }
   return listener;
 }

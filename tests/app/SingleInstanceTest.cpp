@@ -103,6 +103,10 @@ TEST(SingleInstance, StartsThatLeaveBeforeTheirAnswerDoNotDisturbTheRunningProgr
   ASSERT_EQ(::lstat(QFile::encodeName(running.socketName()).constData(), &socketStatus), 0);
   EXPECT_TRUE(S_ISSOCK(socketStatus.st_mode));
   EXPECT_EQ(socketStatus.st_mode & (S_IRWXG | S_IRWXO), 0U) << "reachable by other users";
+  // Nothing is left of setting it up.
+  EXPECT_EQ(QDir(folder.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            QStringList({QStringLiteral("auralis.lock"), QStringLiteral("auralis.socket")}));
 
   for (int i = 0; i < 40; ++i) {
     QLocalSocket gone;
