@@ -263,7 +263,6 @@ void SingleInstance::listen() {
     printProblem(QStringLiteral("Another start of Auralis cannot reach this one: %1").arg(problem));
     return;
   }
-  answering_ = true;
   accepting_ = std::make_unique<QSocketNotifier>(listener_, QSocketNotifier::Read);
   QObject::connect(accepting_.get(), &QSocketNotifier::activated, &context_,
                    [this] { acceptStarts(); });
@@ -285,7 +284,7 @@ void SingleInstance::answer(int start) {
   // Decided a turn of the event loop later: a quit asked for meanwhile ends the loop first, and
   // the later start then sees the connection close and waits for the lock.
   QTimer::singleShot(0, &context_, [this, start] {
-    const bool shown = answering_ && (!onAnotherStart_ || onAnotherStart_());
+    const bool shown = listener_ >= 0 && (!onAnotherStart_ || onAnotherStart_());
     const QByteArray& reply = shown ? kShown : kEnding;
     // A later start that has given up and gone must not take this program with it.
     (void)::send(start, reply.constData(), static_cast<size_t>(reply.size()), MSG_NOSIGNAL);
@@ -296,7 +295,6 @@ void SingleInstance::answer(int start) {
 }
 
 void SingleInstance::stopAnswering() {
-  answering_ = false;
   if (listener_ < 0) return;
   accepting_.reset();
   ::close(std::exchange(listener_, -1));

@@ -86,11 +86,10 @@ class SingleInstance {
   std::unique_ptr<QLockFile> lock_;
   // The socket is a plain one, not Qt Network's: that library and the ten it brings cost a few
   // milliseconds of every start, for a socket that carries one line.
-  int listener_ = -1;
+  int listener_ = -1;  // -1 once the program no longer answers
   std::unique_ptr<QSocketNotifier> accepting_;
   std::vector<int> unanswered_;
   QObject context_;  // what the answers queued on the event loop belong to
-  bool answering_ = false;
   std::function<bool()> onAnotherStart_;
   QString problem_;
 };

@@ -1,6 +1,5 @@
 #include "devices/FluidSynthMidiOut.h"
 
-#include <dlfcn.h>
 #include <malloc.h>
 
 #include <algorithm>
@@ -55,27 +54,17 @@ constexpr std::int64_t kSilentQueueFrames =
 // A question sounds three notes at most; the rest leave room for releases.
 constexpr int kPolyphony = 64;
 
-// The synthesiser's module, loaded once for the whole run: the entry point, or why there is
-// none. It is never unloaded, as the libraries it brings keep threads and handlers of their own.
+// The synthesiser's module's entry point, or why there is none.
 struct LoadedModule {
   MakeSynthVoicesFn make = nullptr;
   std::string error;
 };
 
 LoadedModule loadModule(const std::string& path) {
-  LoadedModule loaded;
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    const char* why = dlerror();
-    loaded.error =
-        "The built-in synthesiser could not be loaded: " + std::string(why != nullptr ? why : path);
-    return loaded;
-  }
-  loaded.make = reinterpret_cast<MakeSynthVoicesFn>(dlsym(handle, kMakeSynthVoicesSymbol));
-  if (loaded.make == nullptr)
-    loaded.error = "The built-in synthesiser could not be loaded: " + path + " has no " +
-                   kMakeSynthVoicesSymbol;
-  return loaded;
+  std::string why;
+  const std::vector<void*> entry = loadProgramModule(path, {kMakeSynthVoicesSymbol}, why);
+  if (entry.empty()) return {nullptr, "The built-in synthesiser could not be loaded: " + why};
+  return {reinterpret_cast<MakeSynthVoicesFn>(entry[0]), {}};
 }
 
 // One message of a queued phrase, or its end (header set).

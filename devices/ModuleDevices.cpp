@@ -1,7 +1,5 @@
 #include "devices/ModuleDevices.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,28 +10,25 @@ namespace auralis::platform {
 
 namespace {
 
+// The devices' module's entry points; none when it cannot be loaded.
 struct LoadedModule {
   MakeSystemDeviceFn make = nullptr;
   ListMidiPortsFn listMidiPorts = nullptr;
 };
 
-// Loaded once for the whole run, and never unloaded: the libraries it brings keep threads and
-// handlers of their own.
 LoadedModule loadModule() {
   const std::string path =
       programModulePath(AURALIS_DEVICE_MODULE_FROM_PROGRAM, AURALIS_DEVICE_MODULE_BUILT);
-  LoadedModule loaded;
-  if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-    loaded.make = reinterpret_cast<MakeSystemDeviceFn>(dlsym(handle, kMakeSystemDeviceSymbol));
-    loaded.listMidiPorts = reinterpret_cast<ListMidiPortsFn>(dlsym(handle, kListMidiPortsSymbol));
-  }
-  if (loaded.make == nullptr || loaded.listMidiPorts == nullptr) {
-    const char* why = dlerror();
+  std::string why;
+  const std::vector<void*> entries =
+      loadProgramModule(path, {kMakeSystemDeviceSymbol, kListMidiPortsSymbol}, why);
+  if (entries.empty()) {
     std::fprintf(stderr, "auralis: the audio and MIDI devices could not be loaded: %s\n",
-                 why != nullptr ? why : path.c_str());
-    loaded = {};
+                 why.c_str());
+    return {};
   }
-  return loaded;
+  return {reinterpret_cast<MakeSystemDeviceFn>(entries[0]),
+          reinterpret_cast<ListMidiPortsFn>(entries[1])};
 }
 
 const LoadedModule& deviceModule() {

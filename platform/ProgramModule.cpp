@@ -1,5 +1,7 @@
 #include "platform/ProgramModule.h"
 
+#include <dlfcn.h>
+
 #include <filesystem>
 #include <system_error>
 
@@ -13,6 +15,25 @@ std::string programModulePath(const char* fromProgram, const char* built) {
     if (std::filesystem::is_regular_file(installed, error)) return installed.lexically_normal();
   }
   return built;
+}
+
+std::vector<void*> loadProgramModule(const std::string& path,
+                                     std::initializer_list<const char*> symbols, std::string& why) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* error = dlerror();
+    why = error != nullptr ? error : path;
+    return {};
+  }
+  std::vector<void*> found;
+  for (const char* symbol : symbols) {
+    found.push_back(dlsym(handle, symbol));
+    if (found.back() == nullptr) {
+      why = path + " has no " + symbol;
+      return {};
+    }
+  }
+  return found;
 }
 
 }  // namespace auralis::platform
