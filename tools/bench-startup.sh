@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Times Auralis from launch until its main window is mapped, on a private X display and audio
 # server (tools/with-services.sh), several runs in fresh settings folders. A bare Qt 6 main window
-# (bench/app/BareWindow.cpp) and, when installed, lingot run in the same runs, the programs taking
-# turns, so that each is measured on the same machine load. Prints every program's median,
-# fastest and slowest run, Auralis's median over the bare window's, and the load meanwhile. The
+# (bench/app/BareWindow.cpp), the same window with Auralis's menus, tool bar, lines and status bar
+# and nothing behind them (bench/app/FurnishedWindow.cpp) and, when installed, lingot run in the
+# same runs, the programs taking turns, so that each is measured on the same machine load. Prints
+# every program's median, fastest and slowest run, Auralis's and the furnished window's times
+# over the bare window's and Auralis's over the furnished window's, and the load meanwhile. The
 # first argument is the number of runs of each (15 if not given).
 #
 #   tools/bench-startup.sh [RUNS]
@@ -13,10 +15,11 @@ tools/setup.sh
 runs=${1:-15}
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target auralis bare_window
+cmake --build --preset release --target auralis bare_window furnished_window
 
 programs=("auralis=Auralis=$PWD/build/release/app/auralis"
-  "bare-qt=Bare Qt window=$PWD/build/release/bench/app/bare_window")
+  "bare-qt=Bare Qt window=$PWD/build/release/bench/app/bare_window"
+  "furnished=Furnished Qt window=$PWD/build/release/bench/app/furnished_window")
 if command -v lingot >/dev/null; then
   programs+=("lingot==lingot")
 else
@@ -36,5 +39,6 @@ tools/with-services.sh bash -c '
   tools/feed-silence.py "$AURALIS_TEST_MIC_FIFO" &
   feeder=$!
   trap "kill $feeder 2>/dev/null || true" EXIT
-  python3 tools/startup-time.py --ratio auralis/bare-qt "$@"' startup "$runs" "${programs[@]}"
+  python3 tools/startup-time.py --ratio auralis/bare-qt --ratio furnished/bare-qt \
+    --ratio auralis/furnished "$@"' startup "$runs" "${programs[@]}"
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

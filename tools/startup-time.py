@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Times programs from launch until their main window is mapped on the X display.
 
-Usage: startup-time.py [--ratio NAME/BASE] RUNS NAME=TITLE_PREFIX=COMMAND [...]
+Usage: startup-time.py [--ratio NAME/BASE ...] RUNS NAME=TITLE_PREFIX=COMMAND [...]
 
 Each program is started RUNS times, the programs taking turns, each run in a fresh configuration
 and data folder. A run ends when a top-level window whose title starts with TITLE_PREFIX is
 mapped; the program is then ended. Prints each program's median, fastest and slowest run in
-milliseconds, and with --ratio the median of NAME's runs over BASE's taken run by run. Needs
+milliseconds, and for each --ratio the median of NAME's runs over BASE's taken run by run. Needs
 DISPLAY; the window manager is not needed (the windows are the root's
 children).
 """
@@ -117,9 +117,9 @@ def run_once(display, prefix, command):
 
 def main():
     args = sys.argv[1:]
-    ratio = None
-    if args[:1] == ["--ratio"]:
-        ratio = args[1].split("/")
+    ratios = []
+    while args[:1] == ["--ratio"] and len(args) > 1:
+        ratios.append(args[1].split("/"))
         args = args[2:]
     if len(args) < 2:
         sys.exit(__doc__)
@@ -141,7 +141,7 @@ def main():
     for name, values in times.items():
         print(f"{name:10} median {statistics.median(values):6.1f} ms   "
               f"fastest {min(values):6.1f}   slowest {max(values):6.1f}   ({len(values)} runs)")
-    if ratio:
+    for ratio in ratios:
         # Run by run, so that both sides of each ratio met the same load.
         pairs = [a / b for a, b in zip(times[ratio[0]], times[ratio[1]])]
         print(f"{ratio[0]} / {ratio[1]}: median {statistics.median(pairs):.2f} "
