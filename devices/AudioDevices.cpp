@@ -56,6 +56,32 @@ std::string shownName(const std::string& libraryName,
   return match != nullptr && !match->description.empty() ? match->description : libraryName;
 }
 
+struct OfferedDevice {
+  unsigned int id;
+  std::string libraryName;
+  bool isDefault;  // the server's default of the direction
+};
+
+// The devices of the direction in the service's order, without the server's descriptions: only
+// the menus show names, and asking the server for them, or for its default device apart from
+// the listing, costs every stream's opening another exchange with the server.
+std::vector<OfferedDevice> offeredDevices(RtAudio& service, AudioDirection direction) {
+  std::vector<OfferedDevice> devices;
+  const unsigned int count = service.getDeviceCount();
+  for (unsigned int id = 0; id < count; ++id) {
+    try {
+      const RtAudio::DeviceInfo info = service.getDeviceInfo(id);
+      if (offers(info, direction))
+        devices.push_back(
+            {id, info.name,
+             direction == AudioDirection::Input ? info.isDefaultInput : info.isDefaultOutput});
+    } catch (const std::exception&) {
+      // A device that cannot be probed is not offered.
+    }
+  }
+  return devices;
+}
+
 }  // namespace
 
 std::unique_lock<std::recursive_mutex> lockAudioDevices() {
@@ -77,7 +103,7 @@ std::unique_ptr<RtAudio> openAudioService(AudioDirection direction, RtAudio::Api
   try {
     auto service = std::make_unique<RtAudio>(api);
     service->showWarnings(false);
-    if (!audioDevices(*service, direction).empty()) return service;
+    if (!offeredDevices(*service, direction).empty()) return service;
   } catch (const std::exception&) {
     // The service is missing.
   }
@@ -86,32 +112,22 @@ std::unique_ptr<RtAudio> openAudioService(AudioDirection direction, RtAudio::Api
 
 std::vector<AudioDevice> audioDevices(RtAudio& service, AudioDirection direction) {
   const auto lock = lockAudioDevices();
-  std::vector<AudioDevice> devices;
-  const unsigned int count = service.getDeviceCount();
   const std::optional<PulseServerDevices> server = service.getCurrentApi() == RtAudio::LINUX_PULSE
                                                        ? listPulseDevices(kPulseAnswerTime)
                                                        : std::nullopt;
-  for (unsigned int id = 0; id < count; ++id) {
-    try {
-      const RtAudio::DeviceInfo info = service.getDeviceInfo(id);
-      if (offers(info, direction)) devices.push_back({id, shownName(info.name, server, direction)});
-    } catch (const std::exception&) {
-      // A device that cannot be probed is not offered.
-    }
-  }
+  std::vector<AudioDevice> devices;
+  for (const OfferedDevice& device : offeredDevices(service, direction))
+    devices.push_back({device.id, shownName(device.libraryName, server, direction)});
   return devices;
 }
 
 std::optional<unsigned int> resolveAudioDevice(RtAudio& service, AudioDirection direction,
                                                int device) {
   const auto lock = lockAudioDevices();
-  const std::vector<AudioDevice> devices = audioDevices(service, direction);
+  const std::vector<OfferedDevice> devices = offeredDevices(service, direction);
   if (device == -1) {
-    const unsigned int preferred = direction == AudioDirection::Input
-                                       ? service.getDefaultInputDevice()
-                                       : service.getDefaultOutputDevice();
-    for (const AudioDevice& d : devices)
-      if (d.id == preferred) return d.id;
+    for (const OfferedDevice& d : devices)
+      if (d.isDefault) return d.id;
     // The service names no usable default: its first device serves.
     if (!devices.empty()) return devices.front().id;
     return std::nullopt;
