@@ -10,7 +10,9 @@
 // heard is the arrival of the fragment that holds its first sample above the level of its first 10
 // ms of sound.
 //
-// The feedback sounds are measured the same way, from the call that plays one to hearing it.
+// The feedback sounds are measured the same way, from the call that plays one to hearing it, and
+// so is a key of a MIDI keyboard that answers a question: from the key to hearing the CORRECT
+// sound the lesson answers it with.
 //
 // A sound that the output fails to feed in time (an underrun) reaches the sink as a run of exact
 // zeros in the middle of the sound. Every sound's first 120 ms are searched for such a run of
@@ -29,6 +31,8 @@
 
 #include "LiveWindow.h"
 #include "app/FeedbackSounds.h"
+#include "app/Menus.h"
+#include "app/Services.h"
 #include "devices/PulseCapture.h"
 #include "devices/RtAudioFeedbackSoundPlayer.h"
 #include "devices/RtAudioSoundInput.h"
@@ -276,6 +280,88 @@ void BM_FeedbackSoundToHearing(benchmark::State& state) {
 BENCHMARK(BM_FeedbackSoundToHearing)
     ->Arg(300)
     ->Arg(3000)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+// A key of a JACK MIDI keyboard answering an Identify question, a second after the question
+// ended, until the lesson's answer to it is heard: the keyboard's message through the JACK server
+// and the program's MIDI input, the judge and the feedback sound's output. The argument is the
+// key: 0 the right one, answered with the CORRECT sound (a click of 13 ms), 1 a wrong one,
+// answered with INCORRECT. The window pauses after a sound as the program does. The next question
+// follows a right answer about 170 ms after the key: a sound first heard later than kAnswerWindow
+// after the key is counted as missed, not as the answer's.
+void BM_MidiKeyToHearing(benchmark::State& state) {
+  if (!servicesPresent(state)) return;
+  PrivateSettings settings({{"IdentifyMastery95Percent", kOneNoteLevel}});
+  Singer singer;
+  platform::testing::SilentPlayback others;
+  MonitorWatch monitor;
+  if (!monitorReady(state, others, monitor)) return;
+  // Before the window, which lists the ports once it is shown.
+  platform::testing::JackKeyboard keyboard("bench-keys");
+  platform::SystemMidiOut midiOut;
+  platform::RtAudioSoundInput soundInput;
+  platform::RtMidiInput midiInput;
+  platform::RtAudioFeedbackSoundPlayer sounds;
+  NoDocuments documents;
+  const bool rightKey = state.range(0) == 0;
+  constexpr auto kAnswerWindow = 120ms;
+  std::vector<double> latency;
+  int missed = 0;
+
+  for (auto _ : state) {
+    TForm1 window({midiOut, soundInput, midiInput, sounds, documents, blockingPause});
+    window.FormActivate();
+    if (!capturing(state, window)) return;
+    QAction* keys = nullptr;
+    for (QAction* item : deviceItemsOf(window.menus().MIDIIn1))
+      if (item->text() == QStringLiteral("bench-keys:out")) keys = item;
+    if (keys == nullptr) {
+      state.SkipWithError("the MIDI In menu does not list the keyboard");
+      return;
+    }
+    keys->trigger();
+    // Practice Mode keeps the level, so every question is one note.
+    window.menus().PracticeMode1->setChecked(true);
+    window.menus().Identify1->trigger();
+    if (!window.core().FinishDeviceCalls(Clock::now() + 5s)) {
+      state.SkipWithError("the keyboard did not open");
+      return;
+    }
+    for (int question = 0; question < kQuestions; ++question) {
+      if (!runEventsUntil([&] { return window.core().player().PlaybackIdle(); }, 5s)) {
+        state.SkipWithError("the question did not end");
+        return;
+      }
+      runEvents(1s);
+      const int asked = window.lesson().question.QuestionNotes[0];
+      // A semitone off, within the keys that answer.
+      const int key = rightKey ? asked : asked + (asked % 12 == 0 ? 1 : -1);
+      const int judged = window.lesson().scores.TotalAsked;
+      monitor.mark();
+      const Clock::time_point struck = Clock::now();
+      keyboard.strike(key, 100);
+      if (!runEventsUntil([&] { return window.lesson().scores.TotalAsked > judged; }, 2s)) {
+        state.SkipWithError("the key was not judged");
+        return;
+      }
+      runEventsUntil([&] { return monitor.heard().has_value(); }, 2s);
+      const auto heard = monitor.heard();
+      if (heard && *heard - struck <= kAnswerWindow)
+        latency.push_back(milliseconds(*heard - struck));
+      else
+        ++missed;
+    }
+  }
+  runEvents(300ms);
+  reportLatency(state, latency, monitor.gaps());
+  state.counters["missed"] = missed;
+}
+BENCHMARK(BM_MidiKeyToHearing)
+    ->ArgName("wrong_key")
+    ->Arg(0)
+    ->Arg(1)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();

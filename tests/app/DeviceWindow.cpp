@@ -262,17 +262,6 @@ bool SinkListener::listenUntil(const std::function<bool()>& condition,
   return false;
 }
 
-JackKeyboard::JackKeyboard(const std::string& client) : port_(RtMidi::UNIX_JACK, client) {
-  port_.openVirtualPort("out");
-}
-
-void JackKeyboard::strike(int note, int velocity, int channel) {
-  const std::array<unsigned char, 3> bytes = {static_cast<unsigned char>(0x90 | channel),
-                                              static_cast<unsigned char>(note),
-                                              static_cast<unsigned char>(velocity)};
-  port_.sendMessage(bytes.data(), bytes.size());
-}
-
 std::optional<std::size_t> soundOnset(const std::vector<std::int16_t>& samples, std::size_t from) {
   constexpr std::size_t kStep = platform::testing::kRate / 100;
   for (std::size_t at = from; at + kStep <= samples.size(); at += kStep / 4)

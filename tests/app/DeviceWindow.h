@@ -187,15 +187,7 @@ class SinkListener {
   platform::testing::CaptureRecorder recorder_;
 };
 
-// A JACK MIDI client of the test's own that plays a keyboard on port "<client>:out".
-class JackKeyboard {
- public:
-  explicit JackKeyboard(const std::string& client);
-  void strike(int note, int velocity, int channel = 0);
-
- private:
-  RtMidiOut port_;
-};
+using platform::testing::JackKeyboard;
 
 // Start of the first 10 ms holding sound in samples, from index from on.
 std::optional<std::size_t> soundOnset(const std::vector<std::int16_t>& samples, std::size_t from);

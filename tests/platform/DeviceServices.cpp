@@ -448,4 +448,15 @@ SilentPlayback::~SilentPlayback() {
   }
 }
 
+JackKeyboard::JackKeyboard(const std::string& client) : port_(RtMidi::UNIX_JACK, client) {
+  port_.openVirtualPort("out");
+}
+
+void JackKeyboard::strike(int note, int velocity, int channel) {
+  const std::array<unsigned char, 3> bytes = {static_cast<unsigned char>(0x90 | channel),
+                                              static_cast<unsigned char>(note),
+                                              static_cast<unsigned char>(velocity)};
+  port_.sendMessage(bytes.data(), bytes.size());
+}
+
 }  // namespace auralis::platform::testing

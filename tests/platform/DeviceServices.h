@@ -17,6 +17,7 @@
 #include <vector>
 
 #include <RtAudio.h>
+#include <RtMidi.h>
 
 #include "devices/RtAudioSoundInput.h"
 #include "input/PitchDetector.h"
@@ -214,6 +215,16 @@ class CaptureRecorder {
   std::mutex mutex_;
   std::condition_variable notified_;
   int pending_ = 0;
+};
+
+// A JACK MIDI client of the test's own that plays a keyboard on port "<client>:out".
+class JackKeyboard {
+ public:
+  explicit JackKeyboard(const std::string& client);
+  void strike(int note, int velocity, int channel = 0);
+
+ private:
+  RtMidiOut port_;
 };
 
 // Silence played into the default output of the PulseAudio server for as long as the object
