@@ -3,7 +3,8 @@
 #   FOLDER/native    the socket (PULSE_SERVER=unix:FOLDER/native)
 #   FOLDER/mic.fifo  a virtual microphone: raw s16le mono 44100 Hz written here is captured
 #   auralis_sink     the default output, a null sink; its monitor is auralis_sink.monitor
-# The process becomes the server itself, so its PID is the server's.
+# The process becomes the server itself, so its PID is the server's. It logs errors only, unless
+# AURALIS_PULSE_LOG_LEVEL says otherwise (debug shows each stream's latency, underruns and rewinds).
 set -euo pipefail
 
 [ $# -eq 1 ] || {
@@ -40,4 +41,4 @@ export HOME="$folder/home"
 unset DISPLAY DBUS_SESSION_BUS_ADDRESS
 export XDG_RUNTIME_DIR="$folder/runtime"
 exec pulseaudio -n -F "$folder/server.pa" --daemonize=no --exit-idle-time=-1 \
-  --use-pid-file=no --log-target=stderr --log-level=error
+  --use-pid-file=no --log-target=stderr --log-level=${AURALIS_PULSE_LOG_LEVEL:-error}
