@@ -17,14 +17,14 @@
 namespace {
 
 // The counts of the real window: 14 menus, 95 items.
-constexpr std::array kMenuTitles = {"&File",       "&Lesson", "&View", "&MIDI",
+constexpr std::array kMenuTitles = {"&File",       "&Lesson",  "&View", "&MIDI",
                                     "M&icrophone", "Hi&story", "&Help"};
 constexpr int kSubmenuItems = 4;
 constexpr int kMenuItems = 9;
 constexpr int kExtraItems = 4;
 
-constexpr std::array kButtonTexts = {"Identify", "Unlock", "Mimic", "Sing",
-                                     "Meditate", "Practice", "Help", "Statistics"};
+constexpr std::array kButtonTexts = {"Identify", "Unlock",   "Mimic", "Sing",
+                                     "Meditate", "Practice", "Help",  "Statistics"};
 constexpr std::array kPanelTexts = {"Level 1", "Mastery 0", "Microphone off", "Score 0 of 0",
                                     "Move the mouse over an item"};
 
@@ -85,7 +85,8 @@ int main(int argc, char* argv[]) {
   auto* central = new QWidget(&window);
   auto* rows = new QVBoxLayout(central);
   rows->addWidget(toolBar(central));
-  rows->addWidget(line(QStringLiteral("Listen for the note"), QStringLiteral("Serif"), 32, central));
+  rows->addWidget(
+      line(QStringLiteral("Listen for the note"), QStringLiteral("Serif"), 32, central));
   auto* panel = new QWidget(central);
   panel->setMinimumHeight(120);
   rows->addWidget(panel, 1);
