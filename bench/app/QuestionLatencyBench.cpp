@@ -201,13 +201,37 @@ void reportLatency(benchmark::State& state, const std::vector<double>& latency, 
   state.counters["gaps"] = gaps;
 }
 
-void BM_QuestionToHearing(benchmark::State& state) {
-  if (!servicesPresent(state)) return;
-  PrivateSettings settings({{"IdentifyMastery95Percent", kOneNoteLevel}});
+// What the benchmarks of the window in Identify share, in the order they must go: a level of
+// one-note questions, silence on the microphone and in the sink, and the monitor.
+struct IdentifyRig {
+  PrivateSettings settings{{{"IdentifyMastery95Percent", kOneNoteLevel}}};
   Singer singer;
   platform::testing::SilentPlayback others;
   MonitorWatch monitor;
-  if (!monitorReady(state, others, monitor)) return;
+};
+
+// Starts Identify in the window once the microphone captures; otherwise says why.
+bool startIdentify(benchmark::State& state, TForm1& window) {
+  window.FormActivate();
+  if (!capturing(state, window)) return false;
+  // Practice Mode keeps the level, so every question is one note.
+  window.menus().PracticeMode1->setChecked(true);
+  window.menus().Identify1->trigger();
+  return true;
+}
+
+// Waits until the question has been played; otherwise says why.
+bool questionEnded(benchmark::State& state, TForm1& window) {
+  if (runEventsUntil([&] { return window.core().player().PlaybackIdle(); }, 5s)) return true;
+  state.SkipWithError("the question did not end");
+  return false;
+}
+
+void BM_QuestionToHearing(benchmark::State& state) {
+  if (!servicesPresent(state)) return;
+  IdentifyRig rig;
+  MonitorWatch& monitor = rig.monitor;
+  if (!monitorReady(state, rig.others, monitor)) return;
   platform::SystemMidiOut midiOut;
   platform::RtAudioSoundInput soundInput;
   platform::RtMidiInput midiInput;
@@ -218,16 +242,9 @@ void BM_QuestionToHearing(benchmark::State& state) {
 
   for (auto _ : state) {
     TForm1 window({midiOut, soundInput, midiInput, sounds, documents, [](int) {}});
-    window.FormActivate();
-    if (!capturing(state, window)) return;
-    // Practice Mode keeps the level, so every question is one note.
-    window.menus().PracticeMode1->setChecked(true);
-    window.menus().Identify1->trigger();
+    if (!startIdentify(state, window)) return;
     for (int question = 0; question < kQuestions; ++question) {
-      if (!runEventsUntil([&] { return window.core().player().PlaybackIdle(); }, 5s)) {
-        state.SkipWithError("the question did not end");
-        return;
-      }
+      if (!questionEnded(state, window)) return;
       runEvents(gap);
       monitor.mark();
       const Clock::time_point asked = Clock::now();
@@ -293,11 +310,9 @@ BENCHMARK(BM_FeedbackSoundToHearing)
 // after the key is counted as missed, not as the answer's.
 void BM_MidiKeyToHearing(benchmark::State& state) {
   if (!servicesPresent(state)) return;
-  PrivateSettings settings({{"IdentifyMastery95Percent", kOneNoteLevel}});
-  Singer singer;
-  platform::testing::SilentPlayback others;
-  MonitorWatch monitor;
-  if (!monitorReady(state, others, monitor)) return;
+  IdentifyRig rig;
+  MonitorWatch& monitor = rig.monitor;
+  if (!monitorReady(state, rig.others, monitor)) return;
   // Before the window, which lists the ports once it is shown.
   platform::testing::JackKeyboard keyboard("bench-keys");
   platform::SystemMidiOut midiOut;
@@ -312,8 +327,7 @@ void BM_MidiKeyToHearing(benchmark::State& state) {
 
   for (auto _ : state) {
     TForm1 window({midiOut, soundInput, midiInput, sounds, documents, blockingPause});
-    window.FormActivate();
-    if (!capturing(state, window)) return;
+    if (!startIdentify(state, window)) return;
     QAction* keys = nullptr;
     for (QAction* item : deviceItemsOf(window.menus().MIDIIn1))
       if (item->text() == QStringLiteral("bench-keys:out")) keys = item;
@@ -322,18 +336,12 @@ void BM_MidiKeyToHearing(benchmark::State& state) {
       return;
     }
     keys->trigger();
-    // Practice Mode keeps the level, so every question is one note.
-    window.menus().PracticeMode1->setChecked(true);
-    window.menus().Identify1->trigger();
     if (!window.core().FinishDeviceCalls(Clock::now() + 5s)) {
       state.SkipWithError("the keyboard did not open");
       return;
     }
     for (int question = 0; question < kQuestions; ++question) {
-      if (!runEventsUntil([&] { return window.core().player().PlaybackIdle(); }, 5s)) {
-        state.SkipWithError("the question did not end");
-        return;
-      }
+      if (!questionEnded(state, window)) return;
       runEvents(1s);
       const int asked = window.lesson().question.QuestionNotes[0];
       // A semitone off, within the keys that answer.
