@@ -11,8 +11,8 @@
 // ms of sound.
 //
 // The feedback sounds are measured the same way, from the call that plays one to hearing it, and
-// so is a key of a MIDI keyboard that answers a question: from the key to hearing the CORRECT
-// sound the lesson answers it with.
+// so is a key of a MIDI keyboard that answers a question: from the key to hearing the feedback
+// sound the lesson answers it with, CORRECT or INCORRECT.
 //
 // A sound that the output fails to feed in time (an underrun) reaches the sink as a run of exact
 // zeros in the middle of the sound. Every sound's first 120 ms are searched for such a run of
@@ -230,8 +230,8 @@ bool questionEnded(benchmark::State& state, TForm1& window) {
 void BM_QuestionToHearing(benchmark::State& state) {
   if (!servicesPresent(state)) return;
   IdentifyRig rig;
+  if (!monitorReady(state, rig.others, rig.monitor)) return;
   MonitorWatch& monitor = rig.monitor;
-  if (!monitorReady(state, rig.others, monitor)) return;
   platform::SystemMidiOut midiOut;
   platform::RtAudioSoundInput soundInput;
   platform::RtMidiInput midiInput;
@@ -311,8 +311,8 @@ BENCHMARK(BM_FeedbackSoundToHearing)
 void BM_MidiKeyToHearing(benchmark::State& state) {
   if (!servicesPresent(state)) return;
   IdentifyRig rig;
+  if (!monitorReady(state, rig.others, rig.monitor)) return;
   MonitorWatch& monitor = rig.monitor;
-  if (!monitorReady(state, rig.others, monitor)) return;
   // Before the window, which lists the ports once it is shown.
   platform::testing::JackKeyboard keyboard("bench-keys");
   platform::SystemMidiOut midiOut;
