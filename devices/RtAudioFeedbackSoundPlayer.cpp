@@ -89,6 +89,10 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
       std::chrono::duration<double>(sound->seconds()));
   const auto channels = static_cast<unsigned int>(sound->channels);
   const auto soundRate = static_cast<unsigned int>(sound->sampleRate);
+  const auto deadline = std::chrono::steady_clock::now() + length + kMargin;
+  if (pulse_.play(*sound, deadline) != PulseSoundOutput::Outcome::NoServer ||
+      std::chrono::steady_clock::now() >= deadline)
+    return;
   // Declared first, so that it outlives the stream that reads it.
   const auto feed = std::make_shared<SoundFeed>(std::move(*sound));
   // From finding the output to starting the stream: the exchanges with the server, and the
@@ -125,7 +129,6 @@ void RtAudioFeedbackSoundPlayer::playSync(const std::uint8_t* wave, std::size_t 
   }
   if (!service->isStreamOpen()) return;
 
-  const auto deadline = std::chrono::steady_clock::now() + length + kMargin;
   try {
     service->startStream();
   } catch (const std::exception&) {

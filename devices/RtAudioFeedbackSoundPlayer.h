@@ -5,14 +5,16 @@
 #include <thread>
 #include <vector>
 
+#include "devices/PulseSoundOutput.h"
 #include "platform/FeedbackSoundPlayer.h"
 
 namespace auralis::platform {
 
-// Plays a RIFF WAVE file (16-bit PCM, mono or stereo, any rate) through an RtAudio output stream
-// on the first of PulseAudio, ALSA and JACK that has an output device, and returns once it has
-// been heard. With no output device, or a file it cannot play, it returns at once. It never
-// waits longer than the sound's length and a margin, whatever the audio server does.
+// Plays a RIFF WAVE file (16-bit PCM, mono or stereo, any rate) on the default output of the
+// first of PulseAudio, ALSA and JACK that has an output device, and returns once it has been
+// heard: on PulseAudio (or PipeWire) through libpulse itself (PulseSoundOutput), elsewhere through
+// an RtAudio output stream. With no output device, or a file it cannot play, it returns at once. It
+// never waits longer than the sound's length and a margin, whatever the audio server does.
 class RtAudioFeedbackSoundPlayer final : public FeedbackSoundPlayer {
  public:
   static constexpr std::chrono::milliseconds kMargin{500};
@@ -36,6 +38,7 @@ class RtAudioFeedbackSoundPlayer final : public FeedbackSoundPlayer {
   };
   void joinClosed();
 
+  PulseSoundOutput pulse_;
   std::vector<Closing> closing_;
 };
 

@@ -247,6 +247,14 @@ TEST_F(ServerLossDeviceTest, FeedbackSoundsPlayForTheirLengthAndNeverLonger) {
   const std::vector<std::uint8_t> garbage(100, 0x55);
   player.playSync(garbage.data(), garbage.size());
   EXPECT_LT(Clock::now() - start, 300ms);
+
+  // The player keeps its connection between sounds: once the server is back it connects again,
+  // and the sound plays for its length instead of ending at once.
+  ASSERT_TRUE(server.start());
+  start = Clock::now();
+  player.playSync(wave.data(), wave.size());
+  EXPECT_GE(Clock::now() - start, 500ms);
+  EXPECT_LT(Clock::now() - start, 500ms + RtAudioFeedbackSoundPlayer::kMargin + 300ms);
 }
 
 }  // namespace
