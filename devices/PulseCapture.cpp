@@ -1,11 +1,10 @@
 #include "devices/PulseCapture.h"
 
-#include <pulse/pulseaudio.h>
-
 #include <thread>
 #include <utility>
 
 #include "devices/PulseDevices.h"
+#include "devices/PulseLoop.h"
 
 namespace auralis::platform {
 
@@ -15,21 +14,11 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kStateLookInterval{5};
 
-bool gone(pa_context_state_t state) {
-  return state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED;
-}
-
-bool gone(pa_stream_state_t state) {
-  return state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
-}
-
 }  // namespace
 
-struct PulseCapture::Connection {
+struct PulseCapture::Connection : PulseLoop {
   SamplesFn onSamples;
   FailedFn onFailed;
-  pa_threaded_mainloop* loop = nullptr;
-  pa_context* context = nullptr;
   pa_stream* stream = nullptr;
   // Written and read under the loop's lock: set once recording has begun, so that a failure
   // before that is the open's answer rather than a loss; cleared at the end, so that the
@@ -47,14 +36,7 @@ struct PulseCapture::Connection {
       pa_stream_disconnect(stream);
       pa_stream_unref(stream);
     }
-    if (context != nullptr) {
-      pa_context_set_state_callback(context, nullptr, nullptr);
-      pa_context_disconnect(context);
-      pa_context_unref(context);
-    }
     pa_threaded_mainloop_unlock(loop);
-    pa_threaded_mainloop_stop(loop);
-    pa_threaded_mainloop_free(loop);
   }
 
   void lost() {
@@ -107,15 +89,8 @@ std::unique_ptr<PulseCapture> PulseCapture::open(const std::string& source,
   auto connection = std::make_unique<Connection>();
   connection->onSamples = std::move(onSamples);
   connection->onFailed = std::move(onFailed);
-  connection->loop = pa_threaded_mainloop_new();
-  if (connection->loop == nullptr) return nullptr;
+  if (!connection->connect(&Connection::onContextState, connection.get())) return nullptr;
   pa_threaded_mainloop* loop = connection->loop;
-  connection->context = pa_context_new(pa_threaded_mainloop_get_api(loop), "Auralis");
-  if (connection->context == nullptr) return nullptr;
-  pa_context_set_state_callback(connection->context, &Connection::onContextState, connection.get());
-  if (pa_context_connect(connection->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
-      pa_threaded_mainloop_start(loop) < 0)
-    return nullptr;
 
   pa_threaded_mainloop_lock(loop);
   const bool connected = connection->waitFor(

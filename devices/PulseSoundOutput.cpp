@@ -1,13 +1,11 @@
 #include "devices/PulseSoundOutput.h"
 
-#include <pulse/pulseaudio.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "devices/LowLatencyOutput.h"
+#include "devices/PulseLoop.h"
 #include "platform/WaveData.h"
 
 namespace auralis::platform {
@@ -15,14 +13,6 @@ namespace auralis::platform {
 namespace {
 
 using Clock = PulseSoundOutput::Clock;
-
-bool gone(pa_context_state_t state) {
-  return state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED;
-}
-
-bool gone(pa_stream_state_t state) {
-  return state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
-}
 
 pa_usec_t microsecondsUntil(Clock::time_point when) {
   const auto left = std::chrono::duration_cast<std::chrono::microseconds>(when - Clock::now());
@@ -108,25 +98,10 @@ WaveSound monoOf(const WaveSound& sound) {
 
 }  // namespace
 
-struct PulseSoundOutput::Connection {
-  pa_threaded_mainloop* loop = nullptr;
-  pa_context* context = nullptr;
+struct PulseSoundOutput::Connection : PulseLoop {
   // Under the loop's lock.
   bool lost = false;
   bool timedOut = false;
-
-  ~Connection() {
-    if (loop == nullptr) return;
-    pa_threaded_mainloop_lock(loop);
-    if (context != nullptr) {
-      pa_context_set_state_callback(context, nullptr, nullptr);
-      pa_context_disconnect(context);
-      pa_context_unref(context);
-    }
-    pa_threaded_mainloop_unlock(loop);
-    pa_threaded_mainloop_stop(loop);
-    pa_threaded_mainloop_free(loop);
-  }
 
   static void onContextState(pa_context* context, void* self) {
     auto* connection = static_cast<Connection*>(self);
@@ -156,17 +131,10 @@ struct PulseSoundOutput::Connection {
 
   static std::unique_ptr<Connection> open(Clock::time_point deadline) {
     auto connection = std::make_unique<Connection>();
-    connection->loop = pa_threaded_mainloop_new();
-    if (connection->loop == nullptr) return nullptr;
-    connection->context = pa_context_new(pa_threaded_mainloop_get_api(connection->loop), "Auralis");
-    if (connection->context == nullptr) return nullptr;
-    pa_context_set_state_callback(connection->context, &onContextState, connection.get());
-    if (pa_context_connect(connection->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-      return nullptr;
     {
       // The connection's thread hands the sounds' starts to the server ahead of ordinary work.
       const RealTimeScope realTime;
-      if (pa_threaded_mainloop_start(connection->loop) < 0) return nullptr;
+      if (!connection->connect(&onContextState, connection.get())) return nullptr;
     }
     pa_threaded_mainloop_lock(connection->loop);
     pa_context* context = connection->context;
