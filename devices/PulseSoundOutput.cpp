@@ -19,8 +19,10 @@ pa_usec_t microsecondsUntil(Clock::time_point when) {
   return static_cast<pa_usec_t>(std::max<std::chrono::microseconds::rep>(left.count(), 0));
 }
 
-// The stream's latency, as the synthesiser's output asks for it: the sink then runs no further
-// ahead of the ear than that, and the wait for the end of a sound is no longer.
+// The stream's latency in frames of the sound: the sink then runs no further ahead of the ear
+// than that, and the wait for the end of a sound is no longer. At the 22050 Hz of the program's
+// sounds it is 46 ms, twice the synthesiser's: PipeWire sizes its processing blocks by it, and
+// with half of it a sound ran dry in places and was heard later.
 constexpr std::uint32_t kLatencyFrames = kLowLatencyBlockFrames * kLowLatencyBlocks;
 
 // One sound's stream. Its fields are written on libpulse's thread and read by the player, both

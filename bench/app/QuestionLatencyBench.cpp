@@ -34,6 +34,7 @@
 #include "app/Menus.h"
 #include "app/Services.h"
 #include "devices/PulseCapture.h"
+#include "devices/PulseDevices.h"
 #include "devices/RtAudioFeedbackSoundPlayer.h"
 #include "devices/RtAudioSoundInput.h"
 #include "devices/RtMidiInput.h"
@@ -64,7 +65,7 @@ class MonitorWatch {
 
   bool start() {
     capture_ = platform::PulseCapture::open(
-        "@DEFAULT_MONITOR@", kFragment,
+        defaultMonitor(), kFragment,
         [this](const std::int16_t* samples, std::size_t count) { arrived(samples, count); }, [] {},
         3s, platform::PulseCapture::SourceLatency::AsItIs);
     if (!capture_) return false;
@@ -91,6 +92,14 @@ class MonitorWatch {
 
  private:
   static constexpr std::size_t kFragment = 64;
+
+  // The default sink's monitor by its name: PipeWire's PulseAudio service records silence from
+  // "@DEFAULT_MONITOR@".
+  static std::string defaultMonitor() {
+    const std::optional<platform::PulseServerDevices> devices = platform::listPulseDevices(3s);
+    if (devices && devices->defaultSink) return *devices->defaultSink + ".monitor";
+    return "@DEFAULT_MONITOR@";
+  }
 
   // A null sink's monitor stalls for a while after its first stream starts, then delivers a
   // burst: true once half a second of samples has come in about half a second.
