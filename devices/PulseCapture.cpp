@@ -1,6 +1,5 @@
 #include "devices/PulseCapture.h"
 
-#include <thread>
 #include <utility>
 
 #include "devices/PulseDevices.h"
@@ -11,8 +10,6 @@ namespace auralis::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr std::chrono::milliseconds kStateLookInterval{5};
 
 }  // namespace
 
@@ -45,12 +42,17 @@ struct PulseCapture::Connection : PulseLoop {
     if (recording && onFailed) onFailed();
   }
 
+  // Each change of state wakes the open that waits for one.
   static void onContextState(pa_context* context, void* self) {
-    if (gone(pa_context_get_state(context))) static_cast<Connection*>(self)->lost();
+    auto* connection = static_cast<Connection*>(self);
+    if (gone(pa_context_get_state(context))) connection->lost();
+    pa_threaded_mainloop_signal(connection->loop, 0);
   }
 
   static void onStreamState(pa_stream* stream, void* self) {
-    if (gone(pa_stream_get_state(stream))) static_cast<Connection*>(self)->lost();
+    auto* connection = static_cast<Connection*>(self);
+    if (gone(pa_stream_get_state(stream))) connection->lost();
+    pa_threaded_mainloop_signal(connection->loop, 0);
   }
 
   static void onReadable(pa_stream* stream, std::size_t, void* self) {
@@ -66,17 +68,11 @@ struct PulseCapture::Connection : PulseLoop {
     }
   }
 
-  // With the loop's lock held: waits, letting go of the lock meanwhile, until ready() or the
-  // deadline; false on a failure or the deadline.
+  // With the loop's lock held: waitUntil(), which a failure ends as well; false on a failure or
+  // the deadline.
   template <class Ready>
   bool waitFor(Ready ready, Clock::time_point deadline) {
-    while (!failed && !ready()) {
-      if (Clock::now() >= deadline) return false;
-      pa_threaded_mainloop_unlock(loop);
-      std::this_thread::sleep_for(kStateLookInterval);
-      pa_threaded_mainloop_lock(loop);
-    }
-    return !failed;
+    return waitUntil([&] { return failed || ready(); }, deadline) && !failed;
   }
 };
 

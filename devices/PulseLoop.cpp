@@ -1,5 +1,7 @@
 #include "devices/PulseLoop.h"
 
+#include <algorithm>
+
 namespace auralis::platform {
 
 bool gone(pa_context_state_t state) {
@@ -31,6 +33,21 @@ bool PulseLoop::connect(pa_context_notify_cb_t onState, void* userdata) {
   pa_context_set_state_callback(context, onState, userdata);
   return pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
          pa_threaded_mainloop_start(loop) >= 0;
+}
+
+pa_time_event* PulseLoop::startTimer(std::chrono::steady_clock::time_point deadline) {
+  timedOut_ = false;
+  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+      deadline - std::chrono::steady_clock::now());
+  const auto wait =
+      static_cast<pa_usec_t>(std::max<std::chrono::microseconds::rep>(left.count(), 0));
+  return pa_context_rttime_new(context, pa_rtclock_now() + wait, &onTimer, this);
+}
+
+void PulseLoop::onTimer(pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+  auto* pulse = static_cast<PulseLoop*>(self);
+  pulse->timedOut_ = true;
+  pa_threaded_mainloop_signal(pulse->loop, 0);
 }
 
 }  // namespace auralis::platform

@@ -14,11 +14,6 @@ namespace {
 
 using Clock = PulseSoundOutput::Clock;
 
-pa_usec_t microsecondsUntil(Clock::time_point when) {
-  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(when - Clock::now());
-  return static_cast<pa_usec_t>(std::max<std::chrono::microseconds::rep>(left.count(), 0));
-}
-
 // The stream's latency in frames of the sound: the sink then runs no further ahead of the ear
 // than that, and the wait for the end of a sound is no longer. At the 22050 Hz of the program's
 // sounds it is 46 ms, twice the synthesiser's: PipeWire sizes its processing blocks by it, and
@@ -101,9 +96,7 @@ WaveSound monoOf(const WaveSound& sound) {
 }  // namespace
 
 struct PulseSoundOutput::Connection : PulseLoop {
-  // Under the loop's lock.
-  bool lost = false;
-  bool timedOut = false;
+  bool lost = false;  // under the loop's lock
 
   static void onContextState(pa_context* context, void* self) {
     auto* connection = static_cast<Connection*>(self);
@@ -111,24 +104,10 @@ struct PulseSoundOutput::Connection : PulseLoop {
     pa_threaded_mainloop_signal(connection->loop, 0);
   }
 
-  static void onTimer(pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
-    auto* connection = static_cast<Connection*>(self);
-    connection->timedOut = true;
-    pa_threaded_mainloop_signal(connection->loop, 0);
-  }
-
-  // With the loop's lock held: waits, letting go of the lock meanwhile, until done(), the
-  // connection's loss or the deadline. A timer of the loop's own ends the wait at the deadline.
+  // With the loop's lock held: waitUntil(), which a lost connection ends as well.
   template <class Done>
   bool waitFor(Done done, Clock::time_point deadline) {
-    if (done()) return true;
-    timedOut = false;
-    pa_time_event* timer = pa_context_rttime_new(
-        context, pa_rtclock_now() + microsecondsUntil(deadline), &onTimer, this);
-    if (timer == nullptr) return false;
-    while (!done() && !lost && !timedOut) pa_threaded_mainloop_wait(loop);
-    pa_threaded_mainloop_get_api(loop)->time_free(timer);
-    return done();
+    return waitUntil([&] { return lost || done(); }, deadline) && done();
   }
 
   static std::unique_ptr<Connection> open(Clock::time_point deadline) {

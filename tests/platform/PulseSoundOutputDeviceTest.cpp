@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "DeviceServices.h"
-#include "devices/PulseCapture.h"
 #include "devices/PulseSoundOutput.h"
+#include "devices/RtAudioSoundInput.h"
 #include "platform/WaveData.h"
 
 namespace auralis::platform::testing {
@@ -17,7 +16,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Outcome = PulseSoundOutput::Outcome;
 
-constexpr std::size_t kFragment = 256;
 constexpr std::size_t kTenMilliseconds = kRate / 100;
 
 // A4 for the given time at 22050 Hz, the rate of the program's own sounds, after 50 ms of
@@ -30,52 +28,29 @@ WaveSound toneAt22050(std::chrono::milliseconds length) {
   return sound;
 }
 
-// Plays on the test's own server and records its sink's monitor. The recorder keeps the null
-// sink's latency to its fragment.
-class PulseSoundOutputDeviceTest : public PrivatePulseServerTest {
- protected:
-  void startRecording() {
-    monitor_ = PulseCapture::open(
-        "@DEFAULT_MONITOR@", kFragment,
-        [this](const std::int16_t* samples, std::size_t count) {
-          std::lock_guard lock(mutex_);
-          heard_.insert(heard_.end(), samples, samples + count);
-        },
-        [] {}, 2s);
-    ASSERT_NE(monitor_, nullptr);
-    monitor_->start();
-    // A fresh null sink first mixes two seconds ahead at once, and its monitor delivers nothing
-    // meanwhile: the sound waits until the monitor delivers as time passes.
-    const Clock::time_point deadline = Clock::now() + 5s;
-    while (Clock::now() < deadline && heard().size() < kRate / 2) std::this_thread::sleep_for(10ms);
-    std::lock_guard lock(mutex_);
-    ASSERT_GE(heard_.size(), static_cast<std::size_t>(kRate / 2)) << "the monitor delivers";
-    heard_.clear();
-  }
-
-  std::vector<std::int16_t> heard() {
-    std::lock_guard lock(mutex_);
-    return heard_;
-  }
-
-  PulseSoundOutput output;
-
- private:
-  std::unique_ptr<PulseCapture> monitor_;
-  std::mutex mutex_;
-  std::vector<std::int16_t> heard_;
-};
+// Plays on the test's own server.
+using PulseSoundOutputDeviceTest = PrivatePulseServerTest;
 
 TEST_F(PulseSoundOutputDeviceTest, ASoundIsHeardWholeAtItsPitchBeforeThePlayReturns) {
-  ASSERT_NO_FATAL_FAILURE(startRecording());
+  RtAudioSoundInput input;
+  CaptureRecorder monitor(input);
+  ASSERT_TRUE(monitor.open(inputDeviceNamed(input, "Monitor of")));
+  monitor.start();
+  ASSERT_TRUE(monitor.settle(8s)) << "the monitor delivers as time passes";
+  const std::size_t before = monitor.samples.size();
+
+  PulseSoundOutput output;
   const WaveSound sound = toneAt22050(300ms);
   const Clock::time_point start = Clock::now();
-  EXPECT_EQ(output.play(sound, start + 1s), Outcome::Played);
+  std::future<Outcome> playing =
+      std::async(std::launch::async, [&] { return output.play(sound, start + 1s); });
+  while (playing.wait_for(0ms) != std::future_status::ready) monitor.pump(1, 20ms);
   EXPECT_GE(Clock::now() - start, 350ms) << "returns once the sound has sounded";
   EXPECT_LT(Clock::now() - start, 800ms);
+  EXPECT_EQ(playing.get(), Outcome::Played);
 
-  std::this_thread::sleep_for(200ms);
-  const std::vector<std::int16_t> recorded = heard();
+  monitor.pump(10, 300ms);
+  const std::vector<std::int16_t> recorded(monitor.samples.begin() + before, monitor.samples.end());
   std::size_t sounding = 0;
   std::size_t last = 0;
   for (std::size_t at = 0; at + kTenMilliseconds <= recorded.size(); at += kTenMilliseconds) {
@@ -92,6 +67,7 @@ TEST_F(PulseSoundOutputDeviceTest, ASoundIsHeardWholeAtItsPitchBeforeThePlayRetu
 // A server that goes mid-sound ends the play at once, and is told apart from one that was never
 // there: only the latter lets the player try another output.
 TEST_F(PulseSoundOutputDeviceTest, AServerGoneMidSoundFailsAtOnceAndOneMissingIsNoServer) {
+  PulseSoundOutput output;
   const WaveSound sound = toneAt22050(2000ms);
   std::future<Outcome> playing =
       std::async(std::launch::async, [&] { return output.play(sound, Clock::now() + 3s); });
