@@ -122,26 +122,24 @@ bool runEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds
 }
 
 NoticeWatch::NoticeWatch(TForm1& window) : window_(window) {
-  window_.messageWindow().installEventFilter(this);
+  window_.messageWindow().setWatch([this](const Notice& notice) { seen(notice); });
 }
 
 NoticeWatch::~NoticeWatch() {
-  window_.messageWindow().removeEventFilter(this);
+  window_.messageWindow().setWatch(nullptr);
 }
 
-bool NoticeWatch::eventFilter(QObject*, QEvent* event) {
-  if (event->type() != NoticeEvent::kType) return false;
-  const Notice& notice = static_cast<const NoticeEvent*>(event)->notice();
+void NoticeWatch::seen(const Notice& notice) {
   if (const auto* frame = std::get_if<notice::MicFrame>(&notice)) {
     ++frames;
     if (frame->frame.DetectedNote > 0) ++voicedFrames;
   } else if (std::holds_alternative<notice::Character>(notice)) {
     lastLetter = Clock::now();
     ++letters;
-    // The loop ends once this event has been handled, that is, after Judge.
+    // The loop ends once the event that carries this notice has been handled, that is, after
+    // Judge.
     if (quitOnLetter != nullptr) quitOnLetter->quit();
   }
-  return false;
 }
 
 double milliseconds(Clock::duration duration) {

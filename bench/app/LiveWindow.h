@@ -95,10 +95,10 @@ bool runEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds
 // Counts the notices that reach the window's message object, as they are delivered: analysed
 // frames (and those with a note) and letters accepted by the readout, each just before it goes
 // to the key handler and from there to Judge.
-class NoticeWatch : public QObject {
+class NoticeWatch {
  public:
   explicit NoticeWatch(TForm1& window);
-  ~NoticeWatch() override;
+  ~NoticeWatch();
   NoticeWatch(const NoticeWatch&) = delete;
   NoticeWatch& operator=(const NoticeWatch&) = delete;
 
@@ -109,10 +109,9 @@ class NoticeWatch : public QObject {
   // Ended by the next letter, once the letter has been judged.
   QEventLoop* quitOnLetter = nullptr;
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
+  void seen(const Notice& notice);
+
   TForm1& window_;
 };
 
