@@ -28,7 +28,8 @@ bool MessageWindow::claimEvent() {
 bool MessageWindow::drainTakesPosted() const {
   // A handler that runs an event loop of its own (a modal dialog) is not back in the drain until
   // that loop ends: what is posted inside it gets an event of its own, which that loop delivers.
-  return drainingAt_ >= 0 && QThread::currentThread() == thread() &&
+  // The level is only ever read on the interface thread.
+  return QThread::currentThread() == thread() && drainingAt_ >= 0 &&
          drainingAt_ == thread()->loopLevel();
 }
 
