@@ -20,24 +20,38 @@ using Clock = PulseSoundOutput::Clock;
 // with half of it a sound ran dry in places and was heard later.
 constexpr std::uint32_t kLatencyFrames = kLowLatencyBlockFrames * kLowLatencyBlocks;
 
-// One sound's stream. Its fields are written on libpulse's thread and read by the player, both
-// under the loop's lock.
+// A stream for sounds of one format, kept corked between them. Its fields are written on
+// libpulse's thread and read by the player, both under the loop's lock, which is also held
+// while it is made and ended.
 struct Playback {
   pa_threaded_mainloop* loop = nullptr;
+  pa_sample_spec format{};
   pa_stream* stream = nullptr;
   bool ready = false;
   bool failed = false;
+  // Of the sound under way.
   bool drained = false;
   bool timed = false;
-  // Asked of the server; those still unanswered are cancelled at the end, so that no answer
-  // reaches a playback that has gone.
+  // Asked of the server for the sound under way; those still unanswered are cancelled at its
+  // end, so that no answer reaches a sound that is over.
   std::vector<pa_operation*> asked;
 
   ~Playback() {
+    endSound();
+    if (stream == nullptr) return;
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+  }
+
+  void endSound() {
     for (pa_operation* operation : asked) {
       if (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) pa_operation_cancel(operation);
       pa_operation_unref(operation);
     }
+    asked.clear();
+    drained = false;
+    timed = false;
   }
 
   bool ask(pa_operation* operation) {
@@ -97,6 +111,16 @@ WaveSound monoOf(const WaveSound& sound) {
 
 struct PulseSoundOutput::Connection : PulseLoop {
   bool lost = false;  // under the loop's lock
+  // The last sound's stream, corked, for the next sound of its format: on PipeWire a new stream
+  // is linked to the sink before it sounds, which costs about 10 ms.
+  std::unique_ptr<Playback> kept;
+
+  ~Connection() {
+    if (!kept) return;
+    pa_threaded_mainloop_lock(loop);
+    kept.reset();
+    pa_threaded_mainloop_unlock(loop);
+  }
 
   static void onContextState(pa_context* context, void* self) {
     auto* connection = static_cast<Connection*>(self);
@@ -153,13 +177,33 @@ struct PulseSoundOutput::Connection : PulseLoop {
     const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(sound.sampleRate),
                                 static_cast<std::uint8_t>(sound.channels)};
     if (pa_sample_spec_valid(&format) == 0) return Outcome::Failed;
-    Playback playback;
+    if (kept && (kept->failed || pa_sample_spec_equal(&kept->format, &format) == 0)) kept.reset();
+    if (!kept) {
+      auto playback = std::make_unique<Playback>();
+      const Outcome opened = openStream(*playback, format, deadline);
+      if (opened != Outcome::Played) return opened;
+      kept = std::move(playback);
+    }
+    const Outcome outcome = started(*kept, sound, deadline);
+    const bool whole = kept->drained;
+    kept->endSound();
+    // A stream that failed, or may still hold part of a sound, is not used again.
+    if (outcome != Outcome::Played || !whole || lost) {
+      kept.reset();
+      return lost ? Outcome::Failed : outcome;
+    }
+    kept->ask(pa_stream_cork(kept->stream, 1, nullptr, nullptr));
+    return outcome;
+  }
+
+  // With the loop's lock held: makes the playback's stream on the default sink, corked. Played
+  // once it is ready; NoServer when the server offers no sink, Failed when the server went.
+  Outcome openStream(Playback& playback, const pa_sample_spec& format, Clock::time_point deadline) {
     playback.loop = loop;
+    playback.format = format;
     playback.stream = pa_stream_new(context, "Feedback sound", &format, nullptr);
     if (playback.stream == nullptr) return Outcome::Failed;
     pa_stream_set_state_callback(playback.stream, &Playback::onState, &playback);
-
-    const std::size_t bytes = sound.samples.size() * sizeof(std::int16_t);
     pa_buffer_attr attributes{};
     // The server's largest queue (4 MiB, 47 s of mono sound) takes the whole of any of the
     // program's sounds, which is written before the stream starts.
@@ -172,29 +216,27 @@ struct PulseSoundOutput::Connection : PulseLoop {
     attributes.fragsize = static_cast<std::uint32_t>(-1);
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
-    Outcome outcome = Outcome::NoServer;
     if (pa_stream_connect_playback(playback.stream, nullptr, &attributes, flags, nullptr,
                                    nullptr) == 0 &&
-        waitFor([&] { return playback.ready || playback.failed; }, deadline) && playback.ready) {
-      outcome = started(playback, sound, bytes, deadline);
-    }
-    pa_stream_set_state_callback(playback.stream, nullptr, nullptr);
-    pa_stream_disconnect(playback.stream);
-    pa_stream_unref(playback.stream);
-    if (outcome == Outcome::NoServer && lost) return Outcome::Failed;
-    return outcome;
+        waitFor([&] { return playback.ready || playback.failed; }, deadline) && playback.ready)
+      return Outcome::Played;
+    return lost ? Outcome::Failed : Outcome::NoServer;
   }
 
   // With the loop's lock held, on a stream that is ready and corked: writes the whole sound,
   // starts it and waits until the sink has played it.
-  Outcome started(Playback& playback, const WaveSound& sound, std::size_t bytes,
-                  Clock::time_point deadline) {
-    if (pa_stream_write(playback.stream, sound.samples.data(), bytes, nullptr, 0,
-                        PA_SEEK_RELATIVE) < 0)
+  Outcome started(Playback& playback, const WaveSound& sound, Clock::time_point deadline) {
+    // At the point the sink reads next: a stream that has played a sound before ran on past its
+    // end, and a sound written after that end would lose as much of its start.
+    if (pa_stream_write(playback.stream, sound.samples.data(),
+                        sound.samples.size() * sizeof(std::int16_t), nullptr, 0,
+                        PA_SEEK_RELATIVE_ON_READ) < 0)
       return Outcome::Failed;
-    // Asked together, in this order: the server starts the stream, and answers the drain once
-    // the last sample has gone to the sink.
+    // Asked together, in this order: the server starts the stream, at once even where it would
+    // wait for more of a short sound first, and answers the drain once the last sample has gone
+    // to the sink.
     if (!playback.ask(pa_stream_cork(playback.stream, 0, nullptr, nullptr)) ||
+        !playback.ask(pa_stream_trigger(playback.stream, nullptr, nullptr)) ||
         !playback.ask(pa_stream_drain(playback.stream, &Playback::onDrained, &playback)))
       return Outcome::Failed;
     if (!waitFor([&] { return playback.drained || playback.failed; }, deadline))

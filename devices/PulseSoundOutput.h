@@ -1,12 +1,13 @@
 #pragma once
 
 // Short sounds played on a PulseAudio (or PipeWire) server's default sink through libpulse
-// itself, over one connection kept between sounds. Each sound is one stream that is handed the
-// whole sound before it starts, so it neither waits for a device listing and a connection of its
-// own nor runs dry at its start. The stream is let go only once the sink has played what it was
-// given: a sink takes back, at once, whatever a removed stream left in its queue, and the end of
-// a short sound, or all of it, would go unheard. A stereo sound on a mono sink plays as the mean of
-// its two sides, whichever server it is.
+// itself, over one connection and one stream kept between sounds of the same format. The stream
+// waits corked, and is handed a whole sound before it starts, so a sound neither waits for a
+// device listing, a connection or a new stream's link to the sink, nor runs dry at its start.
+// It is corked again only once the sink has played what it was given: a sink takes back, at
+// once, whatever a corked or removed stream left in its queue, and the end of a short sound, or
+// all of it, would go unheard. A stereo sound on a mono sink plays as the mean of its two sides,
+// whichever server it is.
 
 #include <chrono>
 #include <memory>

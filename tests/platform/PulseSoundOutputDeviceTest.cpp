@@ -28,45 +28,79 @@ WaveSound toneAt22050(std::chrono::milliseconds length) {
   return sound;
 }
 
-// Plays on the test's own server.
-using PulseSoundOutputDeviceTest = PrivatePulseServerTest;
-
-TEST_F(PulseSoundOutputDeviceTest, ASoundIsHeardWholeAtItsPitchBeforeThePlayReturns) {
-  RtAudioSoundInput input;
-  CaptureRecorder monitor(input);
-  ASSERT_TRUE(monitor.open(inputDeviceNamed(input, "Monitor of")));
-  monitor.start();
-  ASSERT_TRUE(monitor.settle(8s)) << "the monitor delivers as time passes";
-  const std::size_t before = monitor.samples.size();
-
-  PulseSoundOutput output;
-  const WaveSound sound = toneAt22050(300ms);
-  const Clock::time_point start = Clock::now();
-  std::future<Outcome> playing =
-      std::async(std::launch::async, [&] { return output.play(sound, start + 1s); });
-  while (playing.wait_for(0ms) != std::future_status::ready) monitor.pump(1, 20ms);
-  EXPECT_GE(Clock::now() - start, 350ms) << "returns once the sound has sounded";
-  EXPECT_LT(Clock::now() - start, 800ms);
-  EXPECT_EQ(playing.get(), Outcome::Played);
-
-  monitor.pump(10, 300ms);
-  const std::vector<std::int16_t> recorded(monitor.samples.begin() + before, monitor.samples.end());
-  std::size_t sounding = 0;
+// The tens of milliseconds of a recording that sound, and where the last of them starts.
+struct Sounding {
+  std::size_t windows = 0;
   std::size_t last = 0;
+};
+
+Sounding soundingIn(const std::vector<std::int16_t>& recorded) {
+  Sounding sounding;
   for (std::size_t at = 0; at + kTenMilliseconds <= recorded.size(); at += kTenMilliseconds) {
     if (rootMeanSquare(recorded.data() + at, kTenMilliseconds) < 1000) continue;
-    ++sounding;
-    last = at;
+    ++sounding.windows;
+    sounding.last = at;
   }
-  EXPECT_NEAR(static_cast<double>(sounding), 30, 2) << "tens of milliseconds sounding";
-  ASSERT_GE(last, kWindowSamples);
-  EXPECT_EQ(detectedNote(recorded.data() + last + kTenMilliseconds - kWindowSamples), 69)
+  return sounding;
+}
+
+// Plays on the test's own server, recording its monitor.
+class PulseSoundOutputDeviceTest : public PrivatePulseServerTest {
+ protected:
+  void SetUp() override {
+    PrivatePulseServerTest::SetUp();
+    ASSERT_TRUE(monitor.open(inputDeviceNamed(input, "Monitor of")));
+    monitor.start();
+    ASSERT_TRUE(monitor.settle(8s)) << "the monitor delivers as time passes";
+  }
+
+  // Plays the sound, and returns how long the play took and what the monitor recorded from its
+  // start until 300 ms after.
+  std::pair<Clock::duration, std::vector<std::int16_t>> played(const WaveSound& sound) {
+    const std::size_t before = monitor.samples.size();
+    const Clock::time_point start = Clock::now();
+    std::future<Outcome> playing =
+        std::async(std::launch::async, [&] { return output.play(sound, start + 1s); });
+    while (playing.wait_for(0ms) != std::future_status::ready) monitor.pump(1, 20ms);
+    const Clock::duration took = Clock::now() - start;
+    EXPECT_EQ(playing.get(), Outcome::Played);
+    monitor.pump(10, 300ms);
+    return {took, {monitor.samples.begin() + before, monitor.samples.end()}};
+  }
+
+  RtAudioSoundInput input;
+  CaptureRecorder monitor{input};
+  PulseSoundOutput output;
+};
+
+TEST_F(PulseSoundOutputDeviceTest, ASoundIsHeardWholeAtItsPitchBeforeThePlayReturns) {
+  const auto [took, recorded] = played(toneAt22050(300ms));
+  EXPECT_GE(took, 350ms) << "returns once the sound has sounded";
+  EXPECT_LT(took, 800ms);
+  const Sounding sounding = soundingIn(recorded);
+  EXPECT_NEAR(static_cast<double>(sounding.windows), 30, 2) << "tens of milliseconds sounding";
+  ASSERT_GE(sounding.last, kWindowSamples);
+  EXPECT_EQ(detectedNote(recorded.data() + sounding.last + kTenMilliseconds - kWindowSamples), 69)
       << "A4: the sound's own rate is kept";
+}
+
+// The output keeps its stream between sounds of one format, corked. Each later sound, however
+// short (the CORRECT click is 13 ms) and however soon, is heard from its start.
+TEST_F(PulseSoundOutputDeviceTest, LaterSoundsOnTheKeptStreamAreHeardFromTheirStart) {
+  played(toneAt22050(100ms));
+  WaveSound click = toneAt22050(13ms);
+  click.samples.erase(click.samples.begin(), click.samples.begin() + 22050 / 20);
+  for (const auto pause : {0ms, 100ms, 1000ms}) {
+    std::this_thread::sleep_for(pause);
+    EXPECT_GE(soundingIn(played(click).second).windows, 1U) << "after " << pause.count() << " ms";
+  }
 }
 
 // A server that goes mid-sound ends the play at once, and is told apart from one that was never
 // there: only the latter lets the player try another output.
-TEST_F(PulseSoundOutputDeviceTest, AServerGoneMidSoundFailsAtOnceAndOneMissingIsNoServer) {
+using PulseSoundOutputServerTest = PrivatePulseServerTest;
+
+TEST_F(PulseSoundOutputServerTest, AServerGoneMidSoundFailsAtOnceAndOneMissingIsNoServer) {
   PulseSoundOutput output;
   const WaveSound sound = toneAt22050(2000ms);
   std::future<Outcome> playing =
