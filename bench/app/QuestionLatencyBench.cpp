@@ -275,7 +275,8 @@ BENCHMARK(BM_QuestionToHearing)
     ->UseRealTime();
 
 // The INCORRECT sound (half a second) as a wrong answer plays it, after a gap of the given
-// milliseconds since the previous one ended: each sound opens an output stream of its own.
+// milliseconds since the previous one ended: on PulseAudio and PipeWire the player's stream waits
+// corked between sounds, elsewhere each sound opens an output stream of its own.
 void BM_FeedbackSoundToHearing(benchmark::State& state) {
   if (!servicesPresent(state)) return;
   platform::testing::SilentPlayback others;
